@@ -1,0 +1,19 @@
+#include "SampleSeries.h"
+
+void CSampleSeries::AddBlock() {
+    // Not value-initialised: a block's pages are touched only as samples arrive.
+    m_vBlocks.emplace_back(new Sample[kBlockSize]);
+    m_pTail = m_vBlocks.back().get();
+}
+
+void CSampleSeries::clear() {
+    m_vBlocks.clear();
+    m_vBlocks.shrink_to_fit();
+    m_pTail = nullptr;
+    m_nSize = 0;
+}
+
+std::size_t CSampleSeries::CapacityBytes() const {
+    return m_vBlocks.size() * kBlockSize * sizeof(Sample) +
+           m_vBlocks.capacity() * sizeof(m_vBlocks[0]);
+}
