@@ -2,6 +2,7 @@
 
 #include "PlotChannel.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -51,10 +52,15 @@ public:
 private:
     CPlotChannel& Channel(int i);
     const CPlotChannel& Channel(int i) const;
+    void AppendToNumber(const char* run, std::size_t length);
+    const char* ConvertInPlace(const char* p);
+    bool InterpretBlock(const char* text);
     void EndNumber();
+    void PushPending(Sample v);
     void CompleteSet();
 
-    std::vector<Sample> m_vPending;
+    // A set has one value per channel; values beyond the tenth have nowhere to go.
+    std::array<Sample, kChannelCount> m_vPending{};
     int m_nPending = 0;
     std::vector<std::unique_ptr<CPlotChannel>> m_vChannels;
 

@@ -21,13 +21,35 @@ void ExpectSameAsAtof(const std::string& text) {
 }
 
 TEST(NumberTextTest, OddTexts) {
-    for (const char* text :
-         {"", "-", ".", "-.", "--1", "1.2.3", "0000.5", "-0", "-0.0", "-.0", "0", "5-3", ",25",
-          "1,5", "/", "1/2", "-.5", "3.", "9007199254740993", "9007199254740992.5",
-          "0.1", "0.30000000000000004", "340282356779733661637539395458142568448",
-          "340282366920938463463374607431768211455", "1.00000005960464477539062",
-          "0.000000000000000000000000000000000000000000001401298464324817",
-          "16777217", "16777216.999999999", "-123456789012345678901234567890"}) {
+    for (const char* text : {"",
+                             "-",
+                             ".",
+                             "-.",
+                             "--1",
+                             "1.2.3",
+                             "0000.5",
+                             "-0",
+                             "-0.0",
+                             "-.0",
+                             "0",
+                             "5-3",
+                             ",25",
+                             "1,5",
+                             "/",
+                             "1/2",
+                             "-.5",
+                             "3.",
+                             "9007199254740993",
+                             "9007199254740992.5",
+                             "0.1",
+                             "0.30000000000000004",
+                             "340282356779733661637539395458142568448",
+                             "340282366920938463463374607431768211455",
+                             "1.00000005960464477539062",
+                             "0.000000000000000000000000000000000000000000001401298464324817",
+                             "16777217",
+                             "16777216.999999999",
+                             "-123456789012345678901234567890"}) {
         ExpectSameAsAtof(text);
     }
     ExpectSameAsAtof(std::string(99, '9'));
@@ -58,9 +80,8 @@ TEST(NumberTextTest, RandomDecimalsNearRoundingBoundaries) {
         float f;
         const std::uint32_t pattern = bits(random) & 0x7f7fffffu;
         std::memcpy(&f, &pattern, sizeof f);
-        const double halfway = (static_cast<double>(f) +
-                                static_cast<double>(std::nextafter(f, INFINITY))) /
-                               2.0;
+        const double halfway =
+            (static_cast<double>(f) + static_cast<double>(std::nextafter(f, INFINITY))) / 2.0;
         char text[512];
         std::snprintf(text, sizeof text, "%.*f", decimals(random), halfway);
         ExpectSameAsAtof(std::string(text).substr(0, 99));
