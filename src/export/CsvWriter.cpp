@@ -1,0 +1,178 @@
+#include "CsvWriter.h"
+
+#include "OutputFile.h"
+#include "PlotData.h"
+#include "TimeStampedName.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+
+// Text is gathered in blocks of this size and handed to the system in one write each.
+constexpr std::size_t kBufferSize = std::size_t{1} << 20;
+// Rows are formatted in chunks: the chunk's samples are first copied out of each channel
+// with sequential reads, then the rows are written from those small arrays.
+constexpr std::size_t kChunkRows = 1024;
+
+constexpr char kDigitPairs[] = "00010203040506070809"
+                               "10111213141516171819"
+                               "20212223242526272829"
+                               "30313233343536373839"
+                               "40414243444546474849"
+                               "50515253545556575859"
+                               "60616263646566676869"
+                               "70717273747576777879"
+                               "80818283848586878889"
+                               "90919293949596979899";
+
+// 0..999 without leading zeros: up to three digits, then their count. Copying the four
+// bytes and advancing by the count writes a number without a branch on its length.
+struct CSmallNumbers {
+    char m_v[1000][4] = {};
+    constexpr CSmallNumbers() {
+        for (int i = 0; i < 1000; ++i) {
+            char* p = m_v[i];
+            if (i >= 100) {
+                *p++ = static_cast<char>('0' + i / 100);
+            }
+            if (i >= 10) {
+                *p++ = static_cast<char>('0' + i / 10 % 10);
+            }
+            *p++ = static_cast<char>('0' + i % 10);
+            m_v[i][3] = static_cast<char>(p - m_v[i]);
+        }
+    }
+};
+constexpr CSmallNumbers kSmallNumbers;
+
+// Below this, value × 100 rounds to an integer that fits in 64 bits.
+constexpr double kIntegerLimit = 4503599627370496.0; // 2^52
+// Below this many hundredths the integer part has at most six digits: two table lookups.
+constexpr std::uint64_t kTableLimit = 100'000'000;
+
+char* AppendSmall(char* p, std::uint32_t n) {
+    std::memcpy(p, kSmallNumbers.m_v[n], 4);
+    return p + kSmallNumbers.m_v[n][3];
+}
+
+void CopyRows(const CSampleSeries& series, std::size_t first, std::size_t count, float* pOut) {
+    const std::size_t size = series.size();
+    const std::size_t last = std::min(first + count, std::max(size, first));
+    std::size_t copied = 0;
+    series.ForEachRun(first, last, [&](const Sample* pRun, std::size_t n) {
+        std::memcpy(pOut + copied, pRun, n * sizeof(Sample));
+        copied += n;
+    });
+    // Past its end a shorter channel reads as 0.0, as GetSample does.
+    std::fill(pOut + copied, pOut + count, 0.0f);
+}
+
+bool WriteRows(const CPlotData& data, COutputFile& file) {
+    const std::size_t nRows = data.GetSeries(0).size();
+    const std::size_t nColumns = data.m_nLastSetCount;
+    std::vector<const CSampleSeries*> vSeries(nColumns);
+    for (std::size_t c = 0; c < nColumns; ++c) {
+        vSeries[c] = &data.GetSeries(static_cast<int>(c));
+    }
+
+    std::vector<float> vChunk(nColumns * kChunkRows);
+    const std::unique_ptr<char[]> pBuffer(new char[kBufferSize]);
+    const std::size_t nMaxRow = nColumns * (kMaxFixed2Length + 2) + 2;
+    char* const pFlushAt = pBuffer.get() + kBufferSize - nMaxRow;
+    char* p = pBuffer.get();
+
+    for (std::size_t first = 0; first < nRows; first += kChunkRows) {
+        const std::size_t count = std::min(kChunkRows, nRows - first);
+        for (std::size_t c = 0; c < nColumns; ++c) {
+            CopyRows(*vSeries[c], first, count, vChunk.data() + c * kChunkRows);
+        }
+        for (std::size_t r = 0; r < count; ++r) {
+            for (std::size_t c = 0; c < nColumns; ++c) {
+                p = AppendFixed2(p, vChunk[c * kChunkRows + r]);
+                *p++ = ',';
+                *p++ = '\t';
+            }
+            // The last cell has no separator: its ",\t" becomes the line end.
+            if (nColumns > 0) {
+                p -= 2;
+            }
+            *p++ = '\r';
+            *p++ = '\n';
+            if (p >= pFlushAt) {
+                if (!file.Write(pBuffer.get(), static_cast<std::size_t>(p - pBuffer.get()))) {
+                    return false;
+                }
+                p = pBuffer.get();
+            }
+        }
+    }
+    return file.Write(pBuffer.get(), static_cast<std::size_t>(p - pBuffer.get()));
+}
+
+CExportResult Finish(const CPlotData& data, COutputFile& file, std::string strPath) {
+    CExportResult result;
+    result.m_strPath = std::move(strPath);
+    const bool bWritten = WriteRows(data, file);
+    result.m_eStatus = file.Commit() && bWritten ? EExportStatus::kOk : EExportStatus::kWriteFailed;
+    result.m_nErrno = file.Error();
+    return result;
+}
+
+} // namespace
+
+char* AppendFixed2(char* p, float f) {
+    // Exact: a float's 24-bit significand times 100 needs 31 bits, well within a double.
+    const double scaled = std::fabs(static_cast<double>(f) * 100.0);
+    if (!(scaled < kIntegerLimit)) {
+        // Huge values, infinities and NaN: the library's exact conversion.
+        return std::to_chars(p, p + kMaxFixed2Length, static_cast<double>(f),
+                             std::chars_format::fixed, 2)
+            .ptr;
+    }
+    // The one rounding printf does, in the current rounding mode (ties to even by default).
+    const auto hundredths = static_cast<std::uint64_t>(std::nearbyint(scaled));
+    // Branch-free sign: a sample's sign is as good as random to the branch predictor.
+    *p = '-';
+    p += std::signbit(f) ? 1 : 0;
+    const std::uint64_t whole = hundredths / 100;
+    if (hundredths >= kTableLimit) {
+        p = std::to_chars(p, p + 20, whole).ptr;
+    } else if (whole < 1000) {
+        p = AppendSmall(p, static_cast<std::uint32_t>(whole));
+    } else {
+        const auto low = static_cast<std::uint32_t>(whole % 1000);
+        p = AppendSmall(p, static_cast<std::uint32_t>(whole / 1000));
+        *p++ = static_cast<char>('0' + low / 100);
+        std::memcpy(p, kDigitPairs + 2 * (low % 100), 2);
+        p += 2;
+    }
+    *p++ = '.';
+    std::memcpy(p, kDigitPairs + 2 * (hundredths % 100), 2);
+    return p + 2;
+}
+
+CExportResult WriteCsv(const CPlotData& data, const std::string& strPath) {
+    // Should the store throw (a channel it does not have), the file removes itself.
+    COutputFile file;
+    if (!file.OpenReplacing(strPath)) {
+        return {EExportStatus::kCannotOpen, strPath, file.Error()};
+    }
+    return Finish(data, file, strPath);
+}
+
+CExportResult WriteCsvToNewFile(const CPlotData& data, const std::tm& tmLocal,
+                                const std::string& strDirectory) {
+    COutputFile file;
+    std::string strPath;
+    if (!CreateTimeStampedFile(file, tmLocal, ".csv", strDirectory, strPath)) {
+        return {EExportStatus::kCannotOpen, strPath, file.Error()};
+    }
+    return Finish(data, file, std::move(strPath));
+}

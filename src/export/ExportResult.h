@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+// How an export ended. The caller words the message: "Problem opening file.." for
+// kCannotOpen, "Problem writing file.." for kWriteFailed.
+enum class EExportStatus {
+    kOk,
+    kCannotOpen, // nothing was created or changed
+    // Opened, but the data did not all reach the file. No partial file is left: an earlier
+    // file of the name is untouched, or there is none.
+    kWriteFailed,
+};
+
+struct CExportResult {
+    EExportStatus m_eStatus = EExportStatus::kCannotOpen;
+    std::string m_strPath; // the file actually written (or attempted)
+    int m_nErrno = 0;      // the system's reason, for logs
+
+    bool Ok() const { return m_eStatus == EExportStatus::kOk; }
+};
