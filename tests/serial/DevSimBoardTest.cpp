@@ -1,0 +1,233 @@
+#include "DevSimBoard.h"
+#include "SerialTestSupport.h"
+#include "SignalGenerator.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+#include <cstdio>
+#include <numbers>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> Split(const std::string& strSet) {
+    std::vector<std::string> vValues;
+    std::istringstream values(strSet);
+    std::string strValue;
+    while (values >> strValue) {
+        vValues.push_back(strValue);
+    }
+    return vValues;
+}
+
+std::string Printed(double fValue) {
+    char szValue[64];
+    std::snprintf(szValue, sizeof szValue, "%0.3f", fValue);
+    return szValue;
+}
+
+TEST(SignalGeneratorTest, SetsArePrintedValuesEndedByHashCrLf) {
+    CGeneratorSettings settings;
+    settings.nChannels = 4;
+    settings.vWaveforms = {EWaveform::Sine, EWaveform::Square, EWaveform::Sawtooth};
+    settings.fPeriodSets = 8.0;
+    settings.fAmplitude = 1.5;
+    CSignalGenerator generator(settings);
+    for (int n = 0; n < 40; ++n) {
+        const std::string strSet = generator.NextSet();
+        ASSERT_GE(strSet.size(), 3u);
+        ASSERT_EQ(strSet.substr(strSet.size() - 3), "#\r\n");
+        const std::vector<std::string> vValues = Split(strSet.substr(0, strSet.size() - 3));
+        ASSERT_EQ(vValues.size(), 4u);
+        const auto phase = [n](double fPeriod) {
+            const double fCycles = n / fPeriod;
+            return fCycles - std::floor(fCycles);
+        };
+        EXPECT_EQ(vValues[0], Printed(1.5 * std::sin(2.0 * std::numbers::pi * phase(8.0))));
+        EXPECT_EQ(vValues[1], Printed(phase(12.0) < 0.5 ? 1.5 : -1.5));
+        EXPECT_EQ(vValues[2], Printed(1.5 * (2.0 * phase(16.0) - 1.0)));
+        // The waveform list repeats: channel 4 is a sine again, with its own period.
+        EXPECT_EQ(vValues[3], Printed(1.5 * std::sin(2.0 * std::numbers::pi * phase(20.0))));
+    }
+    EXPECT_EQ(generator.GetSetCount(), 40u);
+}
+
+TEST(SignalGeneratorTest, NoiseStaysInRangeAndFollowsItsSeed) {
+    CGeneratorSettings settings;
+    settings.nChannels = 10;
+    settings.vWaveforms = {EWaveform::Noise};
+    settings.fAmplitude = 3.0;
+    CSignalGenerator first(settings);
+    CSignalGenerator same(settings);
+    settings.nSeed = 2;
+    CSignalGenerator other(settings);
+    bool bDiffers = false;
+    for (int n = 0; n < 50; ++n) {
+        const std::string strSet = first.NextSet();
+        EXPECT_EQ(strSet, same.NextSet());
+        bDiffers = bDiffers || strSet != other.NextSet();
+        const std::vector<std::string> vValues = Split(strSet.substr(0, strSet.size() - 3));
+        ASSERT_EQ(vValues.size(), 10u);
+        for (const std::string& strValue : vValues) {
+            const double fValue = std::stod(strValue);
+            EXPECT_LE(std::fabs(fValue), 3.0);
+        }
+    }
+    EXPECT_TRUE(bDiffers);
+}
+
+TEST(SignalGeneratorTest, UsesAPointWhateverTheLocale) {
+    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) {
+        GTEST_SKIP() << "no German locale here";
+    }
+    CGeneratorSettings settings;
+    settings.nChannels = 1;
+    settings.vWaveforms = {EWaveform::Square};
+    settings.fAmplitude = 0.25;
+    CSignalGenerator generator(settings);
+    const std::string strSet = generator.NextSet();
+    std::setlocale(LC_NUMERIC, "C");
+    EXPECT_EQ(strSet, "0.250#\r\n");
+}
+
+TEST(SignalGeneratorTest, SettingsAreChecked) {
+    std::vector<EWaveform> vWaveforms;
+    EXPECT_TRUE(ParseWaveforms("noise,sine,square,sawtooth", &vWaveforms));
+    EXPECT_EQ(vWaveforms.size(), 4u);
+    EXPECT_EQ(vWaveforms[0], EWaveform::Noise);
+    EXPECT_FALSE(ParseWaveforms("sine,triangle", &vWaveforms));
+    EXPECT_FALSE(ParseWaveforms("", &vWaveforms));
+    EXPECT_EQ(vWaveforms.size(), 4u);
+
+    CGeneratorSettings settings;
+    EXPECT_EQ(CheckGeneratorSettings(settings), "");
+    settings.nChannels = 11;
+    EXPECT_NE(CheckGeneratorSettings(settings), "");
+    settings.nChannels = 0;
+    EXPECT_NE(CheckGeneratorSettings(settings), "");
+    settings.nChannels = 1;
+    settings.fPeriodSets = 0.5;
+    EXPECT_NE(CheckGeneratorSettings(settings), "");
+    settings.fPeriodSets = NAN;
+    EXPECT_NE(CheckGeneratorSettings(settings), "");
+}
+
+TEST(DevSimBoardTest, RefusesUnusableSettings) {
+    CDevSimBoard board;
+    CBoardSettings settings;
+    settings.generator.nChannels = 12;
+    EXPECT_EQ(board.Start(settings), ERROR_INVALID_PARAMETER);
+    EXPECT_FALSE(board.GetError().empty());
+    settings.generator.nChannels = 2;
+    settings.fSetsPerSecond = -1.0;
+    EXPECT_EQ(board.Start(settings), ERROR_INVALID_PARAMETER);
+    settings.fSetsPerSecond = 10.0;
+    settings.strReplayFile = "/tmp/kovra-no-such-file";
+    EXPECT_EQ(board.Start(settings), ERROR_FILE_NOT_FOUND);
+    EXPECT_TRUE(board.GetPortPath().empty());
+}
+
+// The reference a board's output must be a piece of: what it sent before the port was opened
+// was flushed by Open, so the received text starts somewhere inside it.
+std::string GeneratedText(const CGeneratorSettings& settings, int nSets) {
+    CSignalGenerator generator(settings);
+    std::string strText;
+    for (int i = 0; i < nSets; ++i) {
+        generator.AppendSet(&strText);
+    }
+    return strText;
+}
+
+TEST(DevSimBoardTest, AFastBoardReachesTheReaderWithoutLossOrReordering) {
+    CBoardSettings settings;
+    settings.generator.nChannels = 5;
+    settings.generator.vWaveforms = {EWaveform::Sine, EWaveform::Noise};
+    settings.fSetsPerSecond = 0.0;
+    CDevSimBoard board;
+    ASSERT_EQ(board.Start(settings), ERROR_SUCCESS);
+    CMessageQueue queue;
+    CSerialWnd port;
+    ASSERT_EQ(port.Open(board.GetPortPath().c_str(), &queue, 0, 0, 0, 0), ERROR_SUCCESS);
+    const std::string strReceived = ReadNotified(port, queue, 200000);
+    ASSERT_GE(strReceived.size(), 200000u);
+    const std::string strReference = GeneratedText(settings.generator, 40000);
+    EXPECT_NE(strReference.find(strReceived), std::string::npos);
+    port.Close();
+    board.Stop();
+}
+
+TEST(DevSimBoardTest, AReplayArrivesByteForByte) {
+    char szFile[] = "/tmp/kovra-replay-XXXXXX";
+    const int hFile = mkstemp(szFile);
+    ASSERT_GE(hFile, 0);
+    std::string strContent;
+    for (int i = 0; i < 300000; ++i) {
+        strContent.push_back(static_cast<char>((i * 7 + i / 256) & 0xFF));
+    }
+    ASSERT_EQ(write(hFile, strContent.data(), strContent.size()),
+              static_cast<ssize_t>(strContent.size()));
+    close(hFile);
+
+    CBoardSettings settings;
+    settings.strReplayFile = szFile;
+    CDevSimBoard board;
+    ASSERT_EQ(board.Start(settings), ERROR_SUCCESS);
+    CMessageQueue queue;
+    CSerialWnd port;
+    ASSERT_EQ(port.Open(board.GetPortPath().c_str(), &queue, 0, 0, 0, 0), ERROR_SUCCESS);
+    // Read per notification until the whole file was sent and the port has gone quiet.
+    std::string strReceived;
+    CMessage message;
+    char buffer[100];
+    DWORD nRead = 0;
+    while (queue.Get(&message, 500) || board.GetBytesWritten() < strContent.size()) {
+        do {
+            ASSERT_EQ(port.Read(buffer, sizeof buffer, &nRead, nullptr, INFINITE), ERROR_SUCCESS);
+            strReceived.append(buffer, nRead);
+        } while (nRead == sizeof buffer);
+    }
+    unlink(szFile);
+    ASSERT_GE(strReceived.size(), strContent.size() / 2);
+    EXPECT_EQ(strReceived, strContent.substr(strContent.size() - strReceived.size()));
+}
+
+TEST(DevSimBoardTest, HangingUpMakesThePortSayTheDeviceIsGone) {
+    CBoardSettings settings;
+    settings.fSetsPerSecond = 200.0;
+    settings.fHangUpAfterSeconds = 0.3;
+    CDevSimBoard board;
+    ASSERT_EQ(board.Start(settings), ERROR_SUCCESS);
+    CMessageQueue queue;
+    CSerialWnd port;
+    ASSERT_EQ(port.Open(board.GetPortPath().c_str(), &queue, 0, 0, 0, 0), ERROR_SUCCESS);
+    CMessage message;
+    int nGone = 0;
+    while (queue.Get(&message, 10000)) {
+        if ((LOWORD(message.wParam) & EV_KOVRA_DEVICE_GONE) != 0) {
+            ++nGone;
+            break;
+        }
+    }
+    EXPECT_EQ(nGone, 1);
+    EXPECT_TRUE(board.WaitHungUp(10000));
+    EXPECT_EQ(port.Close(), ERROR_SUCCESS);
+    board.Stop();
+}
+
+TEST(DevSimBoardTest, StopEndsABoardThatNobodyReads) {
+    CBoardSettings settings;
+    settings.fSetsPerSecond = 0.0;
+    for (int i = 0; i < 20; ++i) {
+        CDevSimBoard board;
+        ASSERT_EQ(board.Start(settings), ERROR_SUCCESS);
+        board.Stop();
+        board.Stop();
+        EXPECT_TRUE(board.WaitHungUp(0));
+    }
+}
+
+} // namespace

@@ -1,0 +1,254 @@
+#include "DevSimBoard.h"
+
+#include "Deadline.h"
+#include "PlatformError.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::size_t kChunk = 4096;
+constexpr std::uint64_t kFastBatchSets = 256;
+
+bool RateOk(double fRate) {
+    return std::isfinite(fRate) && fRate >= 0.0 && fRate <= 1e9;
+}
+
+} // namespace
+
+CDevSimBoard::~CDevSimBoard() {
+    Stop();
+}
+
+int CDevSimBoard::Start(const CBoardSettings& settings) {
+    if (m_hThread || m_hMaster >= 0) {
+        m_strError = "the board is already running";
+        return ERROR_INVALID_PARAMETER;
+    }
+    m_strError = CheckGeneratorSettings(settings.generator);
+    if (m_strError.empty() && !RateOk(settings.fSetsPerSecond)) {
+        m_strError = "the set rate must be 0 or a positive number";
+    }
+    if (m_strError.empty() && !RateOk(settings.fBytesPerSecond)) {
+        m_strError = "the byte rate must be 0 or a positive number";
+    }
+    if (m_strError.empty() &&
+        (!std::isfinite(settings.fHangUpAfterSeconds) || settings.fHangUpAfterSeconds < 0.0)) {
+        m_strError = "the hang-up time must be 0 or a positive number";
+    }
+    if (!m_strError.empty()) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    m_settings = settings;
+    m_pGenerator = std::make_unique<CSignalGenerator>(settings.generator);
+    m_bReplayEnded = false;
+    m_nBytesWritten = 0;
+    m_strPending.clear();
+    m_nPendingOffset = 0;
+    if (!settings.strReplayFile.empty()) {
+        m_pReplay = std::fopen(settings.strReplayFile.c_str(), "rb");
+        if (m_pReplay == nullptr) {
+            m_strError = "cannot open " + settings.strReplayFile;
+            return LastError();
+        }
+    }
+
+    int nResult = ERROR_SUCCESS;
+    m_hMaster = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    char szName[128] = {};
+    if (m_hMaster < 0 || grantpt(m_hMaster) != 0 || unlockpt(m_hMaster) != 0 ||
+        ptsname_r(m_hMaster, szName, sizeof szName) != 0) {
+        nResult = LastError();
+    }
+    if (nResult == ERROR_SUCCESS &&
+        fcntl(m_hMaster, F_SETFL, fcntl(m_hMaster, F_GETFL) | O_NONBLOCK) != 0) {
+        nResult = LastError();
+    }
+    if (nResult == ERROR_SUCCESS) {
+        m_hSlave = open(szName, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        termios tio{};
+        if (m_hSlave < 0 || tcgetattr(m_hSlave, &tio) != 0) {
+            nResult = LastError();
+        } else {
+            // Raw from the start, so that what waits for the first Open is not cooked or echoed.
+            cfmakeraw(&tio);
+            tcsetattr(m_hSlave, TCSANOW, &tio);
+        }
+    }
+    if (nResult == ERROR_SUCCESS) {
+        nResult = CManualEvent::Create(&m_hStop);
+    }
+    if (nResult == ERROR_SUCCESS) {
+        nResult = CManualEvent::Create(&m_hHungUp);
+    }
+    if (nResult == ERROR_SUCCESS) {
+        m_strPortPath = szName;
+        m_nScheduleStartNs = CDeadline::NowNs();
+        m_nScheduled = 0;
+        nResult = CThread::Start(&CDevSimBoard::ThreadRoutine, this, &m_hThread);
+    }
+    if (nResult != ERROR_SUCCESS) {
+        m_strError = "cannot create the pseudo-terminal";
+        CloseTerminal();
+        m_strPortPath.clear();
+    }
+    return nResult;
+}
+
+void CDevSimBoard::Stop() {
+    if (m_hThread) {
+        m_hStop->Set();
+        m_hThread->Wait(INFINITE);
+        m_hThread.reset();
+    }
+    CloseTerminal();
+    if (m_hHungUp) {
+        m_hHungUp->Set();
+    }
+}
+
+bool CDevSimBoard::WaitHungUp(DWORD dwTimeoutMs) {
+    return m_hHungUp && m_hHungUp->Wait(dwTimeoutMs) == WAIT_OBJECT_0;
+}
+
+void CDevSimBoard::CloseTerminal() {
+    if (m_hMaster >= 0) {
+        close(m_hMaster);
+        m_hMaster = -1;
+    }
+    if (m_hSlave >= 0) {
+        close(m_hSlave);
+        m_hSlave = -1;
+    }
+    if (m_pReplay != nullptr) {
+        std::fclose(m_pReplay);
+        m_pReplay = nullptr;
+    }
+}
+
+DWORD CDevSimBoard::ThreadRoutine(void* pThis) {
+    return static_cast<CDevSimBoard*>(pThis)->Run();
+}
+
+std::int64_t CDevSimBoard::Produce(std::int64_t nNowNs) {
+    const bool bReplay = m_pReplay != nullptr;
+    const double fRate = bReplay ? m_settings.fBytesPerSecond : m_settings.fSetsPerSecond;
+    const std::uint64_t nBatch = bReplay ? kChunk : kFastBatchSets;
+    std::uint64_t nDue = nBatch;
+    if (fRate > 0.0) {
+        const double fElapsed = static_cast<double>(nNowNs - m_nScheduleStartNs) * 1e-9;
+        const auto nShouldHave = static_cast<std::uint64_t>(fElapsed * fRate);
+        nDue = nShouldHave > m_nScheduled ? nShouldHave - m_nScheduled : 0;
+        // More than a second behind (the port was full): carry on from now, without a burst.
+        if (static_cast<double>(nDue) > std::max(1.0, fRate)) {
+            m_nScheduleStartNs = nNowNs;
+            m_nScheduled = 0;
+            nDue = 1;
+        }
+        nDue = std::min(nDue, nBatch);
+    }
+    if (bReplay) {
+        char buffer[kChunk];
+        std::size_t nWanted = static_cast<std::size_t>(nDue);
+        while (nWanted > 0 && !m_bReplayEnded) {
+            const std::size_t nRead = std::fread(buffer, 1, nWanted, m_pReplay);
+            m_strPending.append(buffer, nRead);
+            nWanted -= nRead;
+            m_nScheduled += nRead;
+            if (nRead == 0) {
+                // An empty file is not replayed for ever.
+                if (m_settings.bLoop && std::ftell(m_pReplay) > 0) {
+                    std::rewind(m_pReplay);
+                } else {
+                    m_bReplayEnded = true;
+                }
+            }
+        }
+        if (m_bReplayEnded) {
+            return -1;
+        }
+    } else {
+        for (std::uint64_t i = 0; i < nDue; ++i) {
+            m_pGenerator->AppendSet(&m_strPending);
+        }
+        m_nScheduled += nDue;
+    }
+    if (fRate <= 0.0) {
+        return -1;
+    }
+    const double fNext = static_cast<double>(m_nScheduled + 1) / fRate;
+    return m_nScheduleStartNs + static_cast<std::int64_t>(std::ceil(fNext * 1e9));
+}
+
+DWORD CDevSimBoard::Run() {
+    const std::int64_t nHangUpNs =
+        m_settings.fHangUpAfterSeconds > 0.0
+            ? CDeadline::NowNs() + static_cast<std::int64_t>(m_settings.fHangUpAfterSeconds * 1e9)
+            : -1;
+    std::int64_t nNextNs = -1;
+    char scratch[kChunk];
+    for (;;) {
+        const std::int64_t nNow = CDeadline::NowNs();
+        if (nHangUpNs >= 0 && nNow >= nHangUpNs) {
+            break;
+        }
+        if (m_nPendingOffset == m_strPending.size()) {
+            m_strPending.clear();
+            m_nPendingOffset = 0;
+            if (nNextNs < 0 || nNow >= nNextNs) {
+                nNextNs = Produce(nNow);
+            }
+        }
+        const bool bHavePending = m_nPendingOffset < m_strPending.size();
+
+        int nTimeout = -1;
+        const auto limitTo = [&nTimeout](std::int64_t nEndNs) {
+            if (nEndNs >= 0) {
+                const int nMs = CDeadline::MsUntil(nEndNs);
+                nTimeout = nTimeout < 0 ? nMs : std::min(nTimeout, nMs);
+            }
+        };
+        limitTo(nHangUpNs);
+        if (!bHavePending) {
+            limitTo(nNextNs);
+        }
+        pollfd fds[2] = {
+            {m_hStop->GetFd(), POLLIN, 0},
+            {m_hMaster, static_cast<short>(POLLIN | (bHavePending ? POLLOUT : 0)), 0},
+        };
+        if (poll(fds, 2, nTimeout) < 0 && errno != EINTR) {
+            break;
+        }
+        if ((fds[0].revents & POLLIN) != 0) {
+            return ERROR_SUCCESS;
+        }
+        if ((fds[1].revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
+            break;
+        }
+        if ((fds[1].revents & POLLIN) != 0) {
+            // What the program sends to the board is read and dropped, so that it never blocks.
+            [[maybe_unused]] const ssize_t n = read(m_hMaster, scratch, sizeof scratch);
+        }
+        if (bHavePending && (fds[1].revents & POLLOUT) != 0) {
+            const ssize_t n = write(m_hMaster, m_strPending.data() + m_nPendingOffset,
+                                    m_strPending.size() - m_nPendingOffset);
+            if (n > 0) {
+                m_nPendingOffset += static_cast<std::size_t>(n);
+                m_nBytesWritten += static_cast<std::uint64_t>(n);
+            } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+                break;
+            }
+        }
+    }
+    // Hang-up: the port side sees the device go away.
+    CloseTerminal();
+    m_hHungUp->Set();
+    return ERROR_SUCCESS;
+}

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "BasicTypes.h"
+#include "ManualEvent.h"
+#include "SignalGenerator.h"
+#include "Thread.h"
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+struct CBoardSettings {
+    CGeneratorSettings generator;
+    double fSetsPerSecond = 50.0;     // 0: as fast as the port takes them
+    std::string strReplayFile;        // not empty: replay this file instead of generating
+    double fBytesPerSecond = 0.0;     // replay pace; 0: as fast as the port takes them
+    bool bLoop = false;               // replay the file again and again
+    double fHangUpAfterSeconds = 0.0; // > 0: hang up by itself after this many seconds
+};
+
+// A simulated board on a pseudo-terminal. The board holds the master side and writes on its
+// own thread; GetPortPath names the slave side, which a program opens as its serial port.
+//
+// Nothing is lost or torn: when the port cannot take more (nobody reads it), the board waits
+// for room, and a paced board that fell behind skips ahead instead of sending a burst. Opening
+// the port flushes what waited there, as a real port starts empty.
+//
+// The board keeps a slave descriptor of its own open. Without one, the master reports a
+// hang-up and EIO whenever no program has the port open, and the board's poll would spin;
+// with one, the pseudo-terminal stays usable (and raw) between a program's Close and the next
+// Open. Hanging up (Stop, or the hang-up time) closes both sides: a program that has the port
+// open sees the device go away, and the path is gone for good. A board that "comes back" is a
+// new board with a new path, as a re-plugged USB device may be (kovra-devsim --link keeps a
+// stable name pointing at the current one).
+class CDevSimBoard {
+public:
+    CDevSimBoard() = default;
+    ~CDevSimBoard();
+    CDevSimBoard(const CDevSimBoard&) = delete;
+    CDevSimBoard& operator=(const CDevSimBoard&) = delete;
+
+    // Creates the pseudo-terminal and starts writing; a result code (87 for unusable
+    // settings, with the reason in GetError, or the code of the failing step).
+    int Start(const CBoardSettings& settings);
+    // The path of the port side, e.g. "/dev/pts/3"; empty before Start.
+    const std::string& GetPortPath() const { return m_strPortPath; }
+    const std::string& GetError() const { return m_strError; }
+    // Hangs up: stops writing and closes the pseudo-terminal. Idempotent.
+    void Stop();
+    // Waits at most dwTimeoutMs for the board to hang up (by itself or by Stop).
+    bool WaitHungUp(DWORD dwTimeoutMs);
+    // Bytes handed to the pseudo-terminal since Start.
+    std::uint64_t GetBytesWritten() const { return m_nBytesWritten.load(); }
+
+private:
+    static DWORD ThreadRoutine(void* pThis);
+    DWORD Run();
+    // Adds what is due by now to m_strPending; the time in ns when more will be due, or -1.
+    std::int64_t Produce(std::int64_t nNowNs);
+    void CloseTerminal();
+
+    CBoardSettings m_settings;
+    std::unique_ptr<CSignalGenerator> m_pGenerator;
+    std::FILE* m_pReplay = nullptr;
+    bool m_bReplayEnded = false;
+    int m_hMaster = -1;
+    int m_hSlave = -1;
+    std::string m_strPortPath;
+    std::string m_strError;
+    std::unique_ptr<CManualEvent> m_hStop;
+    std::unique_ptr<CManualEvent> m_hHungUp;
+    std::unique_ptr<CThread> m_hThread;
+
+    std::string m_strPending;
+    std::size_t m_nPendingOffset = 0;
+    std::int64_t m_nScheduleStartNs = 0;
+    std::uint64_t m_nScheduled = 0; // sets or bytes produced since m_nScheduleStartNs
+    std::atomic<std::uint64_t> m_nBytesWritten{0};
+};

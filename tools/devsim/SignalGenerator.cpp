@@ -1,0 +1,103 @@
+#include "SignalGenerator.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <numbers>
+#include <sstream>
+
+namespace {
+
+constexpr int kMaxChannels = 10;
+
+} // namespace
+
+bool ParseWaveforms(const std::string& strList, std::vector<EWaveform>* pvWaveforms) {
+    std::vector<EWaveform> vWaveforms;
+    std::istringstream list(strList);
+    std::string strName;
+    while (std::getline(list, strName, ',')) {
+        if (strName == "sine") {
+            vWaveforms.push_back(EWaveform::Sine);
+        } else if (strName == "square") {
+            vWaveforms.push_back(EWaveform::Square);
+        } else if (strName == "sawtooth") {
+            vWaveforms.push_back(EWaveform::Sawtooth);
+        } else if (strName == "noise") {
+            vWaveforms.push_back(EWaveform::Noise);
+        } else {
+            return false;
+        }
+    }
+    if (vWaveforms.empty()) {
+        return false;
+    }
+    *pvWaveforms = std::move(vWaveforms);
+    return true;
+}
+
+std::string CheckGeneratorSettings(const CGeneratorSettings& settings) {
+    if (settings.nChannels < 1 || settings.nChannels > kMaxChannels) {
+        return "the number of channels must be 1 to 10";
+    }
+    if (!std::isfinite(settings.fPeriodSets) || settings.fPeriodSets < 1.0) {
+        return "the period must be at least one set";
+    }
+    if (!std::isfinite(settings.fAmplitude) || std::fabs(settings.fAmplitude) > 1e9) {
+        return "the amplitude must be a number of at most 1e9";
+    }
+    return "";
+}
+
+CSignalGenerator::CSignalGenerator(const CGeneratorSettings& settings)
+    : m_settings(settings), m_random(settings.nSeed) {
+    m_settings.nChannels = std::clamp(m_settings.nChannels, 1, kMaxChannels);
+    if (!std::isfinite(m_settings.fPeriodSets) || m_settings.fPeriodSets < 1.0) {
+        m_settings.fPeriodSets = 1.0;
+    }
+    if (!std::isfinite(m_settings.fAmplitude)) {
+        m_settings.fAmplitude = 1.0;
+    }
+    if (m_settings.vWaveforms.empty()) {
+        m_settings.vWaveforms.push_back(EWaveform::Sine);
+    }
+}
+
+double CSignalGenerator::Value(int nChannel) {
+    const double fPeriod = m_settings.fPeriodSets * (1.0 + 0.5 * nChannel);
+    const double fCycles = static_cast<double>(m_nSets) / fPeriod;
+    const double fPhase = fCycles - std::floor(fCycles);
+    const double fAmplitude = m_settings.fAmplitude;
+    const std::size_t nWave = static_cast<std::size_t>(nChannel) % m_settings.vWaveforms.size();
+    switch (m_settings.vWaveforms[nWave]) {
+    case EWaveform::Sine:
+        return fAmplitude * std::sin(2.0 * std::numbers::pi * fPhase);
+    case EWaveform::Square:
+        return fPhase < 0.5 ? fAmplitude : -fAmplitude;
+    case EWaveform::Sawtooth:
+        return fAmplitude * (2.0 * fPhase - 1.0);
+    case EWaveform::Noise:
+        return fAmplitude * m_noise(m_random);
+    }
+    return 0.0;
+}
+
+void CSignalGenerator::AppendSet(std::string* pstrOut) {
+    char szValue[64];
+    for (int i = 0; i < m_settings.nChannels; ++i) {
+        if (i > 0) {
+            pstrOut->push_back(' ');
+        }
+        const auto result =
+            std::to_chars(szValue, szValue + sizeof szValue, Value(i), std::chars_format::fixed, 3);
+        pstrOut->append(szValue, result.ptr);
+    }
+    pstrOut->append("#\r\n");
+    ++m_nSets;
+}
+
+std::string CSignalGenerator::NextSet() {
+    std::string strSet;
+    AppendSet(&strSet);
+    return strSet;
+}

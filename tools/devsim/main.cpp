@@ -1,0 +1,269 @@
+// kovra-devsim: a simulated measuring board on a pseudo-terminal.
+
+#include "DevSimBoard.h"
+
+#include <cerrno>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <getopt.h>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+const char kHelp[] = R"(Usage: kovra-devsim [OPTION]...
+A simulated measuring board on a pseudo-terminal, for KovraPlotter and other programs that
+read a serial port. The first line it prints is the path of the port side (for example
+/dev/pts/3); open that path as the serial port, or map a port name to it with
+  kovraplotter --port-map COM1=/dev/pts/3
+It then writes to the port until it is stopped (Ctrl+C) or hangs up.
+
+Generated sets (the default): one value per channel, each printed as "%0.3f" would print it,
+separated by spaces and ended by '#', CR and LF, for example "1.234 -0.500 2.000#".
+  -c, --channels N          number of channels, 1 to 10 (default 3)
+  -w, --waves LIST          waveforms of channel 1, 2, ... from sine, square, sawtooth and
+                            noise, separated by commas; the list repeats for further
+                            channels (default sine,square,sawtooth)
+  -r, --rate SETS           sets per second (default 50); 0 sends them as fast as the port
+                            takes them
+  -p, --period SETS         sets per period of channel 1 (default 100); channel k takes
+                            1 + (k-1)/2 times as long
+  -a, --amplitude A         peak value of every channel (default 2)
+  -s, --seed N              seed of the noise (default 1)
+
+Replaying a file:
+  -f, --replay FILE         send FILE byte for byte instead of generated sets
+  -b, --byte-rate BYTES     bytes per second (default 0: as fast as the port takes them);
+                            5760 is about what a 57600 bps line carries
+  -l, --loop                start the file again when it ends (otherwise the board stays
+                            idle once it has been sent)
+
+Unplugging:
+  -u, --hang-up-after S     hang up after S seconds: the port side goes away, as a USB board
+                            does when unplugged. Then exit, unless --come-back-after is given.
+  -k, --come-back-after S   S seconds after a hang-up, come back on a new pseudo-terminal,
+                            print its path on a new line and go on (hanging up again after
+                            --hang-up-after)
+  -L, --link PATH           keep a symbolic link PATH pointing at the current port side, so
+                            that one name works across hang-ups
+  -h, --help                show this help and exit
+
+The board never loses or tears a set: when nobody reads the port and it is full, the board
+waits, and when it has fallen more than a second behind its rate it skips ahead instead of
+sending a burst. Opening the port discards what was waiting in it.
+
+Exit status: 0 when stopped by SIGINT, SIGTERM or SIGHUP, or after a final hang-up; 1 when the
+pseudo-terminal or the link cannot be made or the file cannot be read; 2 on a bad option.
+)";
+
+int Usage(const char* szProblem) {
+    std::fprintf(stderr, "kovra-devsim: %s\nTry 'kovra-devsim --help'.\n", szProblem);
+    return 2;
+}
+
+bool ParseNumber(const char* szText, double* pfValue) {
+    char* pEnd = nullptr;
+    errno = 0;
+    const double fValue = std::strtod(szText, &pEnd);
+    if (pEnd == szText || *pEnd != '\0' || errno != 0 || !std::isfinite(fValue)) {
+        return false;
+    }
+    *pfValue = fValue;
+    return true;
+}
+
+// Points strLink at strTarget, replacing an older link but never a file that is not a link.
+bool UpdateLink(const std::string& strLink, const std::string& strTarget) {
+    const std::string strTemporary = strLink + ".new";
+    unlink(strTemporary.c_str());
+    if (symlink(strTarget.c_str(), strTemporary.c_str()) != 0) {
+        return false;
+    }
+    char szOld[8];
+    if (access(strLink.c_str(), F_OK) == 0 && readlink(strLink.c_str(), szOld, 1) < 0) {
+        unlink(strTemporary.c_str());
+        errno = EEXIST;
+        return false;
+    }
+    return rename(strTemporary.c_str(), strLink.c_str()) == 0;
+}
+
+// Waits for a stop signal at most fSeconds (negative: without limit); true when one came.
+bool WaitForSignal(const sigset_t& signals, double fSeconds) {
+    for (;;) {
+        int nSignal = 0;
+        if (fSeconds < 0.0) {
+            nSignal = sigwaitinfo(&signals, nullptr);
+        } else {
+            timespec wait{};
+            wait.tv_sec = static_cast<time_t>(fSeconds);
+            wait.tv_nsec = static_cast<long>((fSeconds - std::floor(fSeconds)) * 1e9);
+            nSignal = sigtimedwait(&signals, nullptr, &wait);
+        }
+        if (nSignal > 0) {
+            return true;
+        }
+        if (errno == EAGAIN) {
+            return false;
+        }
+    }
+}
+
+bool StartBoard(CDevSimBoard* pBoard, const CBoardSettings& settings, const std::string& strLink,
+                bool* pbLinked) {
+    if (pBoard->Start(settings) != ERROR_SUCCESS) {
+        std::fprintf(stderr, "kovra-devsim: %s\n", pBoard->GetError().c_str());
+        return false;
+    }
+    if (!strLink.empty() && !UpdateLink(strLink, pBoard->GetPortPath())) {
+        std::fprintf(stderr, "kovra-devsim: cannot make the link %s\n", strLink.c_str());
+        return false;
+    }
+    *pbLinked = *pbLinked || !strLink.empty();
+    std::printf("%s\n", pBoard->GetPortPath().c_str());
+    std::fflush(stdout);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    CBoardSettings settings;
+    double fHangUpAfter = 0.0;
+    double fComeBackAfter = -1.0;
+    std::string strLink;
+
+    static const option kOptions[] = {
+        {"channels", required_argument, nullptr, 'c'},
+        {"waves", required_argument, nullptr, 'w'},
+        {"rate", required_argument, nullptr, 'r'},
+        {"period", required_argument, nullptr, 'p'},
+        {"amplitude", required_argument, nullptr, 'a'},
+        {"seed", required_argument, nullptr, 's'},
+        {"replay", required_argument, nullptr, 'f'},
+        {"byte-rate", required_argument, nullptr, 'b'},
+        {"loop", no_argument, nullptr, 'l'},
+        {"hang-up-after", required_argument, nullptr, 'u'},
+        {"come-back-after", required_argument, nullptr, 'k'},
+        {"link", required_argument, nullptr, 'L'},
+        {"help", no_argument, nullptr, 'h'},
+        {nullptr, 0, nullptr, 0},
+    };
+    opterr = 0;
+    int nOption = 0;
+    while ((nOption = getopt_long(argc, argv, ":c:w:r:p:a:s:f:b:lu:k:L:h", kOptions, nullptr)) !=
+           -1) {
+        double fValue = 0.0;
+        const bool bNumber = optarg != nullptr && ParseNumber(optarg, &fValue);
+        switch (nOption) {
+        case 'c':
+            if (!bNumber || fValue != std::floor(fValue) || fValue < 1 || fValue > 10) {
+                return Usage("--channels takes a whole number from 1 to 10");
+            }
+            settings.generator.nChannels = static_cast<int>(fValue);
+            break;
+        case 'w':
+            if (!ParseWaveforms(optarg, &settings.generator.vWaveforms)) {
+                return Usage("--waves takes names from sine, square, sawtooth and noise");
+            }
+            break;
+        case 'r':
+            if (!bNumber || fValue < 0.0 || fValue > 1e9) {
+                return Usage("--rate takes a number of sets per second, 0 for no limit");
+            }
+            settings.fSetsPerSecond = fValue;
+            break;
+        case 'p':
+            if (!bNumber || fValue < 1.0) {
+                return Usage("--period takes a number of sets of at least 1");
+            }
+            settings.generator.fPeriodSets = fValue;
+            break;
+        case 'a':
+            if (!bNumber || std::fabs(fValue) > 1e9) {
+                return Usage("--amplitude takes a number of at most 1e9");
+            }
+            settings.generator.fAmplitude = fValue;
+            break;
+        case 's':
+            if (!bNumber || fValue != std::floor(fValue) || fValue < 0 || fValue > 4294967295.0) {
+                return Usage("--seed takes a whole number");
+            }
+            settings.generator.nSeed = static_cast<std::uint32_t>(fValue);
+            break;
+        case 'f':
+            settings.strReplayFile = optarg;
+            break;
+        case 'b':
+            if (!bNumber || fValue < 0.0 || fValue > 1e9) {
+                return Usage("--byte-rate takes a number of bytes per second, 0 for no limit");
+            }
+            settings.fBytesPerSecond = fValue;
+            break;
+        case 'l':
+            settings.bLoop = true;
+            break;
+        case 'u':
+            if (!bNumber || fValue <= 0.0 || fValue > 1e7) {
+                return Usage("--hang-up-after takes a number of seconds above 0");
+            }
+            fHangUpAfter = fValue;
+            break;
+        case 'k':
+            if (!bNumber || fValue < 0.0 || fValue > 1e7) {
+                return Usage("--come-back-after takes a number of seconds");
+            }
+            fComeBackAfter = fValue;
+            break;
+        case 'L':
+            strLink = optarg;
+            break;
+        case 'h':
+            std::fputs(kHelp, stdout);
+            return 0;
+        case ':':
+            return Usage("an option is missing its value");
+        default:
+            return Usage("unknown option");
+        }
+    }
+    if (optind < argc) {
+        return Usage("unexpected argument");
+    }
+    if (fComeBackAfter >= 0.0 && fHangUpAfter <= 0.0) {
+        return Usage("--come-back-after needs --hang-up-after");
+    }
+
+    // Blocked before any thread starts, so that only this thread takes them.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+    int nStatus = 0;
+    bool bLinked = false;
+    for (;;) {
+        CDevSimBoard board;
+        if (!StartBoard(&board, settings, strLink, &bLinked)) {
+            nStatus = 1;
+            break;
+        }
+        if (WaitForSignal(signals, fHangUpAfter > 0.0 ? fHangUpAfter : -1.0)) {
+            break;
+        }
+        board.Stop();
+        std::fprintf(stderr, "kovra-devsim: hung up\n");
+        if (fComeBackAfter < 0.0 || WaitForSignal(signals, fComeBackAfter)) {
+            break;
+        }
+    }
+    if (bLinked) {
+        unlink(strLink.c_str());
+    }
+    return nStatus;
+}
