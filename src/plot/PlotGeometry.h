@@ -3,6 +3,8 @@
 #include "SaturatingMath.h"
 
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
 
 // A pixel of the client area: origin at its top-left corner, x to the right, y downwards.
 struct CPixel {
@@ -61,6 +63,45 @@ private:
     float m_fYStep;
 };
 
+// The x of positions 0, 1, 2, ... of a window, one after the other, exactly as PositionToX
+// gives them. With a whole ppd and whole pixels per division (the usual case) the quotient
+// is carried along in integers, which a window of a million samples needs: a division per
+// sample is most of the cost of mapping it. The integer path is taken only where the double
+// formula cannot round across an integer (see the constructor).
+class CPositionStepper {
+public:
+    CPositionStepper(const CPlotGeometry& geometry, float fPointsPerDiv, int nPositions);
+
+    int Next() {
+        if (!m_bExact) {
+            return m_geometry.PositionToX(m_nPosition++, m_fPointsPerDiv);
+        }
+        const int x = static_cast<int>(m_nQuotient) + CPlotGeometry::kMarginX;
+        m_nRemainder += m_nPixelsPerDiv;
+        if (m_nRemainder >= m_nPointsPerDiv) {
+            // With more samples than pixels (a dense window) one subtraction does.
+            if (m_nRemainder < 2 * m_nPointsPerDiv) {
+                ++m_nQuotient;
+                m_nRemainder -= m_nPointsPerDiv;
+            } else {
+                m_nQuotient += m_nRemainder / m_nPointsPerDiv;
+                m_nRemainder %= m_nPointsPerDiv;
+            }
+        }
+        return x;
+    }
+
+private:
+    const CPlotGeometry& m_geometry;
+    float m_fPointsPerDiv;
+    int m_nPosition = 0;
+    bool m_bExact = false;
+    std::int64_t m_nPixelsPerDiv = 0;
+    std::int64_t m_nPointsPerDiv = 1;
+    std::int64_t m_nQuotient = 0;
+    std::int64_t m_nRemainder = 0;
+};
+
 // Maps values to client y for one Y range; m_fYMax lies on the top edge of the plot and
 // m_fYMin on the bottom edge, also when the range is reversed.
 //
@@ -81,7 +122,9 @@ public:
         // Below 2^24, the double and the extended expression both lie within 1e-8 of the
         // exact value: unless that is close to an integer they truncate alike, and the
         // double one is several times faster.
-        const double scaled = (v - m_dYMin) / m_dRange * m_dHeight;
+        // The product differs from the exact quotient by a few units in the last place,
+        // which the guard below leaves to the extended path.
+        const double scaled = (v - m_dYMin) * m_dFactor;
         const double y = m_dBottom - scaled;
         if (std::fabs(scaled) < kFastLimit && std::fabs(y) < kFastLimit) {
             const int whole = static_cast<int>(y);
@@ -92,6 +135,11 @@ public:
         }
         return ExtendedValueToY(v);
     }
+
+    // ValueToY of nCount values at once, for the long windows of a dense plot: the common
+    // case without a branch per value, the rare value near a pixel boundary (or NaN) by
+    // ValueToY itself. The values must already be clamped to the range (ClampToRange).
+    void ClampedValuesToY(const float* pValues, int* pY, std::size_t nCount) const;
 
 private:
     static constexpr double kFastLimit = 16777216.0;
@@ -107,6 +155,7 @@ private:
     double m_dHeight;
     double m_dYMin;
     double m_dRange;
+    double m_dFactor;
     int m_nMiddle;
     bool m_bEmpty;
 };

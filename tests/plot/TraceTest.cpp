@@ -97,21 +97,4 @@ TEST(TracePixelsTest, EmptyWindowAndIndexesBeyondTheSeries) {
     EXPECT_EQ(pixels, (std::vector<CPixel>{{40, 56}, {54, 200}, {68, 200}}));
 }
 
-TEST(TraceOpsTest, ShapeThenLineFromThePreviousSample) {
-    const std::vector<CPixel> pixels = {{40, 100}, {50, 120}, {60, 90}};
-    std::vector<CTraceOp> ops;
-    BuildTraceOps(pixels, kPointTypeCross, true, ops);
-    const std::vector<CTraceOp> expected = {{CTraceOp::kShape, 40, 100, 40, 100},
-                                            {CTraceOp::kShape, 50, 120, 50, 120},
-                                            {CTraceOp::kLine, 40, 100, 50, 120},
-                                            {CTraceOp::kShape, 60, 90, 60, 90},
-                                            {CTraceOp::kLine, 50, 120, 60, 90}};
-    EXPECT_EQ(ops, expected);
-    BuildTraceOps(pixels, 4, true, ops);
-    EXPECT_EQ(ops.size(), 2u);
-    EXPECT_EQ(ops[0].m_eKind, CTraceOp::kLine);
-    BuildTraceOps(pixels, kPointTypePoint, false, ops);
-    EXPECT_EQ(ops.size(), 3u);
-}
-
 } // namespace
