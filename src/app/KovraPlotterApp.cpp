@@ -1,0 +1,173 @@
+#include "KovraPlotterApp.h"
+
+#include "AboutDlg.h"
+#include "CommandIds.h"
+#include "DevSimBoard.h"
+#include "KovraPlotterView.h"
+#include "MainFrame.h"
+#include "PortNames.h"
+#include "UserDialogs.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QPageSetupDialog>
+#include <QSerialPortInfo>
+#include <QTimer>
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+const QString kDocumentTitle = QStringLiteral("Untitled");
+
+} // namespace
+
+bool ParseCommandLine(const QStringList& vArguments, SCommandLine* pCommandLine, QString* pstrError,
+                      QString* pstrHelp) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Plots numbers arriving as text on a serial port."));
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
+    const QCommandLineOption demoOption(
+        QStringLiteral("demo"),
+        QStringLiteral("Start a simulated board, map it to COM1 and connect to it."));
+    const QCommandLineOption portMapOption(
+        QStringLiteral("port-map"),
+        QStringLiteral("Map a port name to a device, for example COM1=/dev/ttyACM0. "
+                       "May be given more than once."),
+        QStringLiteral("NAME=DEVICE"));
+    const QCommandLineOption snapshotOption(
+        QStringLiteral("snapshot-after"),
+        QStringLiteral("After the given seconds, save a screenshot (as F9) and the data (as "
+                       "F8), print the file names and quit."),
+        QStringLiteral("SECONDS"));
+    parser.addOption(demoOption);
+    parser.addOption(portMapOption);
+    parser.addOption(snapshotOption);
+    if (pstrHelp != nullptr) {
+        *pstrHelp = parser.helpText();
+    }
+    if (!parser.parse(vArguments)) {
+        *pstrError = parser.errorText();
+        return false;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        *pstrError = QStringLiteral("Unexpected argument: ") + parser.positionalArguments()[0];
+        return false;
+    }
+    pCommandLine->m_bHelp = parser.isSet(helpOption);
+    pCommandLine->m_bVersion = parser.isSet(versionOption);
+    pCommandLine->m_bDemo = parser.isSet(demoOption);
+    pCommandLine->m_vPortMaps = parser.values(portMapOption);
+    for (const QString& strMap : pCommandLine->m_vPortMaps) {
+        const qsizetype nEquals = strMap.indexOf(QLatin1Char('='));
+        if (nEquals <= 0 || !strMap.mid(nEquals + 1).startsWith(QLatin1Char('/'))) {
+            *pstrError =
+                QStringLiteral("Bad --port-map '%1': expected NAME=/path/to/device").arg(strMap);
+            return false;
+        }
+    }
+    if (parser.isSet(snapshotOption)) {
+        bool bOk = false;
+        const int nSeconds = parser.value(snapshotOption).toInt(&bOk);
+        if (!bOk || nSeconds < 0) {
+            *pstrError = QStringLiteral("Bad --snapshot-after '%1': expected a number of seconds")
+                             .arg(parser.value(snapshotOption));
+            return false;
+        }
+        pCommandLine->m_nSnapshotAfterSeconds = nSeconds;
+    }
+    return true;
+}
+
+CKovraPlotterApp::CKovraPlotterApp() = default;
+
+CKovraPlotterApp::~CKovraPlotterApp() = default;
+
+void CKovraPlotterApp::DetectPorts() {
+    std::vector<std::string> vFound;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+        vFound.push_back(info.systemLocation().toStdString());
+    }
+    SetDetectedPorts(vFound);
+}
+
+// The demo board: a few lively channels on a pseudo-terminal, mapped to COM1.
+bool CKovraPlotterApp::StartDemoBoard() {
+    CBoardSettings settings;
+    settings.generator.nChannels = 4;
+    settings.generator.vWaveforms = {EWaveform::Sine, EWaveform::Square, EWaveform::Noise,
+                                     EWaveform::Sawtooth};
+    settings.generator.fPeriodSets = 50.0;
+    settings.generator.fAmplitude = 2.0;
+    settings.fSetsPerSecond = 25.0;
+    m_pDemoBoard = std::make_unique<CDevSimBoard>();
+    if (m_pDemoBoard->Start(settings) != 0) {
+        std::fprintf(stderr, "kovraplotter: cannot start the demo board: %s\n",
+                     m_pDemoBoard->GetError().c_str());
+        return false;
+    }
+    return SetPortMapping("COM1", m_pDemoBoard->GetPortPath().c_str());
+}
+
+bool CKovraPlotterApp::InitInstance(const SCommandLine& commandLine) {
+    DetectPorts();
+    for (const QString& strMap : commandLine.m_vPortMaps) {
+        SetPortMappingFromText(strMap.toLocal8Bit().constData());
+    }
+    if (commandLine.m_bDemo && !StartDemoBoard()) {
+        return false;
+    }
+    m_pFrame = std::make_unique<CMainFrame>();
+    m_pFrame->setWindowTitle(kDocumentTitle + QStringLiteral(" - ") +
+                             QApplication::applicationName());
+    m_pFrame->setWindowIcon(QIcon(QStringLiteral(":/icons/kovraplotter-256.png")));
+    QObject::connect(m_pFrame.get(), &CMainFrame::AppCommand, [this](int nId) {
+        if (nId == ID_APP_ABOUT) {
+            OnAppAbout();
+        } else if (nId == ID_FILE_PRINT_SETUP) {
+            OnFilePrintSetup();
+        }
+    });
+    QObject::connect(m_pFrame->View(), &CKovraPlotterView::ExitRequested,
+                     [](int nStatus) { QApplication::exit(nStatus); });
+    m_pFrame->View()->OnInitialUpdate();
+    m_pFrame->resize(800, 600);
+    m_pFrame->show();
+    if (commandLine.m_bDemo) {
+        m_pFrame->View()->OnConnectionConnect();
+        m_pFrame->UpdateCommandUI();
+    }
+    if (commandLine.m_nSnapshotAfterSeconds >= 0) {
+        QTimer::singleShot(commandLine.m_nSnapshotAfterSeconds * 1000, m_pFrame.get(),
+                           [this] { TakeSnapshotAndQuit(); });
+    }
+    return true;
+}
+
+// What F9 and F8 write, for a run without a person at the screen.
+void CKovraPlotterApp::TakeSnapshotAndQuit() {
+    CKovraPlotterView* pView = m_pFrame->View();
+    std::string strScreenshot;
+    std::string strData;
+    const bool bScreenshot = pView->SaveViewAsBmp(&strScreenshot);
+    const bool bData = pView->QuickCsv(&strData);
+    std::printf("%s %s\n%s %s\n",
+                bScreenshot ? "Screenshot:" : "Screenshot failed:", strScreenshot.c_str(),
+                bData ? "Data:" : "Data failed:", strData.c_str());
+    std::fflush(stdout);
+    pView->DestroyWindow();
+    QApplication::exit(bScreenshot && bData ? 0 : 1);
+}
+
+void CKovraPlotterApp::OnFilePrintSetup() {
+    QPageSetupDialog dialog(&CKovraPlotterView::Printer(), m_pFrame.get());
+    UserDialogs().Run(dialog);
+}
+
+void CKovraPlotterApp::OnAppAbout() {
+    CAboutDlg dialog(m_pFrame.get());
+    UserDialogs().Run(dialog);
+}

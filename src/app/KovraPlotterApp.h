@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class CDevSimBoard;
+class CMainFrame;
+
+// What the command line asks for.
+struct SCommandLine {
+    bool m_bDemo = false;
+    QStringList m_vPortMaps; // "COM1=/dev/ttyACM0"
+    int m_nSnapshotAfterSeconds = -1;
+    bool m_bHelp = false;
+    bool m_bVersion = false;
+};
+
+// Parses the arguments (the program name first); false with a message on bad input.
+bool ParseCommandLine(const QStringList& vArguments, SCommandLine* pCommandLine, QString* pstrError,
+                      QString* pstrHelp = nullptr);
+
+// The application: start-up of the frame and view, and the About box.
+class CKovraPlotterApp {
+public:
+    CKovraPlotterApp();
+    ~CKovraPlotterApp();
+
+    // Creates and shows the main window; false when the program should not start.
+    bool InitInstance(const SCommandLine& commandLine);
+    CMainFrame* MainFrame() const { return m_pFrame.get(); }
+    void OnAppAbout();
+    void OnFilePrintSetup();
+
+private:
+    void DetectPorts();
+    void TakeSnapshotAndQuit();
+    bool StartDemoBoard();
+
+    // Declared first so that it stops after the frame has closed its port.
+    std::unique_ptr<CDevSimBoard> m_pDemoBoard;
+    std::unique_ptr<CMainFrame> m_pFrame;
+};

@@ -1,0 +1,161 @@
+#pragma once
+
+#include "CmdUI.h"
+#include "NotifyTarget.h"
+
+#include "PlotGeometry.h"
+
+#include <QAbstractScrollArea>
+#include <QImage>
+
+#include <array>
+#include <span>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CDrawContext;
+struct CExportResult;
+class CPlotData;
+class QPrinter;
+struct CScrollResult;
+enum class ScrollAction;
+class CSerialWnd;
+class CMainFrame;
+
+extern CPlotData* g_pPlotData;
+extern CSerialWnd* g_pSerial;
+extern std::FILE* g_pDebugLog;
+extern float g_fTestPhase1;
+extern float g_fTestPhase2;
+extern int g_nLastTrackPos;
+
+// The plot view: owns the acquisition objects, the port settings and every plot setting,
+// and handles the program's commands. Serial notifications reach it as posted events.
+class CKovraPlotterView : public QAbstractScrollArea, public CNotifyTarget {
+    Q_OBJECT
+
+public:
+    explicit CKovraPlotterView(QWidget* pParent = nullptr);
+    ~CKovraPlotterView() override;
+
+    void OnInitialUpdate();
+    // The teardown: port closed (listener joined), log closed, store freed. Runs once,
+    // whichever way the program ends.
+    void DestroyWindow();
+
+    // Command routing: true when the view handles the command.
+    bool OnCmdMsg(int nId);
+    bool OnUpdateCmdUI(CCmdUI& cmdUI) const;
+
+    // Called on the listener thread; the message reaches OnSerialMsg on this thread.
+    void Post(UINT nMessage, WPARAM wParam, LPARAM lParam) noexcept override;
+    LRESULT OnSerialMsg(WPARAM wParam, LPARAM lParam);
+
+    void OnTogglePlot();
+    void OnFileNew();
+    void ResetData();
+    void GenerateTestSet();
+    void OnConnectionPortSetup();
+    void OnConnectionConnect();
+    void OnConnectionDisconnect();
+    bool OpenSerialPort();
+    bool CloseSerialPort();
+    void OnChannelToggle(int nChannel);
+    void OnFileSave();
+    void OnQuickCsv();
+    void OnCopyView();
+    // The quick export and the screenshot to a new time-stamped file; false on failure. The
+    // name tried is returned either way.
+    bool QuickCsv(std::string* pstrName);
+    bool SaveViewAsBmp(std::string* pstrName);
+    // F8 and F9: the same, with their status texts.
+    void OnKeyQuickCsv();
+    void OnKeyScreenshot();
+    void OnPlotXAxis();
+    void OnPlotYAxis();
+    void OnChannelSetup();
+    void OnAppExit();
+
+    // How the paint puts its layers on the picture: the fast way, or every layer in order and
+    // every sample one by one, the reference the fast way is held to.
+    enum class EDrawOrder { kLayered, kOneByOne };
+    // The paint: the whole plot into the picture, as large as the client area.
+    void OnDraw(QImage& picture, EDrawOrder eOrder = EDrawOrder::kLayered);
+    QImage RenderPicture();
+    void UpdateScrollBar();
+    void OnHScroll(int nAction);
+    void ScrollBy(ScrollAction eAction);
+    void OnFilePrint();
+    void OnFilePrintPreview();
+    void PrintPicture(QPrinter& printer);
+    // The printer that Print, Print Preview and Print Setup share.
+    static QPrinter& Printer();
+
+    // printf-style; at most 255 characters reach the status bar.
+    void SetStatusText(const char* szFormat, ...) __attribute__((format(printf, 2, 3)));
+
+    // Port settings (list indexes) and connection.
+    int m_nPort = 0;
+    int m_nSpeed = 1;
+    int m_nStopBits = 0;
+    int m_nParity = 0;
+    bool m_bConnected = false;
+    // Acquisition and plot settings.
+    bool m_bCollecting = true;
+    float m_fPointsPerDiv = 5.0f;
+    bool m_bDoublePpdAtMax = false;
+    int m_nScrollBack = 0;
+    float m_fPixelsPerDiv = 0.0f;
+    float m_fYMax = 2.5f;
+    float m_fYMin = -2.5f;
+    bool m_bAutoScale = false;
+    float m_fAutoMax = 0.0f;
+    float m_fAutoMin = 0.0f;
+
+signals:
+    // The program should end with this status (Exit, or the window closed).
+    void ExitRequested(int nStatus);
+    // The connection or collection state changed: menu items may change.
+    void CommandStateChanged();
+
+protected:
+    bool event(QEvent* pEvent) override;
+    void paintEvent(QPaintEvent* pEvent) override;
+    void resizeEvent(QResizeEvent* pEvent) override;
+    void wheelEvent(QWheelEvent* pEvent) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void keyPressEvent(QKeyEvent* pEvent) override;
+
+private:
+    CMainFrame* Frame() const;
+    void Repaint();
+    void OnDeviceGone();
+    bool ReadAndInterpret(bool bReportErrors);
+
+    // What the paint decided for one shown channel.
+    struct SChannelLayer {
+        std::vector<CPixel> m_vPixels;
+        std::array<int, CPlotGeometry::kDivisions + 1> m_nXLabels{};
+        int m_nPointType = 0;
+        bool m_bLines = false;
+        QRgb m_nColour = 0;
+        bool m_bMinMax = false;
+        int m_nMinY = 0;
+        int m_nMaxY = 0;
+    };
+    void DrawGrid(CDrawContext& dc, const CPlotGeometry& geometry);
+    void DrawXLabels(CDrawContext& dc, const CPlotGeometry& geometry, const SChannelLayer& layer);
+    void DrawLayers(CDrawContext& dc, const CPlotGeometry& geometry,
+                    std::span<const SChannelLayer> layers, EDrawOrder eOrder);
+    int FirstChannelCount() const;
+    void ApplyScroll(const CScrollResult& result);
+    bool ReportCsvResult(const CExportResult& result);
+
+    QImage m_picture;
+    std::vector<SChannelLayer> m_vLayers;
+    bool m_bInitialized = false;
+    bool m_bDestroyed = false;
+};

@@ -1,0 +1,292 @@
+// The paint, the scroll bar and wheel, and printing of the view.
+#include "KovraPlotterView.h"
+
+#include "AxisSettings.h"
+#include "DrawContext.h"
+#include "MainFrame.h"
+#include "PlotData.h"
+#include "PlotScroll.h"
+#include "TonePlayer.h"
+#include "TraceBuilder.h"
+#include "UserDialogs.h"
+
+#include <QPageLayout>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QResizeEvent>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+#include <algorithm>
+
+int g_nLastTrackPos = 0;
+
+namespace {
+
+// Indexed by a channel's colour index: BLACK, BLUE, CYAN, GREEN, MAGENTA, RED, YELLOW.
+constexpr QRgb kChannelColours[] = {qRgb(0, 0, 0),    qRgb(0, 0, 255),   qRgb(0, 255, 255),
+                                    qRgb(0, 255, 0),  qRgb(255, 0, 255), qRgb(255, 0, 0),
+                                    qRgb(255, 255, 0)};
+constexpr int kColourCount = 7;
+const QColor kGridGrey(200, 200, 200);
+
+constexpr DWORD kHighAlarmHz = 3000;
+constexpr DWORD kLowAlarmHz = 400;
+// Long enough to be heard; a millisecond is only a click on today's sound hardware.
+constexpr DWORD kAlarmToneMs = 40;
+
+} // namespace
+
+QPrinter& CKovraPlotterView::Printer() {
+    static QPrinter printer(QPrinter::HighResolution);
+    return printer;
+}
+
+void CKovraPlotterView::paintEvent(QPaintEvent* /*pEvent*/) {
+    const QSize size = viewport()->size();
+    if (m_picture.size() != size) {
+        m_picture = QImage(size, QImage::Format_RGB32);
+    }
+    OnDraw(m_picture);
+    QPainter(viewport()).drawImage(0, 0, m_picture);
+}
+
+QImage CKovraPlotterView::RenderPicture() {
+    QImage picture(viewport()->size(), QImage::Format_RGB32);
+    OnDraw(picture);
+    return picture;
+}
+
+void CKovraPlotterView::OnDraw(QImage& picture, EDrawOrder eOrder) {
+    CDrawContext dc(picture);
+    dc.FillRect(picture.rect(), Qt::white);
+    const CPlotGeometry geometry(picture.width(), picture.height());
+    DrawGrid(dc, geometry);
+    if (g_pPlotData == nullptr) {
+        return;
+    }
+    // First every decision, channel by channel in order: each may double ppd or move the
+    // automatic range for the channels after it, and sounds the alarm.
+    CDrawContext::LeaveToolkitCode();
+    std::size_t nLayers = 0;
+    for (int c = 0; c < g_pPlotData->m_nLastSetCount; ++c) {
+        if (g_pPlotData->IsHidden(c)) {
+            continue;
+        }
+        if (m_vLayers.size() <= nLayers) {
+            m_vLayers.emplace_back();
+        }
+        SChannelLayer& layer = m_vLayers[nLayers++];
+        const CPlotWindow window = ComputeVisibleWindow(
+            g_pPlotData->GetSampleCount(c), m_fPointsPerDiv, m_nScrollBack, m_bDoublePpdAtMax);
+        m_fPointsPerDiv = window.m_fPointsPerDiv;
+        for (int j = 0; j <= CPlotGeometry::kDivisions; ++j) {
+            layer.m_nXLabels[static_cast<std::size_t>(j)] =
+                XLabelNumber(j, m_fPointsPerDiv, window.m_nStart);
+        }
+        CYScale scale{m_fYMax, m_fYMin, m_fAutoMax, m_fAutoMin};
+        const float fLast =
+            ComputeTracePixels(g_pPlotData->GetSeries(c), window.m_nStart, window.m_nEnd, geometry,
+                               m_fPointsPerDiv, m_bAutoScale, scale, layer.m_vPixels);
+        m_fYMax = scale.m_fYMax;
+        m_fYMin = scale.m_fYMin;
+        m_fAutoMax = scale.m_fAutoMax;
+        m_fAutoMin = scale.m_fAutoMin;
+        const int nColour = g_pPlotData->GetColor(c);
+        const bool bHasColour = nColour >= 0 && nColour < kColourCount;
+        layer.m_nColour = bHasColour ? kChannelColours[nColour] : 0;
+        layer.m_nPointType = g_pPlotData->GetPointType(c);
+        layer.m_bLines = bHasColour && g_pPlotData->GetInterpolate(c);
+        layer.m_bMinMax = bHasColour && g_pPlotData->GetMarkMinMax(c);
+        const CYMapper mapper(geometry, m_fYMax, m_fYMin);
+        layer.m_nMinY = mapper.ValueToY(g_pPlotData->GetMin(c));
+        layer.m_nMaxY = mapper.ValueToY(g_pPlotData->GetMax(c));
+        if (g_pPlotData->GetSoundEnabled(c)) {
+            if (fLast > g_pPlotData->GetBeepLimitMax(c)) {
+                ToneOutput().Beep(kHighAlarmHz, kAlarmToneMs);
+            }
+            if (fLast < g_pPlotData->GetBeepLimitMin(c)) {
+                ToneOutput().Beep(kLowAlarmHz, kAlarmToneMs);
+            }
+        }
+    }
+    // After every drawn channel, as its ppd may have changed; none drawn leaves the bar.
+    if (nLayers > 0) {
+        UpdateScrollBar();
+    }
+    DrawLayers(dc, geometry, std::span(m_vLayers.data(), nLayers), eOrder);
+}
+
+void CKovraPlotterView::DrawXLabels(CDrawContext& dc, const CPlotGeometry& geometry,
+                                    const SChannelLayer& layer) {
+    for (int j = 0; j <= CPlotGeometry::kDivisions; ++j) {
+        dc.Text(geometry.GetGridX(j), geometry.GetXLabelTop(),
+                QString::number(layer.m_nXLabels[static_cast<std::size_t>(j)]));
+    }
+}
+
+// Each channel in order draws its X labels, its trace, then its min/max lines. Traces never
+// reach the labels; unless a min/max line does, the labels go first and the rest is drawn
+// last channel first, each pixel once: with many channels of dense data most of the earlier
+// channels lie under the later ones.
+void CKovraPlotterView::DrawLayers(CDrawContext& dc, const CPlotGeometry& geometry,
+                                   std::span<const SChannelLayer> layers, EDrawOrder eOrder) {
+    constexpr int kMinMaxWidth = 2;
+    const int nLabelTop = geometry.GetXLabelTop();
+    auto reachesLabels = [&](const SChannelLayer& layer) {
+        return layer.m_bMinMax && (layer.m_nMinY + kMinMaxWidth + 1 >= nLabelTop ||
+                                   layer.m_nMaxY + kMinMaxWidth + 1 >= nLabelTop);
+    };
+    if (eOrder == EDrawOrder::kLayered &&
+        std::none_of(layers.begin(), layers.end(), reachesLabels)) {
+        for (std::size_t i = 0; i < layers.size(); ++i) {
+            // The same labels again would only cover these with the same pixels.
+            if (i + 1 == layers.size() || layers[i].m_nXLabels != layers[i + 1].m_nXLabels) {
+                DrawXLabels(dc, geometry, layers[i]);
+            }
+        }
+        dc.BeginLayers();
+        for (auto it = layers.rbegin(); it != layers.rend(); ++it) {
+            if (it->m_bMinMax) {
+                dc.DashDotLineUnder(geometry.GetLeft(), geometry.GetRight(), it->m_nMaxY,
+                                    kMinMaxWidth, QColor(it->m_nColour));
+                dc.DashDotLineUnder(geometry.GetLeft(), geometry.GetRight(), it->m_nMinY,
+                                    kMinMaxWidth, QColor(it->m_nColour));
+            }
+            dc.Trace(it->m_vPixels, it->m_nPointType, it->m_bLines, it->m_nColour);
+        }
+        return;
+    }
+    for (const SChannelLayer& layer : layers) {
+        DrawXLabels(dc, geometry, layer);
+        if (eOrder == EDrawOrder::kOneByOne) {
+            dc.TraceOneByOne(layer.m_vPixels, layer.m_nPointType, layer.m_bLines, layer.m_nColour);
+        } else {
+            dc.BeginLayers();
+            dc.Trace(layer.m_vPixels, layer.m_nPointType, layer.m_bLines, layer.m_nColour);
+        }
+        if (layer.m_bMinMax) {
+            dc.DashDotLine(geometry.GetLeft(), geometry.GetRight(), layer.m_nMinY, kMinMaxWidth,
+                           QColor(layer.m_nColour));
+            dc.DashDotLine(geometry.GetLeft(), geometry.GetRight(), layer.m_nMaxY, kMinMaxWidth,
+                           QColor(layer.m_nColour));
+        }
+    }
+}
+
+void CKovraPlotterView::DrawGrid(CDrawContext& dc, const CPlotGeometry& geometry) {
+    dc.StraightLine(geometry.GetLeft(), geometry.GetTop(), geometry.GetLeft(), geometry.GetBottom(),
+                    Qt::black);
+    for (int i = 0; i <= CPlotGeometry::kDivisions; ++i) {
+        dc.Text(2, geometry.GetYLabelTop(i),
+                QString::fromStdString(YLimitDialogText(YLabelValue(i, m_fYMax, m_fYMin))));
+        dc.StraightLine(geometry.GetLeft(), geometry.GetGridY(i), geometry.GetRight(),
+                        geometry.GetGridY(i), kGridGrey);
+    }
+    m_fPixelsPerDiv = geometry.GetPixelsPerDiv();
+    for (int j = 0; j <= CPlotGeometry::kDivisions; ++j) {
+        dc.StraightLine(geometry.GetGridX(j), geometry.GetBottom(), geometry.GetGridX(j),
+                        geometry.GetTop(), kGridGrey);
+    }
+    const int nTotal = g_pPlotData != nullptr ? g_pPlotData->GetTotalSampleCount() : 0;
+    const int nChannels = g_pPlotData != nullptr ? g_pPlotData->m_nLastSetCount : 0;
+    dc.Text(geometry.GetCaptionLeft(), CPlotGeometry::GetCaptionTop(),
+            QStringLiteral("%1 values in %2 channels").arg(nTotal).arg(nChannels));
+}
+
+int CKovraPlotterView::FirstChannelCount() const {
+    return g_pPlotData != nullptr ? g_pPlotData->GetSampleCount(0) : 0;
+}
+
+void CKovraPlotterView::UpdateScrollBar() {
+    const CScrollBarState state =
+        ComputeScrollBar(FirstChannelCount(), m_fPointsPerDiv, m_nScrollBack);
+    QScrollBar* pBar = horizontalScrollBar();
+    if (state.m_bHidden) {
+        pBar->setRange(0, 0);
+        return;
+    }
+    pBar->setRange(state.m_nMin, state.m_nLastPos);
+    pBar->setPageStep(state.m_nPage);
+    // The box under the mouse stays where the user drags it; it is put in place on release.
+    if (!pBar->isSliderDown()) {
+        pBar->setValue(state.m_nPos);
+    }
+}
+
+void CKovraPlotterView::ApplyScroll(const CScrollResult& result) {
+    m_nScrollBack = result.m_nScrollBack;
+    if (result.m_bStopCollecting) {
+        m_bCollecting = false;
+        emit CommandStateChanged();
+    }
+    Repaint();
+}
+
+void CKovraPlotterView::ScrollBy(ScrollAction eAction) {
+    ApplyScroll(ApplyScrollAction(eAction, m_nScrollBack,
+                                  MaxScrollBack(FirstChannelCount(), m_fPointsPerDiv)));
+}
+
+void CKovraPlotterView::OnHScroll(int nAction) {
+    switch (nAction) {
+    case QAbstractSlider::SliderSingleStepSub:
+        ScrollBy(ScrollAction::OneOlder);
+        break;
+    case QAbstractSlider::SliderSingleStepAdd:
+        ScrollBy(ScrollAction::OneNewer);
+        break;
+    case QAbstractSlider::SliderMove:
+        ApplyScroll(ApplyThumbTrack(horizontalScrollBar()->sliderPosition(), g_nLastTrackPos,
+                                    m_nScrollBack,
+                                    MaxScrollBack(FirstChannelCount(), m_fPointsPerDiv)));
+        break;
+    default:
+        // Trough clicks and the like move nothing; the bar goes back to where it belongs.
+        Repaint();
+        break;
+    }
+    UpdateScrollBar();
+}
+
+void CKovraPlotterView::wheelEvent(QWheelEvent* pEvent) {
+    const QPoint delta = pEvent->angleDelta();
+    ScrollBy(WheelScrollAction(delta.y() != 0 ? delta.y() : delta.x()));
+    pEvent->accept();
+}
+
+void CKovraPlotterView::resizeEvent(QResizeEvent* pEvent) {
+    if (!window()->isMinimized()) {
+        UpdateScrollBar();
+    }
+    QAbstractScrollArea::resizeEvent(pEvent);
+}
+
+void CKovraPlotterView::scrollContentsBy(int /*dx*/, int /*dy*/) {
+    // The paint draws the window of samples itself; nothing is moved.
+}
+
+void CKovraPlotterView::PrintPicture(QPrinter& printer) {
+    const QImage picture = RenderPicture();
+    QPainter painter(&printer);
+    // The screen picture, as large as the printable page allows, its proportions kept.
+    const QRect page = painter.viewport();
+    const QSize size = picture.size().scaled(page.size(), Qt::KeepAspectRatio);
+    painter.drawImage(QRect(page.topLeft(), size), picture);
+}
+
+void CKovraPlotterView::OnFilePrint() {
+    QPrintDialog dialog(&Printer(), this);
+    if (UserDialogs().Run(dialog) == QDialog::Accepted) {
+        PrintPicture(Printer());
+    }
+}
+
+void CKovraPlotterView::OnFilePrintPreview() {
+    QPrintPreviewDialog dialog(&Printer(), this);
+    connect(&dialog, &QPrintPreviewDialog::paintRequested, this,
+            [this](QPrinter* pPrinter) { PrintPicture(*pPrinter); });
+    UserDialogs().Run(dialog);
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QHash>
+#include <QMainWindow>
+
+class CKovraPlotterView;
+class QAction;
+class QLabel;
+
+// The main window: menu bar, accelerators, status bar, and the view as its client.
+// Commands go to the view first, then to the application.
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit CMainFrame(QWidget* pParent = nullptr);
+
+    CKovraPlotterView* View() const { return m_pView; }
+    QAction* Action(int nId) const { return m_actions.value(nId); }
+
+    void SetMessageText(const QString& strText);
+    QString MessageText() const;
+    // Re-evaluates which commands are enabled and checked.
+    void UpdateCommandUI();
+    void RouteCommand(int nId);
+    void UpdateLockIndicators();
+
+signals:
+    // A command the application object handles (About, Print Setup).
+    void AppCommand(int nId);
+
+protected:
+    void closeEvent(QCloseEvent* pEvent) override;
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
+
+private:
+    QAction* CommandAction(int nId);
+    void BuildMenus();
+    void BuildAccelerators();
+    void BuildStatusBar();
+    void OnMessageChanged(const QString& strMessage);
+
+    CKovraPlotterView* m_pView;
+    QHash<int, QAction*> m_actions;
+    QLabel* m_pCapsIndicator = nullptr;
+    QLabel* m_pNumIndicator = nullptr;
+    QLabel* m_pScrollIndicator = nullptr;
+};

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QDialog>
+
+#include <memory>
+
+namespace Ui {
+class PortSetupDlg;
+}
+
+// Port, speed, stop bits and parity as list positions; -1 selects nothing.
+class CPortSetupDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit CPortSetupDlg(QWidget* pParent = nullptr);
+    ~CPortSetupDlg() override;
+
+    int m_nParity = -1;
+    int m_nPort = -1;
+    int m_nSpeed = -1;
+    int m_nStopBits = -1;
+
+    Ui::PortSetupDlg& Controls() { return *m_pUi; }
+
+protected:
+    void showEvent(QShowEvent* pEvent) override;
+
+public slots:
+    void accept() override;
+
+private:
+    std::unique_ptr<Ui::PortSetupDlg> m_pUi;
+};

@@ -1,0 +1,163 @@
+#include "AppTestSupport.h"
+#include "CommandIds.h"
+#include "KovraPlotterView.h"
+#include "PlotData.h"
+#include "PortNames.h"
+#include "SerialWnd.h"
+
+#include <QAction>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace {
+
+std::vector<float> Channel(int i) {
+    std::vector<float> values;
+    for (int j = 0; j < g_pPlotData->GetSampleCount(i); ++j) {
+        values.push_back(g_pPlotData->GetSample(i, j));
+    }
+    return values;
+}
+
+// A program connected to a pseudo-terminal that the test writes to.
+struct CConnectedApp {
+    CConnectedApp() {
+        SetPortMapping("COM1", terminal.Path().c_str());
+        app.Frame().Action(ID_CONNECTION_CONNECT)->trigger();
+    }
+    CPseudoTerminal terminal;
+    CAppFixture app;
+};
+
+TEST(AcquisitionGlueTest, StartsWithTheDefaults) {
+    CAppFixture app;
+    const CKovraPlotterView& view = app.View();
+    EXPECT_EQ(view.m_fYMax, 2.5f);
+    EXPECT_EQ(view.m_fYMin, -2.5f);
+    EXPECT_EQ(view.m_fPointsPerDiv, 5.0f);
+    EXPECT_EQ(view.m_nSpeed, 1);
+    EXPECT_EQ(view.m_nPort, 0);
+    EXPECT_FALSE(view.m_bConnected);
+    EXPECT_TRUE(view.m_bCollecting);
+    EXPECT_FALSE(view.m_bAutoScale);
+    EXPECT_EQ(view.m_nScrollBack, 0);
+    ASSERT_NE(g_pPlotData, nullptr);
+    EXPECT_EQ(g_pPlotData->m_cLimiter, '#');
+    EXPECT_EQ(g_pPlotData->GetColor(2), 4);
+}
+
+TEST(AcquisitionGlueTest, ABurstLongerThanOneReadIsTakenWhole) {
+    CConnectedApp connected;
+    ASSERT_TRUE(connected.app.View().m_bConnected);
+    std::string strBurst;
+    for (int k = 0; strBurst.size() < 1000; ++k) {
+        strBurst += std::to_string(k) + " " + std::to_string(-k) + "#\r\n";
+    }
+    const int nSets = static_cast<int>(std::count(strBurst.begin(), strBurst.end(), '#'));
+    connected.terminal.Write(strBurst);
+    // Nothing more is sent: every set must arrive from the one burst.
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return g_pPlotData->GetSampleCount(0) == nSets; }));
+    EXPECT_EQ(g_pPlotData->GetSample(0, nSets - 1), static_cast<float>(nSets - 1));
+    EXPECT_EQ(g_pPlotData->GetSample(1, nSets - 1), static_cast<float>(1 - nSets));
+}
+
+TEST(AcquisitionGlueTest, BytesReceivedWhilePausedAreDropped) {
+    CConnectedApp connected;
+    connected.terminal.Write("1 2");
+    CAppFixture::Pump(200);
+    connected.app.Frame().Action(ID_OTHER_TOGGLEPLOT)->trigger();
+    connected.terminal.Write("99 98 97#");
+    CAppFixture::Pump(300);
+    EXPECT_EQ(g_pPlotData->GetTotalSampleCount(), 0);
+    // The set half received before the pause completes with what comes after it.
+    connected.app.Frame().Action(ID_OTHER_TOGGLEPLOT)->trigger();
+    connected.terminal.Write(" 3#");
+    ASSERT_TRUE(CAppFixture::WaitFor([] { return g_pPlotData->GetSampleCount(0) == 1; }));
+    EXPECT_EQ(Channel(0), std::vector<float>{1.0f});
+    EXPECT_EQ(Channel(1), std::vector<float>{2.0f});
+    EXPECT_EQ(Channel(2), std::vector<float>{3.0f});
+}
+
+TEST(AcquisitionGlueTest, OnlyReceivedDataNotificationsAreRead) {
+    CConnectedApp connected;
+    CKovraPlotterView& view = connected.app.View();
+    connected.terminal.Write("4 5#6 7#");
+    ASSERT_TRUE(CAppFixture::WaitFor([] { return g_pPlotData->GetSampleCount(0) == 2; }));
+    // Notifications handled here without running the event loop: one that reports an error
+    // or a break with the data reads nothing; the next plain one reads what waits.
+    connected.terminal.Write("8 9#");
+    usleep(100000);
+    view.OnSerialMsg(MAKEWPARAM(EV_RXCHAR | EV_ERR, CE_FRAME), 0);
+    view.OnSerialMsg(MAKEWPARAM(EV_BREAK, 0), 0);
+    EXPECT_EQ(g_pPlotData->GetSampleCount(0), 2);
+    view.OnSerialMsg(MAKEWPARAM(EV_RXCHAR, 0), 0);
+    EXPECT_EQ(g_pPlotData->GetSampleCount(0), 3);
+}
+
+TEST(AcquisitionGlueTest, NewAsksBeforeClearing) {
+    CAppFixture app;
+    g_pPlotData->Interpret("1 2 3#");
+    g_pPlotData->SetSoundEnabled(0, true);
+    g_pPlotData->SetColor(0, 5);
+    app.m_dialogs.m_vConfirmAnswers = {false, true};
+    app.Frame().Action(ID_FILE_NEW)->trigger();
+    EXPECT_EQ(g_pPlotData->GetTotalSampleCount(), 3);
+    app.Frame().Action(ID_FILE_NEW)->trigger();
+    EXPECT_EQ(g_pPlotData->GetTotalSampleCount(), 0);
+    EXPECT_EQ(g_pPlotData->m_nLastSetCount, 0);
+    EXPECT_FALSE(g_pPlotData->GetSoundEnabled(0));
+    EXPECT_EQ(g_pPlotData->GetColor(0), 5);
+    EXPECT_EQ(app.m_dialogs.m_vAsked.back(), "Are you sure you want to teamkill all data?");
+}
+
+TEST(AcquisitionGlueTest, TestSetsFollowTheGenerator) {
+    CAppFixture app;
+    g_fTestPhase1 = 0.0f;
+    g_fTestPhase2 = 0.0f;
+    app.View().m_nScrollBack = 7;
+    for (int k = 0; k < 3; ++k) {
+        app.View().GenerateTestSet();
+    }
+    EXPECT_EQ(Channel(0), (std::vector<float>{0.0f, 0.2f, 0.4f}));
+    EXPECT_EQ(Channel(1), (std::vector<float>{0.0f, 0.05f, 0.1f}));
+    EXPECT_EQ(Channel(2), (std::vector<float>{-1.0f, -1.0f, -1.0f}));
+    EXPECT_EQ(app.View().m_nScrollBack, 0);
+    // The square wave turns positive with the twelfth set.
+    for (int k = 3; k < 12; ++k) {
+        app.View().GenerateTestSet();
+    }
+    EXPECT_EQ(g_pPlotData->GetSample(2, 10), -1.0f);
+    EXPECT_EQ(g_pPlotData->GetSample(2, 11), 1.0f);
+}
+
+TEST(AcquisitionGlueTest, TeardownClosesEverythingAndKeepsAUsersLog) {
+    {
+        std::ofstream existing("debug.txt");
+        existing << "a user's own notes\n";
+    }
+    const int nThreadsBefore = ThreadCount();
+    {
+        CConnectedApp connected;
+        ASSERT_TRUE(connected.app.View().m_bConnected);
+        EXPECT_GT(ThreadCount(), nThreadsBefore);
+    }
+    EXPECT_EQ(ThreadCount(), nThreadsBefore);
+    EXPECT_EQ(g_pPlotData, nullptr);
+    EXPECT_EQ(g_pSerial, nullptr);
+    std::ifstream log("debug.txt");
+    std::stringstream contents;
+    contents << log.rdbuf();
+    EXPECT_EQ(contents.str(), "a user's own notes\n");
+    std::remove("debug.txt");
+    { CAppFixture app; }
+    std::ifstream created("debug.txt", std::ios::ate);
+    ASSERT_TRUE(created.is_open());
+    EXPECT_EQ(created.tellg(), 0);
+}
+
+} // namespace

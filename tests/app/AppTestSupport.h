@@ -1,0 +1,91 @@
+#pragma once
+
+#include "KovraPlotterApp.h"
+#include "MainFrame.h"
+#include "UserDialogs.h"
+
+#include <QDialog>
+#include <QString>
+
+#include <deque>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+// Readable failure messages for texts.
+inline void PrintTo(const QString& strText, std::ostream* pStream) {
+    *pStream << '"' << strText.toStdString() << '"';
+}
+
+// Answers the program's questions from a script and records what it asked.
+class CScriptedDialogs : public CUserDialogs {
+public:
+    bool Confirm(QWidget*, const QString& strText) override {
+        m_vAsked.push_back(strText);
+        if (m_vConfirmAnswers.empty()) {
+            return false;
+        }
+        const bool bAnswer = m_vConfirmAnswers.front();
+        m_vConfirmAnswers.pop_front();
+        return bAnswer;
+    }
+    void Notify(QWidget*, const QString& strText) override { m_vNotified.push_back(strText); }
+    int Run(QDialog& dialog) override {
+        dialog.show();
+        const int nResult = m_fnRunDialog ? m_fnRunDialog(dialog) : QDialog::Rejected;
+        dialog.hide();
+        return nResult;
+    }
+    QString GetSaveFileName(QWidget*, const QString& strFilter, const QString& strSuffix) override {
+        m_vAsked.push_back(strFilter + QStringLiteral(" / ") + strSuffix);
+        return m_strSaveFileName;
+    }
+
+    std::deque<bool> m_vConfirmAnswers;
+    std::function<int(QDialog&)> m_fnRunDialog;
+    QString m_strSaveFileName;
+    std::vector<QString> m_vAsked;
+    std::vector<QString> m_vNotified;
+};
+
+// A started program (frame, view, acquisition objects) with scripted dialogs, torn down at
+// the end of the test.
+class CAppFixture {
+public:
+    explicit CAppFixture(const SCommandLine& commandLine = {});
+    ~CAppFixture();
+
+    CMainFrame& Frame() const { return *m_app.MainFrame(); }
+    CKovraPlotterView& View() const;
+    QString Status() const { return Frame().MessageText(); }
+    // Lets posted events run until the condition holds or the time is up.
+    static bool WaitFor(const std::function<bool()>& fnCondition, int nTimeoutMs = 5000);
+    // Lets posted events run for a while.
+    static void Pump(int nMs) {
+        WaitFor([] { return false; }, nMs);
+    }
+
+    CScriptedDialogs m_dialogs;
+
+private:
+    CKovraPlotterApp m_app;
+};
+
+// A pseudo-terminal pair: the test writes on the master, the program opens the slave path.
+class CPseudoTerminal {
+public:
+    CPseudoTerminal();
+    ~CPseudoTerminal();
+    void Write(const std::string& strData) const;
+    void HangUp();
+    const std::string& Path() const { return m_strPath; }
+
+private:
+    int m_hMaster = -1;
+    int m_hSlave = -1;
+    std::string m_strPath;
+};
+
+// Threads of this process, to see that none is left behind.
+int ThreadCount();

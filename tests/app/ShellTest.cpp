@@ -1,0 +1,179 @@
+#include "AppTestSupport.h"
+#include "CommandIds.h"
+#include "KovraPlotterView.h"
+#include "PlotData.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList MenuLayout(const CMainFrame& frame) {
+    QStringList layout;
+    for (QAction* pPopup : frame.menuBar()->actions()) {
+        layout << pPopup->text();
+        for (QAction* pItem : pPopup->menu()->actions()) {
+            layout << (pItem->isSeparator() ? QStringLiteral("  ---")
+                                            : QStringLiteral("  ") + pItem->text());
+        }
+    }
+    return layout;
+}
+
+TEST(ShellTest, MenuBarHasTheProgramsItemsInOrder) {
+    CAppFixture app;
+    const QStringList expected = {"&File",
+                                  "  &New\tCtrl+N",
+                                  "  &Save..\tCtrl+S",
+                                  "  ---",
+                                  "  &Print...\tCtrl+P",
+                                  "  Print Pre&view",
+                                  "  P&rint Setup...",
+                                  "  ---",
+                                  "  E&xit",
+                                  "&Connection",
+                                  "  Port Setup..",
+                                  "  Connect (F2)",
+                                  "  Disconnect (F3)",
+                                  "&Plot",
+                                  "  Y Axis..",
+                                  "  X Axis..",
+                                  "  Interpreter Setup..",
+                                  "  Channel Setup..",
+                                  "&Other",
+                                  "  Toggle Plot on/off (F5)",
+                                  "  Take Screenshot (F9)",
+                                  "  Quick CSV export (F8)",
+                                  "&Help",
+                                  "  &About KovraPlotter...",
+                                  "  Help"};
+    EXPECT_EQ(MenuLayout(app.Frame()), expected);
+    EXPECT_EQ(app.Frame().windowTitle(), "Untitled - KovraPlotter");
+    EXPECT_EQ(app.Status(), "Ready");
+}
+
+TEST(ShellTest, CommandsWithoutAHandlerStayGreyed) {
+    CAppFixture app;
+    for (int nId : {ID_PLOT_INTERPRETERSETUP, ID_OTHER_SCREENSHOT, ID_HELP_HELP, ID_EDIT_CUT,
+                    ID_EDIT_PASTE, ID_EDIT_UNDO, ID_FILE_OPEN}) {
+        EXPECT_FALSE(app.Frame().Action(nId)->isEnabled()) << nId;
+    }
+    for (int nId : {ID_FILE_NEW, ID_APP_EXIT, ID_APP_ABOUT, ID_OTHER_TOGGLEPLOT, ID_CHANNEL_TOGGLE1,
+                    ID_CHANNEL_TOGGLE10}) {
+        EXPECT_TRUE(app.Frame().Action(nId)->isEnabled()) << nId;
+    }
+}
+
+TEST(ShellTest, AcceleratorsAreBound) {
+    CAppFixture app;
+    EXPECT_EQ(app.Frame().Action(ID_CHANNEL_TOGGLE1)->shortcut(), QKeySequence("Alt+1"));
+    EXPECT_EQ(app.Frame().Action(ID_CHANNEL_TOGGLE10)->shortcut(), QKeySequence("Alt+0"));
+    EXPECT_EQ(app.Frame().Action(ID_EDIT_COPY)->shortcuts(),
+              (QList<QKeySequence>{QKeySequence("Ctrl+C"), QKeySequence("Ctrl+Ins")}));
+    EXPECT_EQ(app.Frame().Action(ID_FILE_NEW)->shortcut(), QKeySequence("Ctrl+N"));
+    EXPECT_EQ(app.Frame().Action(ID_EDIT_UNDO)->shortcuts(),
+              (QList<QKeySequence>{QKeySequence("Ctrl+Z"), QKeySequence("Alt+Backspace")}));
+}
+
+TEST(ShellTest, TogglePlotCarriesACheckMarkWhileCollecting) {
+    CAppFixture app;
+    QAction* pToggle = app.Frame().Action(ID_OTHER_TOGGLEPLOT);
+    EXPECT_TRUE(pToggle->isChecked());
+    pToggle->trigger();
+    EXPECT_FALSE(app.View().m_bCollecting);
+    EXPECT_FALSE(pToggle->isChecked());
+    pToggle->trigger();
+    EXPECT_TRUE(pToggle->isChecked());
+}
+
+TEST(ShellTest, MenuPromptsShowWhileAnItemIsHighlighted) {
+    CAppFixture app;
+    QMenu* pFile = app.Frame().menuBar()->actions()[0]->menu();
+    pFile->popup({0, 0});
+    pFile->setActiveAction(app.Frame().Action(ID_FILE_NEW));
+    EXPECT_EQ(app.Status(), "Create a new document");
+    pFile->setActiveAction(app.Frame().Action(ID_APP_EXIT));
+    EXPECT_EQ(app.Status(), "Quit the application; prompts to save documents");
+    QMenu* pOther = app.Frame().menuBar()->actions()[3]->menu();
+    pFile->hide();
+    pOther->popup({0, 0});
+    pOther->setActiveAction(app.Frame().Action(ID_OTHER_TOGGLEPLOT));
+    EXPECT_EQ(app.Status(), "");
+    pOther->hide();
+    EXPECT_EQ(app.Status(), "Ready");
+}
+
+TEST(ShellTest, StatusTextIsFormattedAndCutAt255Characters) {
+    CAppFixture app;
+    app.View().SetStatusText("%s %d", "value", 42);
+    EXPECT_EQ(app.Status(), "value 42");
+    const std::string strLong(1000, 'x');
+    app.View().SetStatusText("%s", strLong.c_str());
+    EXPECT_EQ(app.Status(), QString(255, QLatin1Char('x')));
+}
+
+TEST(ShellTest, ChannelCommandsShowAndHideTheirChannel) {
+    CAppFixture app;
+    app.Frame().Action(ID_CHANNEL_TOGGLE1)->trigger();
+    app.Frame().Action(ID_CHANNEL_TOGGLE10)->trigger();
+    EXPECT_TRUE(g_pPlotData->IsHidden(0));
+    EXPECT_TRUE(g_pPlotData->IsHidden(9));
+    EXPECT_FALSE(g_pPlotData->IsHidden(1));
+    app.Frame().Action(ID_CHANNEL_TOGGLE1)->trigger();
+    EXPECT_FALSE(g_pPlotData->IsHidden(0));
+}
+
+TEST(ShellTest, ExitAsksAndEndsWithStatusZero) {
+    CAppFixture app;
+    QList<int> vExitStatus;
+    QObject::connect(&app.View(), &CKovraPlotterView::ExitRequested,
+                     [&](int nStatus) { vExitStatus << nStatus; });
+    app.m_dialogs.m_vConfirmAnswers = {false, true};
+    app.Frame().Action(ID_APP_EXIT)->trigger();
+    EXPECT_TRUE(vExitStatus.isEmpty());
+    EXPECT_NE(g_pPlotData, nullptr);
+    app.Frame().Action(ID_APP_EXIT)->trigger();
+    EXPECT_EQ(vExitStatus, QList<int>{0});
+    EXPECT_EQ(g_pPlotData, nullptr);
+    EXPECT_EQ(app.m_dialogs.m_vAsked, (std::vector<QString>{"Close Kovra?", "Close Kovra?"}));
+}
+
+TEST(ShellTest, AboutBoxShowsTheVersion) {
+    CAppFixture app;
+    QString strText;
+    app.m_dialogs.m_fnRunDialog = [&](QDialog& dialog) {
+        strText = dialog.windowTitle();
+        for (auto* pLabel : dialog.findChildren<QLabel*>()) {
+            strText += QLatin1Char('|') + pLabel->text();
+        }
+        return int(QDialog::Accepted);
+    };
+    app.Frame().Action(ID_APP_ABOUT)->trigger();
+    EXPECT_TRUE(strText.startsWith("About KovraPlotter|KovraPlotter Version 1.1b"))
+        << strText.toStdString();
+}
+
+TEST(ShellTest, CommandLineOptions) {
+    SCommandLine commandLine;
+    QString strError;
+    EXPECT_TRUE(ParseCommandLine({"kovraplotter", "--demo", "--port-map", "COM2=/dev/ttyUSB0",
+                                  "--port-map", "COM3=/dev/ttyACM1"},
+                                 &commandLine, &strError));
+    EXPECT_TRUE(commandLine.m_bDemo);
+    EXPECT_EQ(commandLine.m_vPortMaps, (QStringList{"COM2=/dev/ttyUSB0", "COM3=/dev/ttyACM1"}));
+    for (const char* szBad : {"COM1", "COM1=ttyUSB0", "=/dev/x"}) {
+        SCommandLine bad;
+        EXPECT_FALSE(ParseCommandLine({"kovraplotter", "--port-map", szBad}, &bad, &strError))
+            << szBad;
+        EXPECT_FALSE(strError.isEmpty());
+    }
+    SCommandLine bad;
+    EXPECT_FALSE(ParseCommandLine({"kovraplotter", "--snapshot-after", "soon"}, &bad, &strError));
+    EXPECT_FALSE(ParseCommandLine({"kovraplotter", "--frobnicate"}, &bad, &strError));
+}
+
+} // namespace
