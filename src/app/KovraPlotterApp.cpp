@@ -6,6 +6,7 @@
 #include "KovraPlotterView.h"
 #include "MainFrame.h"
 #include "PortNames.h"
+#include "TestControl.h"
 #include "UserDialogs.h"
 
 #include <QApplication>
@@ -43,7 +44,13 @@ bool ParseCommandLine(const QStringList& vArguments, SCommandLine* pCommandLine,
         QStringLiteral("After the given seconds, save a screenshot (as F9) and the data (as "
                        "F8), print the file names and quit."),
         QStringLiteral("SECONDS"));
+    const QCommandLineOption controlOption(
+        QStringLiteral("control"),
+        QStringLiteral("Take commands on standard input and answer on standard output, for "
+                       "automated tests (key NAME, command ID, answer yes|no, save-as PATH, "
+                       "status, caption, paint-time, quit)."));
     parser.addOption(demoOption);
+    parser.addOption(controlOption);
     parser.addOption(portMapOption);
     parser.addOption(snapshotOption);
     if (pstrHelp != nullptr) {
@@ -60,6 +67,7 @@ bool ParseCommandLine(const QStringList& vArguments, SCommandLine* pCommandLine,
     pCommandLine->m_bHelp = parser.isSet(helpOption);
     pCommandLine->m_bVersion = parser.isSet(versionOption);
     pCommandLine->m_bDemo = parser.isSet(demoOption);
+    pCommandLine->m_bControl = parser.isSet(controlOption);
     pCommandLine->m_vPortMaps = parser.values(portMapOption);
     for (const QString& strMap : pCommandLine->m_vPortMaps) {
         const qsizetype nEquals = strMap.indexOf(QLatin1Char('='));
@@ -134,6 +142,9 @@ bool CKovraPlotterApp::InitInstance(const SCommandLine& commandLine) {
     QObject::connect(m_pFrame->View(), &CKovraPlotterView::ExitRequested,
                      [](int nStatus) { QApplication::exit(nStatus); });
     m_pFrame->View()->OnInitialUpdate();
+    if (commandLine.m_bControl) {
+        m_pControl = std::make_unique<CTestControl>(*m_pFrame);
+    }
     m_pFrame->resize(800, 600);
     m_pFrame->show();
     if (commandLine.m_bDemo) {

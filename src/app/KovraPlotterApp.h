@@ -6,6 +6,7 @@
 #include <memory>
 
 class CDevSimBoard;
+class CTestControl;
 class CMainFrame;
 
 // What the command line asks for.
@@ -13,6 +14,7 @@ struct SCommandLine {
     bool m_bDemo = false;
     QStringList m_vPortMaps; // "COM1=/dev/ttyACM0"
     int m_nSnapshotAfterSeconds = -1;
+    bool m_bControl = false;
     bool m_bHelp = false;
     bool m_bVersion = false;
 };
@@ -41,4 +43,5 @@ private:
     // Declared first so that it stops after the frame has closed its port.
     std::unique_ptr<CDevSimBoard> m_pDemoBoard;
     std::unique_ptr<CMainFrame> m_pFrame;
+    std::unique_ptr<CTestControl> m_pControl;
 };

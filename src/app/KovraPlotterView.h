@@ -86,6 +86,8 @@ public:
     void OnDraw(QImage& picture, EDrawOrder eOrder = EDrawOrder::kLayered);
     QImage RenderPicture();
     void UpdateScrollBar();
+    // "N values in M channels", as the plot shows it.
+    QString CaptionText() const;
     void OnHScroll(int nAction);
     void ScrollBy(ScrollAction eAction);
     void OnFilePrint();

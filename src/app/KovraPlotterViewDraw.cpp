@@ -135,9 +135,10 @@ void CKovraPlotterView::DrawLayers(CDrawContext& dc, const CPlotGeometry& geomet
                                    std::span<const SChannelLayer> layers, EDrawOrder eOrder) {
     constexpr int kMinMaxWidth = 2;
     const int nLabelTop = geometry.GetXLabelTop();
+    // A value far outside the range puts its line at INT_MIN or INT_MAX.
     auto reachesLabels = [&](const SChannelLayer& layer) {
-        return layer.m_bMinMax && (layer.m_nMinY + kMinMaxWidth + 1 >= nLabelTop ||
-                                   layer.m_nMaxY + kMinMaxWidth + 1 >= nLabelTop);
+        return layer.m_bMinMax && (layer.m_nMinY >= nLabelTop - kMinMaxWidth - 1 ||
+                                   layer.m_nMaxY >= nLabelTop - kMinMaxWidth - 1);
     };
     if (eOrder == EDrawOrder::kLayered &&
         std::none_of(layers.begin(), layers.end(), reachesLabels)) {
@@ -190,10 +191,13 @@ void CKovraPlotterView::DrawGrid(CDrawContext& dc, const CPlotGeometry& geometry
         dc.StraightLine(geometry.GetGridX(j), geometry.GetBottom(), geometry.GetGridX(j),
                         geometry.GetTop(), kGridGrey);
     }
+    dc.Text(geometry.GetCaptionLeft(), CPlotGeometry::GetCaptionTop(), CaptionText());
+}
+
+QString CKovraPlotterView::CaptionText() const {
     const int nTotal = g_pPlotData != nullptr ? g_pPlotData->GetTotalSampleCount() : 0;
     const int nChannels = g_pPlotData != nullptr ? g_pPlotData->m_nLastSetCount : 0;
-    dc.Text(geometry.GetCaptionLeft(), CPlotGeometry::GetCaptionTop(),
-            QStringLiteral("%1 values in %2 channels").arg(nTotal).arg(nChannels));
+    return QStringLiteral("%1 values in %2 channels").arg(nTotal).arg(nChannels);
 }
 
 int CKovraPlotterView::FirstChannelCount() const {

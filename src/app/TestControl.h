@@ -1,0 +1,47 @@
+#pragma once
+
+#include "UserDialogs.h"
+
+#include <QObject>
+#include <QStringList>
+
+#include <deque>
+
+class CMainFrame;
+class QSocketNotifier;
+
+// Drives the running program from standard input, one command a line, and answers on
+// standard output, so that automated tests can use it as a person would:
+//   key NAME [MODIFIERS]   a key press on the plot ("F8", "Home", "Ctrl+Home")
+//   command ID             a menu command or accelerator by its id
+//   answer yes|no          the answer to the next question
+//   save-as PATH           the file chosen in the next save dialog ("" cancels)
+//   status                 prints "status TEXT", the status bar's text
+//   caption                prints "caption TEXT", the plot's caption
+//   paint-time             prints "paint-time MS ms", the time of painting the view once
+//   quit                   ends the program as Exit does, without the question
+// Message boxes print "message TEXT" and are dismissed. Every command ends with "done".
+class CTestControl : public QObject, public CUserDialogs {
+    Q_OBJECT
+
+public:
+    explicit CTestControl(CMainFrame& frame);
+    ~CTestControl() override;
+
+    bool Confirm(QWidget* pParent, const QString& strText) override;
+    void Notify(QWidget* pParent, const QString& strText) override;
+    int Run(QDialog& dialog) override;
+    QString GetSaveFileName(QWidget* pParent, const QString& strFilter,
+                            const QString& strDefaultSuffix) override;
+
+private:
+    void OnReadable();
+    void Execute(const QString& strLine);
+    static void Print(const QString& strLine);
+
+    CMainFrame& m_frame;
+    QSocketNotifier* m_pNotifier;
+    QByteArray m_pending;
+    std::deque<bool> m_vAnswers;
+    std::deque<QString> m_vSavePaths;
+};

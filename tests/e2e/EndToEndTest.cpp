@@ -1,0 +1,252 @@
+// The real program, off-screen, connected to a simulated board on a pseudo-terminal and
+// driven as a user would drive it: the board sends, the user presses keys and chooses
+// commands, and what the program shows and writes is checked.
+#include "ProgramDriver.h"
+#include "ReferenceInterpreter.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <filesystem>
+#include <random>
+#include <sys/file.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kArrival = 60s;
+
+// What an export of the model's channels contains: "%0.2f" cells by the C library.
+std::string ExpectedCsv(const CReferenceInterpreter& model) {
+    const auto& channels = model.Channels();
+    std::string strCsv;
+    char szCell[64];
+    for (std::size_t r = 0; r < channels[0].size(); ++r) {
+        for (int c = 0; c < model.LastSetCount(); ++c) {
+            const auto& channel = channels[static_cast<std::size_t>(c)];
+            const float v = r < channel.size() ? channel[r] : 0.0f;
+            std::snprintf(szCell, sizeof szCell, "%0.2f", static_cast<double>(v));
+            strCsv += szCell;
+            if (c + 1 < model.LastSetCount()) {
+                strCsv += ",\t";
+            }
+        }
+        strCsv += "\r\n";
+    }
+    return strCsv;
+}
+
+long ValueCount(const CReferenceInterpreter& model) {
+    long nTotal = 0;
+    for (const auto& channel : model.Channels()) {
+        nTotal += static_cast<long>(channel.size());
+    }
+    return nTotal;
+}
+
+// Presses F8 and returns the name of the file it reports.
+std::string QuickExport(CProgram& program) {
+    program.Command("key F8");
+    const std::string strStatus = program.Status();
+    const std::string strPrefix = "Channels dumped to ";
+    EXPECT_EQ(strStatus.rfind(strPrefix, 0), 0u) << strStatus;
+    return strStatus.substr(strPrefix.size());
+}
+
+std::string RandomSets(int nSets, std::mt19937& random) {
+    std::uniform_int_distribution<int> size(1, 10);
+    std::uniform_int_distribution<int> whole(-2000, 2000);
+    std::uniform_int_distribution<int> decimals(0, 4);
+    std::uniform_int_distribution<int> digit(0, 9999);
+    const char* separators[] = {" ", "\t", " ; ", "\r\n", "  ", " | "};
+    std::uniform_int_distribution<std::size_t> separator(0, std::size(separators) - 1);
+    std::string strText;
+    for (int s = 0; s < nSets; ++s) {
+        const int nValues = size(random);
+        for (int k = 0; k < nValues; ++k) {
+            strText += std::to_string(whole(random));
+            const int nDecimals = decimals(random);
+            if (nDecimals > 0) {
+                strText += "." + std::to_string(digit(random)).substr(0, nDecimals);
+            }
+            strText += separators[separator(random)];
+        }
+        strText += s % 3 == 0 ? "#\r\n" : "#";
+    }
+    return strText;
+}
+
+TEST(EndToEndTest, EveryValueSentIsExportedExactly) {
+    CScratchDirectory directory;
+    CDevice device;
+    CProgram program(directory.Path(), {"--port-map", "COM1=" + device.Path()});
+    program.Command("key F2");
+    ASSERT_EQ(program.Status(), "Connected..");
+
+    std::mt19937 random(20261208);
+    const std::string strText = RandomSets(100'000, random);
+    CReferenceInterpreter model;
+    model.Feed(strText.c_str());
+    // Pieces of random length, so numbers and sets are split anywhere.
+    std::uniform_int_distribution<std::size_t> piece(1, 700);
+    for (std::size_t at = 0; at < strText.size();) {
+        const std::size_t n = std::min(piece(random), strText.size() - at);
+        device.Write(strText.substr(at, n));
+        at += n;
+    }
+    ASSERT_TRUE(program.WaitForValues(ValueCount(model), kArrival));
+    EXPECT_EQ(program.Caption().second, model.LastSetCount());
+    const std::string strName = QuickExport(program);
+    EXPECT_EQ(directory.Read(strName), ExpectedCsv(model));
+    EXPECT_EQ(program.Quit(), 0);
+}
+
+TEST(EndToEndTest, PausedDataIsDroppedAndAHalfSetCompletesAfterResuming) {
+    CScratchDirectory directory;
+    CDevice device;
+    CProgram program(directory.Path(), {"--port-map", "COM1=" + device.Path()});
+    program.Command("key F2");
+    device.Write("1 2");
+    std::this_thread::sleep_for(300ms);
+    program.Command("key F5");
+    EXPECT_EQ(program.Status(), "Plot OFF (not collecting new data)");
+    device.Write(" 99 98#97 96#");
+    // Long enough for the program to have read and dropped what came.
+    std::this_thread::sleep_for(500ms);
+    program.Command("key F5");
+    device.Write(" 3#");
+    ASSERT_TRUE(program.WaitForValues(3, kArrival));
+    EXPECT_EQ(directory.Read(QuickExport(program)), "1.00,\t2.00,\t3.00\r\n");
+}
+
+TEST(EndToEndTest, KeepsUpAtTheFastestLineSpeedAndBeyond) {
+    CScratchDirectory directory;
+    CDevice device;
+    CProgram program(directory.Path(), {"--port-map", "COM1=" + device.Path()});
+    program.Command("key F2");
+    std::mt19937 random(57600);
+    // 57,600 bps: 5,760 characters a second, for three seconds.
+    const std::string strPaced = RandomSets(600, random).substr(0, 17280);
+    CReferenceInterpreter model;
+    model.Feed((strPaced + "#").c_str());
+    device.WritePaced(strPaced + "#", 5760.0);
+    ASSERT_TRUE(program.WaitForValues(ValueCount(model), kArrival));
+
+    // Then as fast as the pseudo-terminal takes it.
+    const std::string strFast = RandomSets(200'000, random);
+    model.Feed(strFast.c_str());
+    const auto start = std::chrono::steady_clock::now();
+    device.Write(strFast);
+    ASSERT_TRUE(program.WaitForValues(ValueCount(model), kArrival));
+    const double fSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double fRate = static_cast<double>(strFast.size()) / fSeconds / 1e6;
+    RecordProperty("fastest_MB_per_s", std::to_string(fRate));
+    std::printf("took %zu bytes in %.2f s: %.1f MB/s, nothing lost\n", strFast.size(), fSeconds,
+                fRate);
+    EXPECT_EQ(directory.Read(QuickExport(program)), ExpectedCsv(model));
+}
+
+TEST(EndToEndTest, ABoardThatIsUnpluggedAndComesBackCanBeConnectedAgain) {
+    CScratchDirectory directory;
+    const std::string strLink = directory.Path() + "/board";
+    auto device = std::make_unique<CDevice>();
+    std::filesystem::create_symlink(device->Path(), strLink);
+    CProgram program(directory.Path(), {"--port-map", "COM1=" + strLink});
+    program.Command("key F2");
+    ASSERT_EQ(program.Status(), "Connected..");
+    device->Write("1 2#3 4#");
+    ASSERT_TRUE(program.WaitForValues(4, kArrival));
+    device->HangUp();
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (program.Status() != "Error: port closed by the device.." &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_EQ(program.Status(), "Error: port closed by the device..");
+
+    device = std::make_unique<CDevice>();
+    std::filesystem::remove(strLink);
+    std::filesystem::create_symlink(device->Path(), strLink);
+    program.Command("key F2");
+    ASSERT_EQ(program.Status(), "Connected..");
+    device->Write("5 6#");
+    ASSERT_TRUE(program.WaitForValues(6, kArrival));
+    EXPECT_EQ(directory.Read(QuickExport(program)),
+              "1.00,\t2.00\r\n3.00,\t4.00\r\n5.00,\t6.00\r\n");
+}
+
+TEST(EndToEndTest, BusyOrMissingPortsAreReportedAndNothingElseChanges) {
+    CScratchDirectory directory;
+    {
+        CProgram missing(directory.Path(), {"--port-map", "COM1=/dev/kovra-no-such-board"});
+        missing.Command("key F2");
+        EXPECT_EQ(missing.Status(), "Error Connecting..");
+        EXPECT_EQ(missing.Quit(), 0);
+    }
+    CDevice device;
+    CProgram program(directory.Path(), {"--port-map", "COM1=" + device.Path()});
+    const int hHeld = open(device.Path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(hHeld, 0);
+    ASSERT_EQ(flock(hHeld, LOCK_EX | LOCK_NB), 0);
+    program.Command("key F2");
+    EXPECT_EQ(program.Status(), "Error Connecting..");
+    close(hHeld);
+    program.Command("key F2");
+    EXPECT_EQ(program.Status(), "Connected..");
+    program.Command("key F3");
+    EXPECT_EQ(program.Status(), "Disconnected..");
+    EXPECT_EQ(program.Quit(), 0);
+}
+
+TEST(EndToEndTest, GarbageLongNumbersAndWideSetsDoNoHarm) {
+    CScratchDirectory directory;
+    CDevice device;
+    CProgram program(directory.Path(), {"--port-map", "COM1=" + device.Path()});
+    program.Command("key F2");
+    std::mt19937 random(255);
+    std::uniform_int_distribution<int> byte(0, 255);
+    std::string strGarbage(1 << 20, '\0');
+    for (char& c : strGarbage) {
+        c = static_cast<char>(byte(random));
+    }
+    device.Write(strGarbage);
+    device.Write(std::string(100'000, '7') + " " + std::string(100'000, '-') + "# #");
+    program.WaitUntilSettled();
+    program.Command("key F12");
+    EXPECT_EQ(program.Caption(), std::make_pair(0L, 0));
+    std::string strWide;
+    for (int k = 1; k <= 500; ++k) {
+        strWide += std::to_string(k) + " ";
+    }
+    device.Write(strWide + "#11 22 33#");
+    ASSERT_TRUE(program.WaitForValues(13, kArrival));
+    EXPECT_EQ(directory.Read(QuickExport(program)),
+              "1.00,\t2.00,\t3.00\r\n11.00,\t22.00,\t33.00\r\n");
+    EXPECT_EQ(program.Quit(), 0);
+}
+
+TEST(EndToEndTest, ExportsThatFailSaySo) {
+    CScratchDirectory directory;
+    CDevice device;
+    CProgram program(directory.Path(), {"--port-map", "COM1=" + device.Path()});
+    program.Command("key F2");
+    device.Write("1 2#");
+    ASSERT_TRUE(program.WaitForValues(2, kArrival));
+    program.Command("save-as /dev/full");
+    EXPECT_EQ(program.Command("command 57603"),
+              std::vector<std::string>{"message Problem writing file.."});
+    program.Command("save-as " + directory.Path() + "/missing/data.csv");
+    EXPECT_EQ(program.Command("command 57603"),
+              std::vector<std::string>{"message Problem opening file.."});
+    program.Command("save-as " + directory.Path() + "/data.csv");
+    EXPECT_TRUE(program.Command("command 57603").empty());
+    EXPECT_EQ(directory.Read("data.csv"), "1.00,\t2.00\r\n");
+    EXPECT_EQ(program.Quit(), 0);
+}
+
+} // namespace

@@ -1,0 +1,244 @@
+#include "ProgramDriver.h"
+
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <poll.h>
+#include <pty.h>
+#include <spawn.h>
+#include <sstream>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kCommandTimeout = 20s;
+
+} // namespace
+
+CProgram::CProgram(const std::string& strDirectory, const std::vector<std::string>& vArguments) {
+    int toChild[2];
+    int fromChild[2];
+    if (pipe2(toChild, O_CLOEXEC) != 0 || pipe2(fromChild, O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, toChild[0], STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, fromChild[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addchdir_np(&actions, strDirectory.c_str());
+    std::vector<std::string> vAll = {KOVRA_PROGRAM, "--control"};
+    vAll.insert(vAll.end(), vArguments.begin(), vArguments.end());
+    std::vector<char*> argv;
+    for (std::string& strArgument : vAll) {
+        argv.push_back(strArgument.data());
+    }
+    argv.push_back(nullptr);
+    std::vector<std::string> vEnvironment = {"QT_QPA_PLATFORM=offscreen"};
+    for (char** p = environ; *p != nullptr; ++p) {
+        if (std::strncmp(*p, "QT_QPA_PLATFORM=", 16) != 0) {
+            vEnvironment.emplace_back(*p);
+        }
+    }
+    std::vector<char*> envp;
+    for (std::string& strVariable : vEnvironment) {
+        envp.push_back(strVariable.data());
+    }
+    envp.push_back(nullptr);
+    pid_t pid = -1;
+    const int nError = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    close(toChild[0]);
+    close(fromChild[1]);
+    if (nError != 0) {
+        throw std::runtime_error(std::string("cannot start the program: ") + strerror(nError));
+    }
+    m_nPid = pid;
+    m_hInput = toChild[1];
+    m_hOutput = fromChild[0];
+}
+
+CProgram::~CProgram() {
+    if (m_nPid > 0) {
+        kill(m_nPid, SIGKILL);
+        waitpid(m_nPid, nullptr, 0);
+    }
+    close(m_hInput);
+    close(m_hOutput);
+}
+
+std::string CProgram::ReadLine(std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        const std::size_t nEnd = m_strBuffered.find('\n');
+        if (nEnd != std::string::npos) {
+            std::string strLine = m_strBuffered.substr(0, nEnd);
+            m_strBuffered.erase(0, nEnd + 1);
+            return strLine;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd waiting{m_hOutput, POLLIN, 0};
+        if (left.count() <= 0 || poll(&waiting, 1, static_cast<int>(left.count())) <= 0) {
+            throw std::runtime_error("the program did not answer in time");
+        }
+        char buffer[4096];
+        const ssize_t n = read(m_hOutput, buffer, sizeof buffer);
+        if (n <= 0) {
+            throw std::runtime_error("the program ended");
+        }
+        m_strBuffered.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+std::vector<std::string> CProgram::Command(const std::string& strCommand) {
+    const std::string strLine = strCommand + "\n";
+    if (write(m_hInput, strLine.data(), strLine.size()) != static_cast<ssize_t>(strLine.size())) {
+        throw std::runtime_error("the program does not take commands");
+    }
+    std::vector<std::string> vLines;
+    for (std::string strAnswer; (strAnswer = ReadLine(kCommandTimeout)) != "done";) {
+        vLines.push_back(strAnswer);
+    }
+    return vLines;
+}
+
+std::string CProgram::Status() {
+    for (const std::string& strLine : Command("status")) {
+        if (strLine.rfind("status ", 0) == 0) {
+            return strLine.substr(7);
+        }
+    }
+    return {};
+}
+
+std::pair<long, int> CProgram::Caption() {
+    for (const std::string& strLine : Command("caption")) {
+        long nValues = -1;
+        int nChannels = -1;
+        if (std::sscanf(strLine.c_str(), "caption %ld values in %d channels", &nValues,
+                        &nChannels) == 2) {
+            return {nValues, nChannels};
+        }
+    }
+    return {-1, -1};
+}
+
+void CProgram::WaitUntilSettled() {
+    auto last = Caption();
+    for (int nSame = 0; nSame < 10;) {
+        std::this_thread::sleep_for(50ms);
+        const auto now = Caption();
+        nSame = now == last ? nSame + 1 : 0;
+        last = now;
+    }
+}
+
+bool CProgram::WaitForValues(long nValues, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (Caption().first != nValues) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
+}
+
+int CProgram::Quit() {
+    Command("quit");
+    const auto deadline = std::chrono::steady_clock::now() + kCommandTimeout;
+    int nStatus = 0;
+    while (waitpid(m_nPid, &nStatus, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return -1;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    m_nPid = -1;
+    return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
+}
+
+CDevice::CDevice() {
+    char szName[PATH_MAX];
+    if (openpty(&m_hMaster, &m_hSlave, szName, nullptr, nullptr) != 0) {
+        throw std::runtime_error("openpty failed");
+    }
+    // The program must not inherit the board's side: unplugging closes every copy.
+    fcntl(m_hMaster, F_SETFD, FD_CLOEXEC);
+    fcntl(m_hSlave, F_SETFD, FD_CLOEXEC);
+    termios settings{};
+    tcgetattr(m_hSlave, &settings);
+    cfmakeraw(&settings);
+    tcsetattr(m_hSlave, TCSANOW, &settings);
+    m_strPath = szName;
+}
+
+CDevice::~CDevice() {
+    HangUp();
+}
+
+void CDevice::Write(const std::string& strData) const {
+    std::size_t nDone = 0;
+    while (nDone < strData.size()) {
+        const ssize_t n = write(m_hMaster, strData.data() + nDone, strData.size() - nDone);
+        if (n < 0 && errno != EINTR) {
+            throw std::runtime_error("the device cannot write");
+        }
+        nDone += n > 0 ? static_cast<std::size_t>(n) : 0;
+    }
+}
+
+void CDevice::WritePaced(const std::string& strData, double fBytesPerSecond) const {
+    constexpr std::size_t kPiece = 64;
+    const auto start = std::chrono::steady_clock::now();
+    for (std::size_t nDone = 0; nDone < strData.size(); nDone += kPiece) {
+        Write(strData.substr(nDone, kPiece));
+        std::this_thread::sleep_until(
+            start +
+            std::chrono::duration<double>(static_cast<double>(nDone + kPiece) / fBytesPerSecond));
+    }
+}
+
+void CDevice::HangUp() {
+    if (m_hSlave >= 0) {
+        close(m_hSlave);
+        m_hSlave = -1;
+    }
+    if (m_hMaster >= 0) {
+        close(m_hMaster);
+        m_hMaster = -1;
+    }
+}
+
+CScratchDirectory::CScratchDirectory() {
+    char szTemplate[] = "/tmp/kovra-e2e-XXXXXX";
+    if (mkdtemp(szTemplate) == nullptr) {
+        throw std::runtime_error("mkdtemp failed");
+    }
+    m_strPath = szTemplate;
+}
+
+CScratchDirectory::~CScratchDirectory() {
+    std::error_code ignored;
+    std::filesystem::remove_all(m_strPath, ignored);
+}
+
+std::string CScratchDirectory::Read(const std::string& strName) const {
+    std::ifstream file(m_strPath + "/" + strName, std::ios::binary);
+    std::stringstream contents;
+    contents << file.rdbuf();
+    return contents.str();
+}
