@@ -6,6 +6,7 @@
 // 100-byte reads. A second case measures the listener's CPU time over 10 idle seconds with the
 // port open, beside a thread that sleeps in poll for as long.
 #include "MessageQueue.h"
+#include "PtyPair.h"
 #include "SerialWnd.h"
 
 #include <benchmark/benchmark.h>
@@ -15,7 +16,6 @@
 #include <ctime>
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
 #include <string>
 #include <termios.h>
 #include <thread>
@@ -34,29 +34,6 @@ std::uint64_t ThreadCpuNs() {
     return static_cast<std::uint64_t>(ts.tv_sec) * 1000000000ULL +
            static_cast<std::uint64_t>(ts.tv_nsec);
 }
-
-class CPty {
-public:
-    CPty() {
-        char szName[128] = {};
-        termios raw{};
-        cfmakeraw(&raw);
-        cfsetspeed(&raw, B57600);
-        if (openpty(&m_hMaster, &m_hSlave, szName, &raw, nullptr) == 0) {
-            m_strPath = szName;
-            fcntl(m_hMaster, F_SETFL, fcntl(m_hMaster, F_GETFL) | O_NONBLOCK);
-        }
-    }
-    ~CPty() {
-        close(m_hMaster);
-        close(m_hSlave);
-    }
-    CPty(const CPty&) = delete;
-    CPty& operator=(const CPty&) = delete;
-    int m_hMaster = -1;
-    int m_hSlave = -1;
-    std::string m_strPath;
-};
 
 // Writes nBytes of a counting pattern that goes on from nStart, waiting for room whenever the
 // port is full.
@@ -129,11 +106,11 @@ public:
 };
 
 void BM_SerialWndReceive(benchmark::State& state) {
-    CPty pty;
+    CPtyPair pty;
     CCountingQueue target;
     CMessageQueue& queue = target.m_queue;
     CBenchSerialWnd port;
-    if (port.Open(pty.m_strPath.c_str(), &target, 0, 0, 0, 0) != ERROR_SUCCESS) {
+    if (port.Open(pty.PathText(), &target, 0, 0, 0, 0) != ERROR_SUCCESS) {
         state.SkipWithError("cannot open the pseudo-terminal");
         return;
     }
@@ -142,7 +119,7 @@ void BM_SerialWndReceive(benchmark::State& state) {
     CChecker checker;
     const std::uint64_t nCpuBefore = port.ListenerCpuNs();
     for (auto _ : state) {
-        CDeviceWriter writer(pty.m_hMaster, nExpected, kBytesPerIteration);
+        CDeviceWriter writer(pty.Master(), nExpected, kBytesPerIteration);
         nExpected += kBytesPerIteration;
         CMessage message;
         char buffer[100];
@@ -172,25 +149,25 @@ void BM_SerialWndReceive(benchmark::State& state) {
 }
 
 void BM_RawPtyReadReference(benchmark::State& state) {
-    CPty pty;
-    fcntl(pty.m_hSlave, F_SETFL, fcntl(pty.m_hSlave, F_GETFL) | O_NONBLOCK);
+    CPtyPair pty;
+    fcntl(pty.Slave(), F_SETFL, fcntl(pty.Slave(), F_GETFL) | O_NONBLOCK);
     std::size_t nReceived = 0;
     std::size_t nExpected = 0;
     std::size_t nWakeUps = 0;
     CChecker checker;
     const std::uint64_t nCpuBefore = ThreadCpuNs();
     for (auto _ : state) {
-        CDeviceWriter writer(pty.m_hMaster, nExpected, kBytesPerIteration);
+        CDeviceWriter writer(pty.Master(), nExpected, kBytesPerIteration);
         nExpected += kBytesPerIteration;
         char buffer[100];
         while (nReceived < nExpected) {
-            pollfd pfd{pty.m_hSlave, POLLIN, 0};
+            pollfd pfd{pty.Slave(), POLLIN, 0};
             if (poll(&pfd, 1, 3000) <= 0) {
                 break;
             }
             ++nWakeUps;
             ssize_t n = 0;
-            while ((n = read(pty.m_hSlave, buffer, sizeof buffer)) > 0) {
+            while ((n = read(pty.Slave(), buffer, sizeof buffer)) > 0) {
                 checker.Take(buffer, static_cast<std::size_t>(n));
                 nReceived += static_cast<std::size_t>(n);
             }
@@ -208,10 +185,10 @@ void BM_RawPtyReadReference(benchmark::State& state) {
 constexpr int kIdleSeconds = 10;
 
 void BM_ListenerIdleCpu(benchmark::State& state) {
-    CPty pty;
+    CPtyPair pty;
     CMessageQueue queue;
     CBenchSerialWnd port;
-    if (port.Open(pty.m_strPath.c_str(), &queue, 0, 0, 0, 0) != ERROR_SUCCESS) {
+    if (port.Open(pty.PathText(), &queue, 0, 0, 0, 0) != ERROR_SUCCESS) {
         state.SkipWithError("cannot open the pseudo-terminal");
         return;
     }

@@ -89,6 +89,9 @@ void CDrawContext::TraceOneByOne(std::span<const CPixel> pixels, int nPointType,
 void CDrawContext::DashDotLineUnder(int x0, int x1, int y, int nWidth, const QColor& colour) {
     // Drawn by the toolkit into a strip of a colour the line never has, then taken over
     // where no later layer has drawn yet.
+    if (y < -nWidth - 1 || y > Height() + nWidth) {
+        return; // also keeps the arithmetic below clear of y near INT_MIN or INT_MAX
+    }
     const int nTop = std::max(y - nWidth - 1, 0);
     const int nBottom = std::min(y + nWidth + 1, Height() - 1);
     if (nTop > nBottom) {

@@ -4,6 +4,7 @@
 #include "ChannelSetupDlg.h"
 #include "CommandIds.h"
 #include "CsvWriter.h"
+#include "EventHandOver.h"
 #include "MainFrame.h"
 #include "PlotData.h"
 #include "PlotScroll.h"
@@ -123,10 +124,13 @@ void CKovraPlotterView::DestroyWindow() {
 }
 
 void CKovraPlotterView::Post(UINT nMessage, WPARAM wParam, LPARAM lParam) noexcept {
-    QCoreApplication::postEvent(this, new CSerialMessageEvent(nMessage, wParam, lParam));
+    auto* pEvent = new CSerialMessageEvent(nMessage, wParam, lParam);
+    ReleaseToEventQueue(pEvent);
+    QCoreApplication::postEvent(this, pEvent);
 }
 
 bool CKovraPlotterView::event(QEvent* pEvent) {
+    AcquireFromEventQueue(pEvent);
     if (pEvent->type() == CSerialMessageEvent::EventType()) {
         const auto* pMessage = static_cast<CSerialMessageEvent*>(pEvent);
         if (pMessage->m_nMessage == g_nDefaultComMsg) {

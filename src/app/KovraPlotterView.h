@@ -110,7 +110,6 @@ public:
     float m_fPointsPerDiv = 5.0f;
     bool m_bDoublePpdAtMax = false;
     int m_nScrollBack = 0;
-    float m_fPixelsPerDiv = 0.0f;
     float m_fYMax = 2.5f;
     float m_fYMin = -2.5f;
     bool m_bAutoScale = false;

@@ -186,7 +186,6 @@ void CKovraPlotterView::DrawGrid(CDrawContext& dc, const CPlotGeometry& geometry
         dc.StraightLine(geometry.GetLeft(), geometry.GetGridY(i), geometry.GetRight(),
                         geometry.GetGridY(i), kGridGrey);
     }
-    m_fPixelsPerDiv = geometry.GetPixelsPerDiv();
     for (int j = 0; j <= CPlotGeometry::kDivisions; ++j) {
         dc.StraightLine(geometry.GetGridX(j), geometry.GetBottom(), geometry.GetGridX(j),
                         geometry.GetTop(), kGridGrey);

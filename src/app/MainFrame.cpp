@@ -1,6 +1,7 @@
 #include "MainFrame.h"
 
 #include "CommandTable.h"
+#include "EventHandOver.h"
 #include "KovraPlotterView.h"
 #include "LockKeys.h"
 
@@ -124,6 +125,7 @@ void CMainFrame::UpdateLockIndicators() {
 }
 
 bool CMainFrame::eventFilter(QObject* pWatched, QEvent* pEvent) {
+    AcquireFromEventQueue(pEvent);
     switch (pEvent->type()) {
     case QEvent::KeyRelease:
     case QEvent::ApplicationActivate:

@@ -30,7 +30,7 @@ public:
     int GetTop() const { return kMarginY; }
     int GetBottom() const { return m_nHeight - kMarginY; }
 
-    // (width - 80) / 10 in integer division: the view's m_fPixelsPerDiv.
+    // The width of one division: (width - 80) / 10 in integer division.
     float GetPixelsPerDiv() const { return m_fPixelsPerDiv; }
 
     // Horizontal grid line i (0 at the top, 10 at the bottom): i * yStep + 20 as a float.

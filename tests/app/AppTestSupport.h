@@ -2,6 +2,7 @@
 
 #include "KovraPlotterApp.h"
 #include "MainFrame.h"
+#include "PtyPair.h"
 #include "UserDialogs.h"
 
 #include <QDialog>
@@ -70,21 +71,6 @@ public:
 
 private:
     CKovraPlotterApp m_app;
-};
-
-// A pseudo-terminal pair: the test writes on the master, the program opens the slave path.
-class CPseudoTerminal {
-public:
-    CPseudoTerminal();
-    ~CPseudoTerminal();
-    void Write(const std::string& strData) const;
-    void HangUp();
-    const std::string& Path() const { return m_strPath; }
-
-private:
-    int m_hMaster = -1;
-    int m_hSlave = -1;
-    std::string m_strPath;
 };
 
 // Threads of this process, to see that none is left behind.

@@ -117,7 +117,7 @@ TEST(ConnectionTest, FailuresLeaveTheViewDisconnectedAndThePortClosed) {
 }
 
 TEST(ConnectionTest, MenuFollowsTheConnectionState) {
-    CPseudoTerminal terminal;
+    CPtyPair terminal;
     CAppFixture app;
     SetPortMapping("COM1", terminal.Path().c_str());
     auto enabled = [&](int nId) { return app.Frame().Action(nId)->isEnabled(); };
@@ -141,7 +141,7 @@ TEST(ConnectionTest, MissingOrBusyDevicesFailToConnect) {
     app.Frame().Action(ID_CONNECTION_CONNECT)->trigger();
     EXPECT_EQ(app.Status(), "Error Connecting..");
 
-    CPseudoTerminal terminal;
+    CPtyPair terminal;
     SetPortMapping("COM1", terminal.Path().c_str());
     CSerialWnd other;
     CMessageQueue queue;
@@ -154,22 +154,22 @@ TEST(ConnectionTest, MissingOrBusyDevicesFailToConnect) {
 }
 
 TEST(ConnectionTest, ADeviceThatGoesAwayIsReportedAndCanComeBack) {
-    auto terminal = std::make_unique<CPseudoTerminal>();
+    auto terminal = std::make_unique<CPtyPair>();
     CAppFixture app;
     SetPortMapping("COM1", terminal->Path().c_str());
     app.Frame().Action(ID_CONNECTION_CONNECT)->trigger();
-    terminal->Write("1 2#3 4#");
-    terminal->HangUp();
+    terminal->Send("1 2#3 4#");
+    terminal->CloseMaster();
     ASSERT_TRUE(CAppFixture::WaitFor([&] { return !app.View().m_bConnected; }));
     EXPECT_EQ(app.Status(), "Error: port closed by the device..");
     EXPECT_TRUE(app.Frame().Action(ID_CONNECTION_CONNECT)->isEnabled());
     EXPECT_TRUE(app.m_dialogs.m_vNotified.empty());
 
-    terminal = std::make_unique<CPseudoTerminal>();
+    terminal = std::make_unique<CPtyPair>();
     SetPortMapping("COM1", terminal->Path().c_str());
     app.Frame().Action(ID_CONNECTION_CONNECT)->trigger();
     EXPECT_EQ(app.Status(), "Connected..");
-    terminal->Write("5 6#");
+    terminal->Send("5 6#");
     EXPECT_TRUE(CAppFixture::WaitFor([] {
         return g_pPlotData->GetSample(0, 0) == 5.0f || g_pPlotData->GetSampleCount(0) == 3;
     }));

@@ -175,6 +175,9 @@ TEST_F(RenderTest, OddSettingsNeitherFailNorLeaveThePicture) {
     view.m_fPointsPerDiv = 2e9f;
     view.m_nScrollBack = std::numeric_limits<int>::max();
     Paint();
+    // Only lines in or far above the range: drawn under the traces, the line at INT_MIN too.
+    g_pPlotData->SetMarkMinMax(2, false);
+    Paint();
 }
 
 TEST_F(RenderTest, DoublingPpdKeepsTheWholeSeriesInView) {

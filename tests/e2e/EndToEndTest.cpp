@@ -71,7 +71,9 @@ std::string RandomSets(int nSets, std::mt19937& random) {
             strText += std::to_string(whole(random));
             const int nDecimals = decimals(random);
             if (nDecimals > 0) {
-                strText += "." + std::to_string(digit(random)).substr(0, nDecimals);
+                strText += '.';
+                strText +=
+                    std::to_string(digit(random)).substr(0, static_cast<std::size_t>(nDecimals));
             }
             strText += separators[separator(random)];
         }
@@ -82,7 +84,7 @@ std::string RandomSets(int nSets, std::mt19937& random) {
 
 TEST(EndToEndTest, EveryValueSentIsExportedExactly) {
     CScratchDirectory directory;
-    CDevice device;
+    CPtyPair device;
     CProgram program(directory.Path(), {"--port-map", "COM1=" + device.Path()});
     program.Command("key F2");
     ASSERT_EQ(program.Status(), "Connected..");
@@ -95,7 +97,7 @@ TEST(EndToEndTest, EveryValueSentIsExportedExactly) {
     std::uniform_int_distribution<std::size_t> piece(1, 700);
     for (std::size_t at = 0; at < strText.size();) {
         const std::size_t n = std::min(piece(random), strText.size() - at);
-        device.Write(strText.substr(at, n));
+        device.Send(strText.substr(at, n));
         at += n;
     }
     ASSERT_TRUE(program.WaitForValues(ValueCount(model), kArrival));
@@ -107,25 +109,25 @@ TEST(EndToEndTest, EveryValueSentIsExportedExactly) {
 
 TEST(EndToEndTest, PausedDataIsDroppedAndAHalfSetCompletesAfterResuming) {
     CScratchDirectory directory;
-    CDevice device;
+    CPtyPair device;
     CProgram program(directory.Path(), {"--port-map", "COM1=" + device.Path()});
     program.Command("key F2");
-    device.Write("1 2");
+    device.Send("1 2");
     std::this_thread::sleep_for(300ms);
     program.Command("key F5");
     EXPECT_EQ(program.Status(), "Plot OFF (not collecting new data)");
-    device.Write(" 99 98#97 96#");
+    device.Send(" 99 98#97 96#");
     // Long enough for the program to have read and dropped what came.
     std::this_thread::sleep_for(500ms);
     program.Command("key F5");
-    device.Write(" 3#");
+    device.Send(" 3#");
     ASSERT_TRUE(program.WaitForValues(3, kArrival));
     EXPECT_EQ(directory.Read(QuickExport(program)), "1.00,\t2.00,\t3.00\r\n");
 }
 
 TEST(EndToEndTest, KeepsUpAtTheFastestLineSpeedAndBeyond) {
     CScratchDirectory directory;
-    CDevice device;
+    CPtyPair device;
     CProgram program(directory.Path(), {"--port-map", "COM1=" + device.Path()});
     program.Command("key F2");
     std::mt19937 random(57600);
@@ -133,14 +135,14 @@ TEST(EndToEndTest, KeepsUpAtTheFastestLineSpeedAndBeyond) {
     const std::string strPaced = RandomSets(600, random).substr(0, 17280);
     CReferenceInterpreter model;
     model.Feed((strPaced + "#").c_str());
-    device.WritePaced(strPaced + "#", 5760.0);
+    SendPaced(device, strPaced + "#", 5760.0);
     ASSERT_TRUE(program.WaitForValues(ValueCount(model), kArrival));
 
     // Then as fast as the pseudo-terminal takes it.
     const std::string strFast = RandomSets(200'000, random);
     model.Feed(strFast.c_str());
     const auto start = std::chrono::steady_clock::now();
-    device.Write(strFast);
+    device.Send(strFast);
     ASSERT_TRUE(program.WaitForValues(ValueCount(model), kArrival));
     const double fSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -154,14 +156,14 @@ TEST(EndToEndTest, KeepsUpAtTheFastestLineSpeedAndBeyond) {
 TEST(EndToEndTest, ABoardThatIsUnpluggedAndComesBackCanBeConnectedAgain) {
     CScratchDirectory directory;
     const std::string strLink = directory.Path() + "/board";
-    auto device = std::make_unique<CDevice>();
+    auto device = std::make_unique<CPtyPair>();
     std::filesystem::create_symlink(device->Path(), strLink);
     CProgram program(directory.Path(), {"--port-map", "COM1=" + strLink});
     program.Command("key F2");
     ASSERT_EQ(program.Status(), "Connected..");
-    device->Write("1 2#3 4#");
+    device->Send("1 2#3 4#");
     ASSERT_TRUE(program.WaitForValues(4, kArrival));
-    device->HangUp();
+    device->CloseMaster();
     const auto deadline = std::chrono::steady_clock::now() + 10s;
     while (program.Status() != "Error: port closed by the device.." &&
            std::chrono::steady_clock::now() < deadline) {
@@ -169,12 +171,12 @@ TEST(EndToEndTest, ABoardThatIsUnpluggedAndComesBackCanBeConnectedAgain) {
     }
     EXPECT_EQ(program.Status(), "Error: port closed by the device..");
 
-    device = std::make_unique<CDevice>();
+    device = std::make_unique<CPtyPair>();
     std::filesystem::remove(strLink);
     std::filesystem::create_symlink(device->Path(), strLink);
     program.Command("key F2");
     ASSERT_EQ(program.Status(), "Connected..");
-    device->Write("5 6#");
+    device->Send("5 6#");
     ASSERT_TRUE(program.WaitForValues(6, kArrival));
     EXPECT_EQ(directory.Read(QuickExport(program)),
               "1.00,\t2.00\r\n3.00,\t4.00\r\n5.00,\t6.00\r\n");
@@ -188,7 +190,7 @@ TEST(EndToEndTest, BusyOrMissingPortsAreReportedAndNothingElseChanges) {
         EXPECT_EQ(missing.Status(), "Error Connecting..");
         EXPECT_EQ(missing.Quit(), 0);
     }
-    CDevice device;
+    CPtyPair device;
     CProgram program(directory.Path(), {"--port-map", "COM1=" + device.Path()});
     const int hHeld = open(device.Path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     ASSERT_GE(hHeld, 0);
@@ -205,7 +207,7 @@ TEST(EndToEndTest, BusyOrMissingPortsAreReportedAndNothingElseChanges) {
 
 TEST(EndToEndTest, GarbageLongNumbersAndWideSetsDoNoHarm) {
     CScratchDirectory directory;
-    CDevice device;
+    CPtyPair device;
     CProgram program(directory.Path(), {"--port-map", "COM1=" + device.Path()});
     program.Command("key F2");
     std::mt19937 random(255);
@@ -214,8 +216,8 @@ TEST(EndToEndTest, GarbageLongNumbersAndWideSetsDoNoHarm) {
     for (char& c : strGarbage) {
         c = static_cast<char>(byte(random));
     }
-    device.Write(strGarbage);
-    device.Write(std::string(100'000, '7') + " " + std::string(100'000, '-') + "# #");
+    device.Send(strGarbage);
+    device.Send(std::string(100'000, '7') + " " + std::string(100'000, '-') + "# #");
     program.WaitUntilSettled();
     program.Command("key F12");
     EXPECT_EQ(program.Caption(), std::make_pair(0L, 0));
@@ -223,7 +225,7 @@ TEST(EndToEndTest, GarbageLongNumbersAndWideSetsDoNoHarm) {
     for (int k = 1; k <= 500; ++k) {
         strWide += std::to_string(k) + " ";
     }
-    device.Write(strWide + "#11 22 33#");
+    device.Send(strWide + "#11 22 33#");
     ASSERT_TRUE(program.WaitForValues(13, kArrival));
     EXPECT_EQ(directory.Read(QuickExport(program)),
               "1.00,\t2.00,\t3.00\r\n11.00,\t22.00,\t33.00\r\n");
@@ -232,10 +234,10 @@ TEST(EndToEndTest, GarbageLongNumbersAndWideSetsDoNoHarm) {
 
 TEST(EndToEndTest, ExportsThatFailSaySo) {
     CScratchDirectory directory;
-    CDevice device;
+    CPtyPair device;
     CProgram program(directory.Path(), {"--port-map", "COM1=" + device.Path()});
     program.Command("key F2");
-    device.Write("1 2#");
+    device.Send("1 2#");
     ASSERT_TRUE(program.WaitForValues(2, kArrival));
     program.Command("save-as /dev/full");
     EXPECT_EQ(program.Command("command 57603"),

@@ -9,12 +9,10 @@
 #include <filesystem>
 #include <fstream>
 #include <poll.h>
-#include <pty.h>
 #include <spawn.h>
 #include <sstream>
 #include <stdexcept>
 #include <sys/wait.h>
-#include <termios.h>
 #include <thread>
 #include <unistd.h>
 
@@ -171,55 +169,16 @@ int CProgram::Quit() {
     return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
 }
 
-CDevice::CDevice() {
-    char szName[PATH_MAX];
-    if (openpty(&m_hMaster, &m_hSlave, szName, nullptr, nullptr) != 0) {
-        throw std::runtime_error("openpty failed");
-    }
-    // The program must not inherit the board's side: unplugging closes every copy.
-    fcntl(m_hMaster, F_SETFD, FD_CLOEXEC);
-    fcntl(m_hSlave, F_SETFD, FD_CLOEXEC);
-    termios settings{};
-    tcgetattr(m_hSlave, &settings);
-    cfmakeraw(&settings);
-    tcsetattr(m_hSlave, TCSANOW, &settings);
-    m_strPath = szName;
-}
-
-CDevice::~CDevice() {
-    HangUp();
-}
-
-void CDevice::Write(const std::string& strData) const {
-    std::size_t nDone = 0;
-    while (nDone < strData.size()) {
-        const ssize_t n = write(m_hMaster, strData.data() + nDone, strData.size() - nDone);
-        if (n < 0 && errno != EINTR) {
-            throw std::runtime_error("the device cannot write");
-        }
-        nDone += n > 0 ? static_cast<std::size_t>(n) : 0;
-    }
-}
-
-void CDevice::WritePaced(const std::string& strData, double fBytesPerSecond) const {
+void SendPaced(const CPtyPair& device, const std::string& strData, double fBytesPerSecond) {
     constexpr std::size_t kPiece = 64;
     const auto start = std::chrono::steady_clock::now();
     for (std::size_t nDone = 0; nDone < strData.size(); nDone += kPiece) {
-        Write(strData.substr(nDone, kPiece));
+        if (!device.Send(std::string_view(strData).substr(nDone, kPiece))) {
+            throw std::runtime_error("the device cannot write");
+        }
         std::this_thread::sleep_until(
             start +
             std::chrono::duration<double>(static_cast<double>(nDone + kPiece) / fBytesPerSecond));
-    }
-}
-
-void CDevice::HangUp() {
-    if (m_hSlave >= 0) {
-        close(m_hSlave);
-        m_hSlave = -1;
-    }
-    if (m_hMaster >= 0) {
-        close(m_hMaster);
-        m_hMaster = -1;
     }
 }
 

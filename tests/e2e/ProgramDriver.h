@@ -1,7 +1,9 @@
 #pragma once
 
-// The real program in a process of its own, driven through --control, and a simulated board
-// on a pseudo-terminal, written to by the test.
+// The real program in a process of its own, driven through --control; the test plays the
+// board on a pseudo-terminal (CPtyPair).
+#include "PtyPair.h"
+
 #include <chrono>
 #include <string>
 #include <vector>
@@ -35,26 +37,8 @@ private:
     std::string m_strBuffered;
 };
 
-class CDevice {
-public:
-    CDevice();
-    ~CDevice();
-    CDevice(const CDevice&) = delete;
-    CDevice& operator=(const CDevice&) = delete;
-
-    const std::string& Path() const { return m_strPath; }
-    // Writes all of the bytes, waiting while the port is full.
-    void Write(const std::string& strData) const;
-    // Writes at about nBytesPerSecond.
-    void WritePaced(const std::string& strData, double fBytesPerSecond) const;
-    // Unplugs the board: the port side sees a hang-up.
-    void HangUp();
-
-private:
-    int m_hMaster = -1;
-    int m_hSlave = -1;
-    std::string m_strPath;
-};
+// Writes the bytes as the device at about fBytesPerSecond.
+void SendPaced(const CPtyPair& device, const std::string& strData, double fBytesPerSecond);
 
 // A directory of its own for a test, removed afterwards.
 class CScratchDirectory {

@@ -9,8 +9,10 @@
 #include <termios.h>
 #include <unistd.h>
 
-// A pseudo-terminal pair for the tests: the test plays the device on the master side and
-// keeps a descriptor of the port side, to look at its settings with tcgetattr.
+// A pseudo-terminal pair for tests and benchmarks: the test plays the device on the master
+// side and keeps a descriptor of the port side, to look at its settings with tcgetattr.
+// Neither side is inherited by programs the test starts, so closing the master unplugs the
+// device for them too.
 class CPtyPair {
 public:
     CPtyPair() {
@@ -21,6 +23,8 @@ public:
         if (openpty(&m_hMaster, &m_hSlave, szName, &raw, nullptr) == 0) {
             m_strPath = szName;
             fcntl(m_hMaster, F_SETFL, fcntl(m_hMaster, F_GETFL) | O_NONBLOCK);
+            fcntl(m_hMaster, F_SETFD, FD_CLOEXEC);
+            fcntl(m_hSlave, F_SETFD, FD_CLOEXEC);
         }
     }
     ~CPtyPair() {
