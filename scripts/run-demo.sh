@@ -4,12 +4,15 @@
 # as F9 and F8 would, prints their names and quits.
 # Usage: scripts/run-demo.sh [more kovraplotter options]
 set -euo pipefail
+here=$PWD
 cd "$(dirname "$0")/.."
 
 scripts/deps.sh
 cmake --preset release >/dev/null
 cmake --build --preset release --target kovraplotter
-program=build/release/src/app/kovraplotter
+program=$PWD/build/release/src/app/kovraplotter
+# The program writes its files (debug.txt, screenshots, exports) where it was started from.
+cd "$here"
 
 if [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then
     exec "$program" --demo "$@"
