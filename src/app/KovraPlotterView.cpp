@@ -49,6 +49,7 @@ public:
 constexpr const char* kPortNames[] = {"COM1", "COM2", "COM3", "COM4"};
 constexpr DWORD kSpeeds[] = {2400, 9600, 19200, 38400, 57600};
 constexpr int kReadChunk = 100;
+constexpr std::size_t kMaxBytesPerNotification = 64 * 1024;
 
 } // namespace
 
@@ -159,10 +160,16 @@ LRESULT CKovraPlotterView::OnSerialMsg(WPARAM wParam, LPARAM /*lParam*/) {
 }
 
 // Reads in chunks until the port has no more, so that a burst longer than one chunk is not
-// left waiting in the port until the device sends again.
+// left waiting in the port until the device sends again. A device that keeps the port full
+// would keep this loop going for ever: after a while the rest is left to a notification
+// posted to ourselves, which comes after the paint and the user's input.
 bool CKovraPlotterView::ReadAndInterpret(bool bReportErrors) {
     bool bSetCompleted = false;
-    for (;;) {
+    for (std::size_t nTaken = 0;; nTaken += kReadChunk) {
+        if (nTaken >= kMaxBytesPerNotification) {
+            Post(g_nDefaultComMsg, MAKEWPARAM(EV_RXCHAR, 0), 0);
+            break;
+        }
         char buffer[kReadChunk + 1];
         DWORD nRead = 0;
         const int nResult = g_pSerial->Read(buffer, kReadChunk, &nRead, nullptr, INFINITE);

@@ -67,6 +67,39 @@ TEST(AcquisitionGlueTest, ABurstLongerThanOneReadIsTakenWhole) {
     EXPECT_EQ(g_pPlotData->GetSample(1, nSets - 1), static_cast<float>(1 - nSets));
 }
 
+// A port that is never empty until nTotal bytes of sets were read.
+class CFloodingSerial : public CSerialWnd {
+public:
+    explicit CFloodingSerial(std::size_t nTotal) : m_nLeft(nTotal) {}
+    int Read(void* pBuffer, DWORD nSize, DWORD* pnRead, OVERLAPPED*, DWORD) override {
+        static const std::string strSets = "1 2 3 4#5 6 7 8#";
+        DWORD n = 0;
+        for (; n < nSize && m_nLeft > 0; ++n, --m_nLeft) {
+            static_cast<char*>(pBuffer)[n] = strSets[m_nRead++ % strSets.size()];
+        }
+        *pnRead = n;
+        return 0;
+    }
+    std::size_t m_nLeft;
+    std::size_t m_nRead = 0;
+};
+
+TEST(AcquisitionGlueTest, AFloodingDeviceLeavesTheWindowResponsiveAndLosesNothing) {
+    CAppFixture app;
+    constexpr std::size_t kTotal = 1 << 20; // a whole number of 16-byte pairs of sets
+    auto* pSerial = new CFloodingSerial(kTotal);
+    delete g_pSerial;
+    g_pSerial = pSerial;
+    app.View().m_bConnected = true;
+    // One notification reads a share and hands the rest on, rather than taking it all.
+    app.View().OnSerialMsg(MAKEWPARAM(EV_RXCHAR, 0), 0);
+    EXPECT_GT(pSerial->m_nLeft, 0u);
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return pSerial->m_nLeft == 0; }));
+    CAppFixture::Pump(50);
+    EXPECT_EQ(g_pPlotData->GetTotalSampleCount(), static_cast<int>(kTotal / 16 * 8));
+    app.View().m_bConnected = false;
+}
+
 TEST(AcquisitionGlueTest, BytesReceivedWhilePausedAreDropped) {
     CConnectedApp connected;
     connected.terminal.Send("1 2");
