@@ -5,14 +5,15 @@
 // One channel: its series and how it is drawn and alarmed.
 class CPlotChannel {
 public:
+    // Throws std::bad_alloc when the series cannot grow.
     void Append(Sample v) {
         m_vSamples.Append(v);
-        if (v > m_fMax) {
-            m_fMax = v;
-        }
-        if (v < m_fMin) {
-            m_fMin = v;
-        }
+        Track(v);
+    }
+    // Only when the series has room (m_vSamples.HasRoom()).
+    void AppendInRoom(Sample v) {
+        m_vSamples.AppendInRoom(v);
+        Track(v);
     }
 
     // 0.0 outside the series: callers read freely around the visible window.
@@ -39,4 +40,14 @@ public:
     bool m_bSoundEnabled = true;
     float m_fBeepLimitMin = -1.8f;
     float m_fBeepLimitMax = 1.8f;
+
+private:
+    void Track(Sample v) {
+        if (v > m_fMax) {
+            m_fMax = v;
+        }
+        if (v < m_fMin) {
+            m_fMin = v;
+        }
+    }
 };

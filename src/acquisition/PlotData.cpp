@@ -33,6 +33,7 @@ void CPlotData::DestroyChannels() {
         channel->Clear();
     }
     m_vChannels.clear();
+    m_bMemoryFull = false;
 }
 
 void CPlotData::ClearAll() {
@@ -41,6 +42,7 @@ void CPlotData::ClearAll() {
     }
     m_nLastSetCount = 0;
     m_nPending = 0;
+    m_bMemoryFull = false;
 }
 
 CPlotChannel& CPlotData::Channel(int i) {
@@ -55,7 +57,10 @@ const CPlotChannel& CPlotData::Channel(int i) const {
 }
 
 void CPlotData::AddSample(int i, Sample v) {
-    Channel(i).Append(v);
+    CPlotChannel& channel = Channel(i);
+    if (!m_bMemoryFull && MakeRoom(channel.m_vSamples)) {
+        channel.AppendInRoom(v);
+    }
 }
 Sample CPlotData::GetSample(int i, int j) const {
     return Channel(i).GetSample(j);
@@ -65,6 +70,55 @@ int CPlotData::GetSampleCount(int i) const {
 }
 const CSampleSeries& CPlotData::GetSeries(int i) const {
     return Channel(i).m_vSamples;
+}
+
+std::size_t CPlotData::GetStoredBytes() const {
+    std::size_t nBlocks = 0;
+    for (const auto& channel : m_vChannels) {
+        nBlocks += channel->m_vSamples.BlockCount();
+    }
+    return nBlocks * CSampleSeries::kBlockBytes;
+}
+
+bool CPlotData::MakeRoom(CSampleSeries& series) {
+    if (series.HasRoom()) {
+        return true;
+    }
+    const bool bRoom =
+        series.BlockCount() < kMaxBlocksPerChannel &&
+        GetStoredBytes() + CSampleSeries::kBlockBytes <= m_nMemoryBudget &&
+        (m_pMemoryGauge == nullptr || m_pMemoryGauge->MayGrow(CSampleSeries::kBlockBytes)) &&
+        series.MakeRoom();
+    m_bMemoryFull = !bRoom;
+    return bRoom;
+}
+
+bool CPlotData::MakeRoomForSet(int nValues) {
+    for (int j = 0; j < nValues; ++j) {
+        if (!MakeRoom(m_vChannels[static_cast<std::size_t>(j)]->m_vSamples)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Every channel the set reaches must take its value, or none does: a set stored in part
+// would shift the rows of the channels it missed.
+bool CPlotData::HasRoomForSet(int nValues) {
+    if (m_bMemoryFull) {
+        return false;
+    }
+    for (int j = 0; j < nValues; ++j) {
+        if (!m_vChannels[static_cast<std::size_t>(j)]->m_vSamples.HasRoom()) {
+            return MakeRoomForSet(nValues);
+        }
+    }
+    return true;
+}
+
+bool CPlotData::ResumeAfterFull() {
+    m_bMemoryFull = false;
+    return MakeRoomForSet(std::max<int>(m_nLastSetCount, 1));
 }
 
 int CPlotData::GetTotalSampleCount() const {
@@ -144,11 +198,16 @@ void CPlotData::EndNumber() {
 }
 
 void CPlotData::CompleteSet() {
-    for (int j = 0; j < m_nPending; ++j) {
-        m_vChannels[static_cast<std::size_t>(j)]->Append(m_vPending[static_cast<std::size_t>(j)]);
-    }
-    m_nLastSetCount = static_cast<std::uint8_t>(m_nPending);
+    const int nValues = m_nPending;
     m_nPending = 0;
+    if (!HasRoomForSet(nValues)) {
+        return;
+    }
+    for (int j = 0; j < nValues; ++j) {
+        m_vChannels[static_cast<std::size_t>(j)]->AppendInRoom(
+            m_vPending[static_cast<std::size_t>(j)]);
+    }
+    m_nLastSetCount = static_cast<std::uint8_t>(nValues);
 }
 
 void CPlotData::AppendToNumber(const char* run, std::size_t length) {

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "MemoryBudget.h"
 #include "PlotChannel.h"
 
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -12,11 +14,14 @@ class CPlotData {
 public:
     static constexpr int kChannelCount = 10;
     static constexpr int kMaxNumberLength = 99;
+    // So that a channel's sample count always fits an int.
+    static constexpr std::size_t kMaxBlocksPerChannel = INT_MAX / CSampleSeries::kBlockSize;
 
     void CreateChannels();
     void DestroyChannels();
     void ClearAll();
 
+    // Dropped when the store is full (below).
     void AddSample(int i, Sample v);
     Sample GetSample(int i, int j) const;
     int GetSampleCount(int i) const;
@@ -42,6 +47,23 @@ public:
     float GetBeepLimitMax(int i) const;
     void SetBeepLimitMax(int i, float fLimit);
 
+    // What the stored samples may take: at most nBytes of sample blocks (no limit by default),
+    // and a new block only when the gauge agrees (none by default). When the next block would
+    // pass the budget, the gauge says no or the block cannot be had, the store is full: the
+    // set that needed it and every later value are dropped, every set whole, until ClearAll or
+    // a successful ResumeAfterFull. Nothing stored is lost.
+    void SetMemoryBudget(std::size_t nBytes) { m_nMemoryBudget = nBytes; }
+    std::size_t GetMemoryBudget() const { return m_nMemoryBudget; }
+    void SetMemoryGauge(std::unique_ptr<CMemoryGauge> pGauge) {
+        m_pMemoryGauge = std::move(pGauge);
+    }
+    bool IsMemoryFull() const { return m_bMemoryFull; }
+    // Bytes of sample blocks held, the figure the budget limits.
+    std::size_t GetStoredBytes() const;
+    // Tries again: makes room for a set as large as the last one (at least one value). True,
+    // and no longer full, when there is room; false, and full, when not.
+    bool ResumeAfterFull();
+
     // Feeds received text up to its NUL; true when at least one set was completed.
     bool Interpret(const char* text);
     static bool IsNumberChar(char c) { return c >= ',' && c <= '9'; }
@@ -58,11 +80,17 @@ private:
     void EndNumber();
     void PushPending(Sample v);
     void CompleteSet();
+    bool HasRoomForSet(int nValues);
+    bool MakeRoomForSet(int nValues);
+    bool MakeRoom(CSampleSeries& series);
 
     // A set has one value per channel; values beyond the tenth have nowhere to go.
     std::array<Sample, kChannelCount> m_vPending{};
     int m_nPending = 0;
     std::vector<std::unique_ptr<CPlotChannel>> m_vChannels;
+    std::size_t m_nMemoryBudget = SIZE_MAX;
+    std::unique_ptr<CMemoryGauge> m_pMemoryGauge;
+    bool m_bMemoryFull = false;
 
     // The number being assembled lives across calls and survives ClearAll: a number split
     // between two chunks is read as if it had arrived whole.

@@ -15,11 +15,18 @@ public:
     static constexpr std::size_t kBlockShift = 16;
     static constexpr std::size_t kBlockSize = std::size_t{1} << kBlockShift;
     static constexpr std::size_t kBlockMask = kBlockSize - 1;
+    static constexpr std::size_t kBlockBytes = kBlockSize * sizeof(Sample);
 
-    void Append(Sample v) {
-        if ((m_nSize & kBlockMask) == 0) {
-            AddBlock();
-        }
+    // Throws std::bad_alloc when a new block cannot be had.
+    void Append(Sample v);
+
+    // Whether the next value fits without a new block.
+    bool HasRoom() const { return m_nSize != m_nCapacity; }
+    // Makes the next value fit, adding a block when the last one is full; false, with nothing
+    // changed, when the memory for it cannot be had.
+    bool MakeRoom() noexcept;
+    // Only when HasRoom().
+    void AppendInRoom(Sample v) {
         m_pTail[m_nSize & kBlockMask] = v;
         ++m_nSize;
     }
@@ -27,6 +34,7 @@ public:
     Sample operator[](std::size_t j) const { return m_vBlocks[j >> kBlockShift][j & kBlockMask]; }
     std::size_t size() const { return m_nSize; }
     bool empty() const { return m_nSize == 0; }
+    std::size_t BlockCount() const { return m_vBlocks.size(); }
     void clear();
 
     // Calls f(const Sample* run, std::size_t count) for contiguous runs covering [first, last).
@@ -44,9 +52,9 @@ public:
     std::size_t CapacityBytes() const;
 
 private:
-    void AddBlock();
-
     std::vector<std::unique_ptr<Sample[]>> m_vBlocks;
+    // The last block; blocks are added only when all are full, so the next value goes there.
     Sample* m_pTail = nullptr;
     std::size_t m_nSize = 0;
+    std::size_t m_nCapacity = 0;
 };
