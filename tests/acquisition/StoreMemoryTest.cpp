@@ -94,25 +94,34 @@ TEST_F(StoreMemoryTest, ClearingOrRetryingMakesRoomAgain) {
     EXPECT_EQ(m_data.GetTotalSampleCount(), 2);
 }
 
-TEST_F(StoreMemoryTest, TheGaugeIsAskedOncePerBlockAndCanStopTheStore) {
-    auto pOwned = std::make_unique<CScriptedGauge>(std::deque<bool>{true, true, false});
+TEST_F(StoreMemoryTest, TheGaugeIsAskedOncePerNewBlockAndCanStopTheStore) {
+    auto pOwned = std::make_unique<CScriptedGauge>(std::deque<bool>{true, true, true, false});
     CScriptedGauge& gauge = *pOwned;
     m_data.SetMemoryGauge(std::move(pOwned));
-    m_data.Interpret(Repeat("1#", 2 * kPerBlock).c_str());
+    m_data.Interpret("1 2#");
     EXPECT_EQ(gauge.m_nAsked, 2);
-    EXPECT_FALSE(m_data.IsMemoryFull());
-    // The third block is refused, with the budget nowhere near.
-    m_data.Interpret("2 3#");
+    m_data.Interpret(Repeat("1#", kPerBlock - 1).c_str());
+    EXPECT_EQ(gauge.m_nAsked, 2);
+    // Only channel 1 needs a block; channel 2 still has room in its own.
+    m_data.Interpret("3 4#");
     EXPECT_EQ(gauge.m_nAsked, 3);
+    m_data.Interpret(Repeat("5#", kPerBlock - 1).c_str());
+    EXPECT_EQ(gauge.m_nAsked, 3);
+    EXPECT_FALSE(m_data.IsMemoryFull());
+
+    // The next block is refused, with the budget nowhere near.
+    m_data.Interpret("6 7#");
+    EXPECT_EQ(gauge.m_nAsked, 4);
     EXPECT_TRUE(m_data.IsMemoryFull());
     EXPECT_EQ(m_data.GetSampleCount(0), 2 * kPerBlock);
-    EXPECT_EQ(m_data.GetSampleCount(1), 0);
+    EXPECT_EQ(m_data.GetSampleCount(1), 2);
     // A full store asks nothing more until it is told to try again.
-    m_data.Interpret(Repeat("4 5#", 10).c_str());
-    EXPECT_EQ(gauge.m_nAsked, 3);
+    m_data.Interpret(Repeat("8 9#", 10).c_str());
+    EXPECT_EQ(gauge.m_nAsked, 4);
     EXPECT_TRUE(m_data.ResumeAfterFull());
-    m_data.Interpret("6#");
+    m_data.Interpret("6 7#");
     EXPECT_EQ(m_data.GetSample(0, 2 * kPerBlock), 6.0f);
+    EXPECT_EQ(m_data.GetSample(1, 2), 7.0f);
 }
 
 TEST(MemoryRuleTest, LeavesTenPercentOfEachLimitUnused) {
