@@ -1,7 +1,10 @@
 // Interpreter throughput on a realistic stream, fed in 100-byte chunks as the serial
 // handler feeds it, beside two references over the same text: atof per number (the naive
 // reader) and a memchr scan (a bound no parser beats). Also reports the memory a stored
-// sample costs after 10 million values in one channel.
+// sample costs after 10 million values in one channel. The second argument of BM_Interpret
+// puts the store under the program's memory rule (the system gauge, read at every block) and
+// a budget, to show what keeping to them costs.
+#include "MemoryBudget.h"
 #include "PlotData.h"
 
 #include <benchmark/benchmark.h>
@@ -47,6 +50,10 @@ void BM_Interpret(benchmark::State& state) {
     CPlotData data;
     data.m_cLimiter = '#';
     data.CreateChannels();
+    if (state.range(1) != 0) {
+        data.SetMemoryGauge(std::make_unique<CSystemMemoryGauge>());
+        data.SetMemoryBudget(std::size_t{1} << 30);
+    }
     char chunk[kChunk + 1];
     for (auto _ : state) {
         for (std::size_t at = 0; at < stream.size(); at += kChunk) {
@@ -156,7 +163,10 @@ void BM_MemoryPerSample(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK(BM_Interpret)->Arg(3)->Arg(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Interpret)
+    ->ArgsProduct({{3, 10}, {0, 1}})
+    ->ArgNames({"values", "budget"})
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AtofReference)->Arg(3)->Arg(10)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MemchrReference)->Arg(3)->Arg(10)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MemoryPerSample)->Iterations(1)->Unit(benchmark::kMillisecond);
