@@ -1,6 +1,11 @@
 #include "SampleSeries.h"
 
 #include <new>
+#include <sys/mman.h>
+
+void CSampleSeries::CBlockRelease::operator()(Sample* pBlock) const noexcept {
+    munmap(pBlock, kBlockBytes);
+}
 
 void CSampleSeries::Append(Sample v) {
     if (!MakeRoom()) {
@@ -13,11 +18,15 @@ bool CSampleSeries::MakeRoom() noexcept {
     if (HasRoom()) {
         return true;
     }
-    // Not value-initialised: a block's pages are touched only as samples arrive.
-    std::unique_ptr<Sample[]> pBlock(new (std::nothrow) Sample[kBlockSize]);
-    if (pBlock == nullptr) {
+    // Mapped for itself, so that clearing gives the memory back to the system at once (the
+    // memory rules go by what the system sees) rather than leave it in the allocator. Its
+    // pages take physical memory only as samples arrive.
+    void* pMapped =
+        mmap(nullptr, kBlockBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (pMapped == MAP_FAILED) {
         return false;
     }
+    std::unique_ptr<Sample[], CBlockRelease> pBlock(static_cast<Sample*>(pMapped));
     try {
         m_vBlocks.push_back(std::move(pBlock));
     } catch (const std::bad_alloc&) {

@@ -52,7 +52,11 @@ public:
     std::size_t CapacityBytes() const;
 
 private:
-    std::vector<std::unique_ptr<Sample[]>> m_vBlocks;
+    struct CBlockRelease {
+        void operator()(Sample* pBlock) const noexcept;
+    };
+
+    std::vector<std::unique_ptr<Sample[], CBlockRelease>> m_vBlocks;
     // The last block; blocks are added only when all are full, so the next value goes there.
     Sample* m_pTail = nullptr;
     std::size_t m_nSize = 0;
