@@ -5,18 +5,20 @@
 #include "TimeStampedName.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <memory>
-#include <vector>
+#include <new>
 
 namespace {
 
-// Text is gathered in blocks of this size and handed to the system in one write each.
-constexpr std::size_t kBufferSize = std::size_t{1} << 20;
+// Text is gathered in blocks of this size and handed to the system in one write each. The
+// buffers live on the stack: an export needs no memory of its own, so the data can still be
+// saved when memory is full.
+constexpr std::size_t kBufferSize = std::size_t{64} << 10;
 // Rows are formatted in chunks: the chunk's samples are first copied out of each channel
 // with sequential reads, then the rows are written from those small arrays.
 constexpr std::size_t kChunkRows = 1024;
@@ -76,17 +78,19 @@ void CopyRows(const CSampleSeries& series, std::size_t first, std::size_t count,
 
 bool WriteRows(const CPlotData& data, COutputFile& file) {
     const std::size_t nRows = data.GetSeries(0).size();
-    const std::size_t nColumns = data.m_nLastSetCount;
-    std::vector<const CSampleSeries*> vSeries(nColumns);
+    const std::size_t nColumns =
+        std::min<std::size_t>(data.m_nLastSetCount, CPlotData::kChannelCount);
+    std::array<const CSampleSeries*, CPlotData::kChannelCount> vSeries{};
     for (std::size_t c = 0; c < nColumns; ++c) {
         vSeries[c] = &data.GetSeries(static_cast<int>(c));
     }
 
-    std::vector<float> vChunk(nColumns * kChunkRows);
-    const std::unique_ptr<char[]> pBuffer(new char[kBufferSize]);
+    std::array<float, CPlotData::kChannelCount * kChunkRows> vChunk;
+    std::array<char, kBufferSize> vBuffer;
+    char* const pBuffer = vBuffer.data();
     const std::size_t nMaxRow = nColumns * (kMaxFixed2Length + 2) + 2;
-    char* const pFlushAt = pBuffer.get() + kBufferSize - nMaxRow;
-    char* p = pBuffer.get();
+    char* const pFlushAt = pBuffer + kBufferSize - nMaxRow;
+    char* p = pBuffer;
 
     for (std::size_t first = 0; first < nRows; first += kChunkRows) {
         const std::size_t count = std::min(kChunkRows, nRows - first);
@@ -106,14 +110,14 @@ bool WriteRows(const CPlotData& data, COutputFile& file) {
             *p++ = '\r';
             *p++ = '\n';
             if (p >= pFlushAt) {
-                if (!file.Write(pBuffer.get(), static_cast<std::size_t>(p - pBuffer.get()))) {
+                if (!file.Write(pBuffer, static_cast<std::size_t>(p - pBuffer))) {
                     return false;
                 }
-                p = pBuffer.get();
+                p = pBuffer;
             }
         }
     }
-    return file.Write(pBuffer.get(), static_cast<std::size_t>(p - pBuffer.get()));
+    return file.Write(pBuffer, static_cast<std::size_t>(p - pBuffer));
 }
 
 CExportResult Finish(const CPlotData& data, COutputFile& file, std::string strPath) {
@@ -123,6 +127,17 @@ CExportResult Finish(const CPlotData& data, COutputFile& file, std::string strPa
     result.m_eStatus = file.Commit() && bWritten ? EExportStatus::kOk : EExportStatus::kWriteFailed;
     result.m_nErrno = file.Error();
     return result;
+}
+
+// The names of the files still take a little memory; when even that is not there, the export
+// fails whole (the file removes itself) and says why.
+template <class F>
+CExportResult WithoutMemoryFailure(F&& fnExport) noexcept {
+    try {
+        return fnExport();
+    } catch (const std::bad_alloc&) {
+        return {EExportStatus::kNoMemory, {}, ENOMEM};
+    }
 }
 
 } // namespace
@@ -159,20 +174,24 @@ char* AppendFixed2(char* p, float f) {
 }
 
 CExportResult WriteCsv(const CPlotData& data, const std::string& strPath) {
-    // Should the store throw (a channel it does not have), the file removes itself.
-    COutputFile file;
-    if (!file.OpenReplacing(strPath)) {
-        return {EExportStatus::kCannotOpen, strPath, file.Error()};
-    }
-    return Finish(data, file, strPath);
+    return WithoutMemoryFailure([&]() -> CExportResult {
+        // Should the store throw (a channel it does not have), the file removes itself.
+        COutputFile file;
+        if (!file.OpenReplacing(strPath)) {
+            return {EExportStatus::kCannotOpen, strPath, file.Error()};
+        }
+        return Finish(data, file, strPath);
+    });
 }
 
 CExportResult WriteCsvToNewFile(const CPlotData& data, const std::tm& tmLocal,
                                 const std::string& strDirectory) {
-    COutputFile file;
-    std::string strPath;
-    if (!CreateTimeStampedFile(file, tmLocal, ".csv", strDirectory, strPath)) {
-        return {EExportStatus::kCannotOpen, strPath, file.Error()};
-    }
-    return Finish(data, file, std::move(strPath));
+    return WithoutMemoryFailure([&]() -> CExportResult {
+        COutputFile file;
+        std::string strPath;
+        if (!CreateTimeStampedFile(file, tmLocal, ".csv", strDirectory, strPath)) {
+            return {EExportStatus::kCannotOpen, strPath, file.Error()};
+        }
+        return Finish(data, file, std::move(strPath));
+    });
 }

@@ -3,13 +3,16 @@
 #include <string>
 
 // How an export ended. The caller words the message: "Problem opening file.." for
-// kCannotOpen, "Problem writing file.." for kWriteFailed.
+// kCannotOpen, "Problem writing file.." for kWriteFailed, "Not enough memory to write the
+// file.." for kNoMemory.
 enum class EExportStatus {
     kOk,
     kCannotOpen, // nothing was created or changed
     // Opened, but the data did not all reach the file. No partial file is left: an earlier
     // file of the name is untouched, or there is none.
     kWriteFailed,
+    // There was no memory for the export's buffers; as kWriteFailed, no partial file is left.
+    kNoMemory,
 };
 
 struct CExportResult {
