@@ -5,6 +5,8 @@
 #include "DevSimBoard.h"
 #include "KovraPlotterView.h"
 #include "MainFrame.h"
+#include "MemoryBudget.h"
+#include "PlotData.h"
 #include "PortNames.h"
 #include "TestControl.h"
 #include "UserDialogs.h"
@@ -48,11 +50,18 @@ bool ParseCommandLine(const QStringList& vArguments, SCommandLine* pCommandLine,
         QStringLiteral("control"),
         QStringLiteral("Take commands on standard input and answer on standard output, for "
                        "automated tests (key NAME, command ID, answer yes|no, save-as PATH, "
-                       "status, caption, paint-time, quit)."));
+                       "status, caption, paint-time, resize W H, quit)."));
+    const QCommandLineOption memoryBudgetOption(
+        QStringLiteral("memory-budget"),
+        QStringLiteral("The most memory the received values may take, for example 512M or 4G. "
+                       "Collection stops when it is full. Default: as much as leaves 10 % of "
+                       "physical memory and of the address-space limit unused."),
+        QStringLiteral("SIZE"));
     parser.addOption(demoOption);
     parser.addOption(controlOption);
     parser.addOption(portMapOption);
     parser.addOption(snapshotOption);
+    parser.addOption(memoryBudgetOption);
     if (pstrHelp != nullptr) {
         *pstrHelp = parser.helpText();
     }
@@ -86,6 +95,16 @@ bool ParseCommandLine(const QStringList& vArguments, SCommandLine* pCommandLine,
             return false;
         }
         pCommandLine->m_nSnapshotAfterSeconds = nSeconds;
+    }
+    if (parser.isSet(memoryBudgetOption)) {
+        std::size_t nBytes = 0;
+        if (!ParseMemorySize(parser.value(memoryBudgetOption).toStdString(), &nBytes) ||
+            nBytes == 0) {
+            *pstrError = QStringLiteral("Bad --memory-budget '%1': expected a size such as 512M")
+                             .arg(parser.value(memoryBudgetOption));
+            return false;
+        }
+        pCommandLine->m_nMemoryBudget = nBytes;
     }
     return true;
 }
@@ -142,6 +161,12 @@ bool CKovraPlotterApp::InitInstance(const SCommandLine& commandLine) {
     QObject::connect(m_pFrame->View(), &CKovraPlotterView::ExitRequested,
                      [](int nStatus) { QApplication::exit(nStatus); });
     m_pFrame->View()->OnInitialUpdate();
+    // A budget given by the user replaces the default rule: it is what they asked for.
+    if (commandLine.m_nMemoryBudget != 0) {
+        g_pPlotData->SetMemoryBudget(commandLine.m_nMemoryBudget);
+    } else {
+        g_pPlotData->SetMemoryGauge(std::make_unique<CSystemMemoryGauge>());
+    }
     if (commandLine.m_bControl) {
         m_pControl = std::make_unique<CTestControl>(*m_pFrame);
     }

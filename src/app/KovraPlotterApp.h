@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstddef>
 #include <memory>
 
 class CDevSimBoard;
@@ -17,6 +18,8 @@ struct SCommandLine {
     bool m_bControl = false;
     bool m_bHelp = false;
     bool m_bVersion = false;
+    // Bytes the stored values may take; 0 for the default rule (see MemoryBudget.h).
+    std::size_t m_nMemoryBudget = 0;
 };
 
 // Parses the arguments (the program name first); false with a message on bad input.

@@ -21,6 +21,7 @@
 
 #include <cmath>
 #include <cstdarg>
+#include <new>
 
 CPlotData* g_pPlotData = nullptr;
 CSerialWnd* g_pSerial = nullptr;
@@ -125,9 +126,18 @@ void CKovraPlotterView::DestroyWindow() {
 }
 
 void CKovraPlotterView::Post(UINT nMessage, WPARAM wParam, LPARAM lParam) noexcept {
-    auto* pEvent = new CSerialMessageEvent(nMessage, wParam, lParam);
+    // Without memory the notice is lost, not the data: the bytes wait in the port and the
+    // next arrival posts again.
+    auto* pEvent = new (std::nothrow) CSerialMessageEvent(nMessage, wParam, lParam);
+    if (pEvent == nullptr) {
+        return;
+    }
     ReleaseToEventQueue(pEvent);
-    QCoreApplication::postEvent(this, pEvent);
+    try {
+        QCoreApplication::postEvent(this, pEvent);
+    } catch (const std::bad_alloc&) {
+        // The queue deletes an event it could not take.
+    }
 }
 
 bool CKovraPlotterView::event(QEvent* pEvent) {
@@ -191,7 +201,17 @@ bool CKovraPlotterView::ReadAndInterpret(bool bReportErrors) {
     if (bSetCompleted) {
         Repaint();
     }
+    CheckStoreMemory();
     return bSetCompleted;
+}
+
+void CKovraPlotterView::CheckStoreMemory() {
+    if (m_memoryShortage.StoreBecameFull(*g_pPlotData)) {
+        m_bCollecting = false;
+        // Glue point for the status pane: it shows the collection flag, which is off now.
+        SetStatusText("%s", CMemoryShortage::kStoreFullText);
+        emit CommandStateChanged();
+    }
 }
 
 void CKovraPlotterView::OnDeviceGone() {
@@ -209,13 +229,25 @@ void CKovraPlotterView::Repaint() {
 
 void CKovraPlotterView::OnTogglePlot() {
     m_bCollecting = !m_bCollecting;
+    // A full store is asked to try again; collection stays off while it has no room.
+    if (m_bCollecting && g_pPlotData->IsMemoryFull() && !m_memoryShortage.Resume(*g_pPlotData)) {
+        m_bCollecting = false;
+    }
     emit CommandStateChanged();
 }
 
 void CKovraPlotterView::ResetData() {
+    // Collection that stopped because memory was full goes on once the memory is free.
+    const bool bWasFull = g_pPlotData->IsMemoryFull();
     g_pPlotData->ClearAll();
     m_fAutoMin = 0.0f;
     m_fAutoMax = 0.0f;
+    m_memoryShortage.StoreCleared();
+    if (bWasFull) {
+        m_bCollecting = true;
+        SetStatusText("Plot ON (collecting)");
+        emit CommandStateChanged();
+    }
 }
 
 void CKovraPlotterView::OnFileNew() {
@@ -237,6 +269,7 @@ void CKovraPlotterView::GenerateTestSet() {
     p = AppendFixed2(p, y);
     std::snprintf(p, static_cast<std::size_t>(text + sizeof text - p), " %d#", z);
     g_pPlotData->Interpret(text);
+    CheckStoreMemory();
     g_fTestPhase1 += 0.1f;
     g_fTestPhase2 += 0.05f;
     m_nScrollBack = 0;
@@ -422,8 +455,10 @@ void CKovraPlotterView::keyPressEvent(QKeyEvent* pEvent) {
             break;
         case Qt::Key_F5:
             OnTogglePlot();
-            SetStatusText(m_bCollecting ? "Plot ON (collecting)"
-                                        : "Plot OFF (not collecting new data)");
+            SetStatusText("%s", m_bCollecting ? "Plot ON (collecting)"
+                                : g_pPlotData->IsMemoryFull()
+                                    ? CMemoryShortage::kStoreFullText
+                                    : "Plot OFF (not collecting new data)");
             break;
         case Qt::Key_F8:
             OnKeyQuickCsv();

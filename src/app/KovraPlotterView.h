@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CmdUI.h"
+#include "MemoryShortage.h"
 #include "NotifyTarget.h"
 
 #include "PlotGeometry.h"
@@ -135,6 +136,8 @@ private:
     void Repaint();
     void OnDeviceGone();
     bool ReadAndInterpret(bool bReportErrors);
+    void CheckStoreMemory();
+    void PaintWithoutPicture();
 
     // What the paint decided for one shown channel.
     struct SChannelLayer {
@@ -157,6 +160,7 @@ private:
 
     QImage m_picture;
     std::vector<SChannelLayer> m_vLayers;
+    CMemoryShortage m_memoryShortage;
     bool m_bInitialized = false;
     bool m_bDestroyed = false;
 };

@@ -46,20 +46,58 @@ QPrinter& CKovraPlotterView::Printer() {
 
 void CKovraPlotterView::paintEvent(QPaintEvent* /*pEvent*/) {
     const QSize size = viewport()->size();
-    if (m_picture.size() != size) {
-        m_picture = QImage(size, QImage::Format_RGB32);
+    if (size.isEmpty()) {
+        return;
     }
-    OnDraw(m_picture);
-    QPainter(viewport()).drawImage(0, 0, m_picture);
+    try {
+        if (m_picture.size() != size) {
+            // Null when there is no memory for it; the last picture then stays.
+            QImage resized(size, QImage::Format_RGB32);
+            if (!resized.isNull()) {
+                m_picture = std::move(resized);
+            }
+        }
+        if (!m_picture.isNull()) {
+            OnDraw(m_picture);
+            QPainter painter(viewport());
+            painter.drawImage(0, 0, m_picture);
+            // A picture smaller than the view: the plot as it fits, the rest left white.
+            if (m_picture.size() == size) {
+                m_memoryShortage.PaintSucceeded();
+                return;
+            }
+            painter.fillRect(QRect(m_picture.width(), 0, size.width(), size.height()), Qt::white);
+            painter.fillRect(QRect(0, m_picture.height(), size.width(), size.height()), Qt::white);
+        } else {
+            PaintWithoutPicture();
+        }
+    } catch (const std::bad_alloc&) {
+        PaintWithoutPicture();
+    }
+    if (m_memoryShortage.PaintFailed()) {
+        SetStatusText("%s", CMemoryShortage::kPaintFailedText);
+    }
+}
+
+void CKovraPlotterView::PaintWithoutPicture() {
+    QPainter(viewport()).fillRect(viewport()->rect(), Qt::white);
 }
 
 QImage CKovraPlotterView::RenderPicture() {
-    QImage picture(viewport()->size(), QImage::Format_RGB32);
-    OnDraw(picture);
-    return picture;
+    try {
+        QImage picture(viewport()->size(), QImage::Format_RGB32);
+        OnDraw(picture);
+        return picture;
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
 }
 
 void CKovraPlotterView::OnDraw(QImage& picture, EDrawOrder eOrder) {
+    // No memory for the picture (or nothing to show): nothing to draw into.
+    if (picture.isNull()) {
+        return;
+    }
     CDrawContext dc(picture);
     dc.FillRect(picture.rect(), Qt::white);
     const CPlotGeometry geometry(picture.width(), picture.height());
@@ -273,6 +311,12 @@ void CKovraPlotterView::scrollContentsBy(int /*dx*/, int /*dy*/) {
 
 void CKovraPlotterView::PrintPicture(QPrinter& printer) {
     const QImage picture = RenderPicture();
+    if (picture.isNull()) {
+        if (!viewport()->size().isEmpty()) {
+            SetStatusText("%s", CMemoryShortage::kPaintFailedText);
+        }
+        return;
+    }
     QPainter painter(&printer);
     // The screen picture, as large as the printable page allows, its proportions kept.
     const QRect page = painter.viewport();

@@ -13,10 +13,18 @@
 
 namespace {
 
+// Empty when there is no memory for the picture.
 std::vector<std::uint8_t> CaptureDib(QWidget* pWidget) {
-    const QImage picture = pWidget->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    return MakeDib32(picture.constBits(), picture.width(), picture.height(),
-                     static_cast<std::size_t>(picture.bytesPerLine()));
+    try {
+        const QImage picture = pWidget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        if (picture.isNull()) {
+            return {};
+        }
+        return MakeDib32(picture.constBits(), picture.width(), picture.height(),
+                         static_cast<std::size_t>(picture.bytesPerLine()));
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
 }
 
 } // namespace
@@ -30,6 +38,9 @@ bool CKovraPlotterView::ReportCsvResult(const CExportResult& result) {
         return false;
     case EExportStatus::kWriteFailed:
         UserDialogs().Notify(this, QStringLiteral("Problem writing file.."));
+        return false;
+    case EExportStatus::kNoMemory:
+        UserDialogs().Notify(this, QStringLiteral("Not enough memory to write the file.."));
         return false;
     }
     return false;
@@ -66,7 +77,13 @@ void CKovraPlotterView::OnKeyQuickCsv() {
 
 bool CKovraPlotterView::SaveViewAsBmp(std::string* pstrName) {
     // The view as it looks, frame and scroll bar included.
-    const CExportResult result = WriteBmpToNewFile(CaptureDib(this), LocalTimeNow());
+    const std::vector<std::uint8_t> vDib = CaptureDib(this);
+    if (vDib.empty()) {
+        // No file is made for a picture that could not be taken.
+        pstrName->clear();
+        return false;
+    }
+    const CExportResult result = WriteBmpToNewFile(vDib, LocalTimeNow());
     *pstrName = result.m_strPath;
     return result.Ok();
 }
@@ -75,6 +92,8 @@ void CKovraPlotterView::OnKeyScreenshot() {
     std::string strName;
     if (SaveViewAsBmp(&strName)) {
         SetStatusText("%s", ("Saving current view to " + strName).c_str());
+    } else if (strName.empty()) {
+        SetStatusText("Error: not enough memory to save current view");
     } else {
         SetStatusText("%s", ("Error: could not save current view to " + strName).c_str());
     }
@@ -82,6 +101,15 @@ void CKovraPlotterView::OnKeyScreenshot() {
 
 void CKovraPlotterView::OnCopyView() {
     // The plot area only, without the scroll bar.
-    QApplication::clipboard()->setImage(viewport()->grab().toImage());
-    SetStatusText("Current view copied to clipboard");
+    try {
+        const QImage picture = viewport()->grab().toImage();
+        if (!picture.isNull()) {
+            QApplication::clipboard()->setImage(picture);
+            SetStatusText("Current view copied to clipboard");
+            return;
+        }
+    } catch (const std::bad_alloc&) {
+        // Said below.
+    }
+    SetStatusText("Error: not enough memory to copy current view");
 }
