@@ -85,6 +85,12 @@ void CTestControl::Execute(const QString& strLine) {
         const QImage picture = view.RenderPicture();
         Print(QStringLiteral("paint-time %1 ms")
                   .arg(static_cast<double>(timer.nsecsElapsed()) / 1e6));
+    } else if (strVerb == QLatin1String("resize")) {
+        m_frame.resize(strArgument.section(QLatin1Char(' '), 0, 0).toInt(),
+                       strArgument.section(QLatin1Char(' '), 1, 1).toInt());
+        // Laid out and painted at the new size before the answer.
+        QCoreApplication::sendPostedEvents();
+        view.viewport()->repaint();
     } else if (strVerb == QLatin1String("quit")) {
         view.DestroyWindow();
         Print(QStringLiteral("done"));

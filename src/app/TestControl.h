@@ -19,6 +19,7 @@ class QSocketNotifier;
 //   status                 prints "status TEXT", the status bar's text
 //   caption                prints "caption TEXT", the plot's caption
 //   paint-time             prints "paint-time MS ms", the time of painting the view once
+//   resize W H             makes the window W x H pixels and paints it
 //   quit                   ends the program as Exit does, without the question
 // Message boxes print "message TEXT" and are dismissed. Every command ends with "done".
 class CTestControl : public QObject, public CUserDialogs {

@@ -27,6 +27,7 @@ public:
     void WaitUntilSettled();
     // Ends the program with "quit"; its exit status (-1 for a crash or a hang).
     int Quit();
+    int Pid() const { return m_nPid; }
 
 private:
     std::string ReadLine(std::chrono::milliseconds timeout);
