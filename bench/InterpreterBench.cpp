@@ -45,8 +45,8 @@ const std::string& Stream(int valuesPerSet) {
 
 void BM_Interpret(benchmark::State& state) {
     const std::string& stream = Stream(static_cast<int>(state.range(0)));
-    // One store for all iterations, cleared between them, so that like the reference it
-    // writes into memory that is already mapped.
+    // One store for all iterations, cleared between them; like the reference, it maps fresh
+    // blocks each time (a cleared store gives its blocks back to the system).
     CPlotData data;
     data.m_cLimiter = '#';
     data.CreateChannels();
