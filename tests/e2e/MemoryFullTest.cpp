@@ -17,6 +17,7 @@ using namespace std::chrono_literals;
 
 const std::string kFullText = "Memory full: collection stopped. Export with F8.";
 
+#if !defined(__SANITIZE_ADDRESS__)
 // Puts the running program under an address-space limit this much above what it has mapped
 // (as prlimit --pid does), so that wherever it starts, the store fills in a few seconds.
 // First the threads the toolkit starts on the first paint and capture are started: their
@@ -33,6 +34,7 @@ void LimitAddressSpace(CProgram& program, const CPtyPair& device, std::size_t nM
                        RLIM_INFINITY};
     ASSERT_EQ(prlimit(program.Pid(), RLIMIT_AS, &limit, nullptr), 0);
 }
+#endif
 
 // Sets of ten values, the first counting the sets, so that the export shows whether every
 // set up to the last one stored came through whole.
