@@ -48,15 +48,6 @@ long ValueCount(const CReferenceInterpreter& model) {
     return nTotal;
 }
 
-// Presses F8 and returns the name of the file it reports.
-std::string QuickExport(CProgram& program) {
-    program.Command("key F8");
-    const std::string strStatus = program.Status();
-    const std::string strPrefix = "Channels dumped to ";
-    EXPECT_EQ(strStatus.rfind(strPrefix, 0), 0u) << strStatus;
-    return strStatus.substr(strPrefix.size());
-}
-
 std::string RandomSets(int nSets, std::mt19937& random) {
     std::uniform_int_distribution<int> size(1, 10);
     std::uniform_int_distribution<int> whole(-2000, 2000);
@@ -102,7 +93,7 @@ TEST(EndToEndTest, EveryValueSentIsExportedExactly) {
     }
     ASSERT_TRUE(program.WaitForValues(ValueCount(model), kArrival));
     EXPECT_EQ(program.Caption().second, model.LastSetCount());
-    const std::string strName = QuickExport(program);
+    const std::string strName = program.QuickExport();
     EXPECT_EQ(directory.Read(strName), ExpectedCsv(model));
     EXPECT_EQ(program.Quit(), 0);
 }
@@ -122,7 +113,7 @@ TEST(EndToEndTest, PausedDataIsDroppedAndAHalfSetCompletesAfterResuming) {
     program.Command("key F5");
     device.Send(" 3#");
     ASSERT_TRUE(program.WaitForValues(3, kArrival));
-    EXPECT_EQ(directory.Read(QuickExport(program)), "1.00,\t2.00,\t3.00\r\n");
+    EXPECT_EQ(directory.Read(program.QuickExport()), "1.00,\t2.00,\t3.00\r\n");
 }
 
 TEST(EndToEndTest, KeepsUpAtTheFastestLineSpeedAndBeyond) {
@@ -150,7 +141,7 @@ TEST(EndToEndTest, KeepsUpAtTheFastestLineSpeedAndBeyond) {
     RecordProperty("fastest_MB_per_s", std::to_string(fRate));
     std::printf("took %zu bytes in %.2f s: %.1f MB/s, nothing lost\n", strFast.size(), fSeconds,
                 fRate);
-    EXPECT_EQ(directory.Read(QuickExport(program)), ExpectedCsv(model));
+    EXPECT_EQ(directory.Read(program.QuickExport()), ExpectedCsv(model));
 }
 
 TEST(EndToEndTest, ABoardThatIsUnpluggedAndComesBackCanBeConnectedAgain) {
@@ -178,7 +169,7 @@ TEST(EndToEndTest, ABoardThatIsUnpluggedAndComesBackCanBeConnectedAgain) {
     ASSERT_EQ(program.Status(), "Connected..");
     device->Send("5 6#");
     ASSERT_TRUE(program.WaitForValues(6, kArrival));
-    EXPECT_EQ(directory.Read(QuickExport(program)),
+    EXPECT_EQ(directory.Read(program.QuickExport()),
               "1.00,\t2.00\r\n3.00,\t4.00\r\n5.00,\t6.00\r\n");
 }
 
@@ -227,7 +218,7 @@ TEST(EndToEndTest, GarbageLongNumbersAndWideSetsDoNoHarm) {
     }
     device.Send(strWide + "#11 22 33#");
     ASSERT_TRUE(program.WaitForValues(13, kArrival));
-    EXPECT_EQ(directory.Read(QuickExport(program)),
+    EXPECT_EQ(directory.Read(program.QuickExport()),
               "1.00,\t2.00,\t3.00\r\n11.00,\t22.00,\t33.00\r\n");
     EXPECT_EQ(program.Quit(), 0);
 }

@@ -71,15 +71,6 @@ void FloodUntilFull(CProgram& program, const CPtyPair& device, long& nSent) {
     }
 }
 
-// Presses F8 and returns the name of the file it reports.
-std::string QuickExport(CProgram& program) {
-    program.Command("key F8");
-    const std::string strStatus = program.Status();
-    const std::string strPrefix = "Channels dumped to ";
-    EXPECT_EQ(strStatus.rfind(strPrefix, 0), 0u) << strStatus;
-    return strStatus.substr(strPrefix.size());
-}
-
 // Full: what was stored stays and is exported whole.
 void ExpectEveryStoredValueExported(CProgram& program, const CScratchDirectory& directory) {
     program.WaitUntilSettled();
@@ -88,7 +79,7 @@ void ExpectEveryStoredValueExported(CProgram& program, const CScratchDirectory& 
     ASSERT_EQ(nValues % 10, 0);
     // Many blocks of samples per channel, not a program that filled at once.
     EXPECT_GT(nValues, 2'000'000);
-    EXPECT_EQ(directory.Read(QuickExport(program)), ExpectedCsv(nValues / 10));
+    EXPECT_EQ(directory.Read(program.QuickExport()), ExpectedCsv(nValues / 10));
     EXPECT_EQ(program.Caption().first, nValues);
 }
 
@@ -103,6 +94,14 @@ void ExpectCollectionToStayStopped(CProgram& program, const CPtyPair& device, lo
     program.WaitUntilSettled();
     EXPECT_GE(program.Caption().first, nValues);
     EXPECT_EQ(program.Status(), kFullText);
+}
+
+// Floods the program until memory is full and checks what it then keeps and does.
+void FillUp(CProgram& program, const CPtyPair& device, const CScratchDirectory& directory) {
+    long nSent = 0;
+    FloodUntilFull(program, device, nSent);
+    ExpectEveryStoredValueExported(program, directory);
+    ExpectCollectionToStayStopped(program, device, nSent);
 }
 
 // F12 frees the memory and collection goes on by itself.
@@ -130,10 +129,7 @@ TEST(MemoryFullTest, CollectionStopsBeforeTheAddressSpaceLimitAndEveryValueIsKep
     ASSERT_EQ(program.Status(), "Connected..");
     LimitAddressSpace(program, device, 48 << 20);
 #endif
-    long nSent = 0;
-    FloodUntilFull(program, device, nSent);
-    ExpectEveryStoredValueExported(program, directory);
-    ExpectCollectionToStayStopped(program, device, nSent);
+    FillUp(program, device, directory);
     // The paint and the screenshot have the memory that was left unused.
     program.Command("resize 1000 700");
     EXPECT_NE(program.Status(), "Not enough memory to draw the plot.");
@@ -154,10 +150,7 @@ TEST(MemoryFullTest, AnAllocationThatFailsStopsCollectionAndNothingElse) {
                      {"--port-map", "COM1=" + device.Path(), "--memory-budget", "1T"});
     program.Command("key F2");
     LimitAddressSpace(program, device, 32 << 20);
-    long nSent = 0;
-    FloodUntilFull(program, device, nSent);
-    ExpectEveryStoredValueExported(program, directory);
-    ExpectCollectionToStayStopped(program, device, nSent);
+    FillUp(program, device, directory);
     program.Command("key F9");
     EXPECT_EQ(program.Status(), "Error: not enough memory to save current view");
     program.Command("key Ctrl+C");

@@ -134,6 +134,13 @@ std::pair<long, int> CProgram::Caption() {
     return {-1, -1};
 }
 
+std::string CProgram::QuickExport() {
+    Command("key F8");
+    const std::string strStatus = Status();
+    const std::string strPrefix = "Channels dumped to ";
+    return strStatus.rfind(strPrefix, 0) == 0 ? strStatus.substr(strPrefix.size()) : std::string();
+}
+
 void CProgram::WaitUntilSettled() {
     auto last = Caption();
     for (int nSame = 0; nSame < 10;) {

@@ -21,6 +21,8 @@ public:
     std::string Status();
     // The caption's value count and channel count.
     std::pair<long, int> Caption();
+    // Presses F8 and returns the name of the file it reports; empty when it reports none.
+    std::string QuickExport();
     // Waits until the caption shows nValues values; false after the time-out.
     bool WaitForValues(long nValues, std::chrono::milliseconds timeout);
     // Waits until the caption has stopped changing for half a second.
