@@ -4,6 +4,7 @@
 #include "MainFrame.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QElapsedTimer>
@@ -11,6 +12,7 @@
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <cstdio>
 #include <unistd.h>
@@ -75,6 +77,23 @@ void CTestControl::Execute(const QString& strLine) {
         m_vAnswers.push_back(strArgument == QLatin1String("yes"));
     } else if (strVerb == QLatin1String("save-as")) {
         m_vSavePaths.push_back(strArgument);
+    } else if (strVerb == QLatin1String("hold")) {
+        bool bOk = false;
+        const int nMs = strArgument.toInt(&bOk);
+        if (!bOk || nMs < 0) {
+            Print(QStringLiteral("error hold takes milliseconds"));
+        } else {
+            m_nHoldMs = nMs;
+        }
+    } else if (strVerb == QLatin1String("resize")) {
+        const int nWidth = strArgument.section(QLatin1Char(' '), 0, 0).toInt();
+        const int nHeight = strArgument.section(QLatin1Char(' '), 1, 1).toInt();
+        if (nWidth <= 0 || nHeight <= 0) {
+            Print(QStringLiteral("error resize takes a width and a height"));
+        } else {
+            m_frame.resize(nWidth, nHeight);
+            m_frame.repaint();
+        }
     } else if (strVerb == QLatin1String("status")) {
         Print(QStringLiteral("status ") + m_frame.MessageText());
     } else if (strVerb == QLatin1String("caption")) {
@@ -110,12 +129,31 @@ void CTestControl::Notify(QWidget*, const QString& strText) {
     Print(QStringLiteral("message ") + strText);
 }
 
+void CTestControl::HoldOpen(const std::function<void()>& run) {
+    const int nHoldMs = m_nHoldMs;
+    m_nHoldMs = -1;
+    // The dialog runs its own event loop meanwhile, so this fires inside it.
+    QTimer::singleShot(nHoldMs, this, [] {
+        if (auto* pDialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            pDialog->reject();
+        }
+    });
+    run();
+}
+
 int CTestControl::Run(QDialog& dialog) {
+    if (m_nHoldMs >= 0) {
+        HoldOpen([this, &dialog] { CUserDialogs::Run(dialog); });
+    }
     Print(QStringLiteral("dialog ") + dialog.windowTitle() + QStringLiteral(" cancelled"));
     return QDialog::Rejected;
 }
 
-QString CTestControl::GetSaveFileName(QWidget*, const QString&, const QString&) {
+QString CTestControl::GetSaveFileName(QWidget* pParent, const QString& strFilter,
+                                      const QString& strDefaultSuffix) {
+    if (m_nHoldMs >= 0) {
+        HoldOpen([&] { CUserDialogs::GetSaveFileName(pParent, strFilter, strDefaultSuffix); });
+    }
     if (m_vSavePaths.empty()) {
         return {};
     }

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 
 class CMainFrame;
 class QSocketNotifier;
@@ -16,6 +17,11 @@ class QSocketNotifier;
 //   command ID             a menu command or accelerator by its id
 //   answer yes|no          the answer to the next question
 //   save-as PATH           the file chosen in the next save dialog ("" cancels)
+//   hold MS                the next dialog (a save dialog too) is really shown and stays
+//                          open MS milliseconds, as a person looking at it would keep it,
+//                          before it is cancelled or answered
+//   resize W H             resizes the main window and paints it at once, as one step of
+//                          a resize by the window manager does
 //   status                 prints "status TEXT", the status bar's text
 //   caption                prints "caption TEXT", the plot's caption
 //   paint-time             prints "paint-time MS ms", the time of painting the view once
@@ -35,6 +41,8 @@ public:
                             const QString& strDefaultSuffix) override;
 
 private:
+    // Runs a real dialog through the default implementation, cancelling it after the hold.
+    void HoldOpen(const std::function<void()>& run);
     void OnReadable();
     void Execute(const QString& strLine);
     static void Print(const QString& strLine);
@@ -44,4 +52,5 @@ private:
     QByteArray m_pending;
     std::deque<bool> m_vAnswers;
     std::deque<QString> m_vSavePaths;
+    int m_nHoldMs = -1;
 };

@@ -26,7 +26,8 @@ constexpr auto kCommandTimeout = 20s;
 
 } // namespace
 
-CProgram::CProgram(const std::string& strDirectory, const std::vector<std::string>& vArguments) {
+CChildProcess::CChildProcess(const std::string& strDirectory,
+                             const std::vector<std::string>& vArguments) {
     int toChild[2];
     int fromChild[2];
     if (pipe2(toChild, O_CLOEXEC) != 0 || pipe2(fromChild, O_CLOEXEC) != 0) {
@@ -37,8 +38,7 @@ CProgram::CProgram(const std::string& strDirectory, const std::vector<std::strin
     posix_spawn_file_actions_adddup2(&actions, toChild[0], STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, fromChild[1], STDOUT_FILENO);
     posix_spawn_file_actions_addchdir_np(&actions, strDirectory.c_str());
-    std::vector<std::string> vAll = {KOVRA_PROGRAM, "--control"};
-    vAll.insert(vAll.end(), vArguments.begin(), vArguments.end());
+    std::vector<std::string> vAll = vArguments;
     std::vector<char*> argv;
     for (std::string& strArgument : vAll) {
         argv.push_back(strArgument.data());
@@ -61,14 +61,16 @@ CProgram::CProgram(const std::string& strDirectory, const std::vector<std::strin
     close(toChild[0]);
     close(fromChild[1]);
     if (nError != 0) {
-        throw std::runtime_error(std::string("cannot start the program: ") + strerror(nError));
+        close(toChild[1]);
+        close(fromChild[0]);
+        throw std::runtime_error(std::string("cannot start ") + argv[0] + ": " + strerror(nError));
     }
     m_nPid = pid;
     m_hInput = toChild[1];
     m_hOutput = fromChild[0];
 }
 
-CProgram::~CProgram() {
+CChildProcess::~CChildProcess() {
     if (m_nPid > 0) {
         kill(m_nPid, SIGKILL);
         waitpid(m_nPid, nullptr, 0);
@@ -77,7 +79,14 @@ CProgram::~CProgram() {
     close(m_hOutput);
 }
 
-std::string CProgram::ReadLine(std::chrono::milliseconds timeout) {
+void CChildProcess::WriteLine(const std::string& strLine) {
+    const std::string strData = strLine + "\n";
+    if (write(m_hInput, strData.data(), strData.size()) != static_cast<ssize_t>(strData.size())) {
+        throw std::runtime_error("the process does not take input");
+    }
+}
+
+std::string CChildProcess::ReadLine(std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
         const std::size_t nEnd = m_strBuffered.find('\n');
@@ -90,24 +99,47 @@ std::string CProgram::ReadLine(std::chrono::milliseconds timeout) {
             deadline - std::chrono::steady_clock::now());
         pollfd waiting{m_hOutput, POLLIN, 0};
         if (left.count() <= 0 || poll(&waiting, 1, static_cast<int>(left.count())) <= 0) {
-            throw std::runtime_error("the program did not answer in time");
+            throw std::runtime_error("the process did not answer in time");
         }
         char buffer[4096];
         const ssize_t n = read(m_hOutput, buffer, sizeof buffer);
         if (n <= 0) {
-            throw std::runtime_error("the program ended");
+            throw std::runtime_error("the process ended");
         }
         m_strBuffered.append(buffer, static_cast<std::size_t>(n));
     }
 }
 
-std::vector<std::string> CProgram::Command(const std::string& strCommand) {
-    const std::string strLine = strCommand + "\n";
-    if (write(m_hInput, strLine.data(), strLine.size()) != static_cast<ssize_t>(strLine.size())) {
-        throw std::runtime_error("the program does not take commands");
+void CChildProcess::Signal(int nSignal) const {
+    if (m_nPid > 0) {
+        kill(m_nPid, nSignal);
     }
+}
+
+int CChildProcess::Wait(std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    int nStatus = 0;
+    while (waitpid(m_nPid, &nStatus, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return -1;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    m_nPid = -1;
+    return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
+}
+
+CProgram::CProgram(const std::string& strDirectory, const std::vector<std::string>& vArguments)
+    : m_process(strDirectory, [&] {
+          std::vector<std::string> vAll = {KOVRA_PROGRAM, "--control"};
+          vAll.insert(vAll.end(), vArguments.begin(), vArguments.end());
+          return vAll;
+      }()) {}
+
+std::vector<std::string> CProgram::Command(const std::string& strCommand) {
+    m_process.WriteLine(strCommand);
     std::vector<std::string> vLines;
-    for (std::string strAnswer; (strAnswer = ReadLine(kCommandTimeout)) != "done";) {
+    for (std::string strAnswer; (strAnswer = m_process.ReadLine(kCommandTimeout)) != "done";) {
         vLines.push_back(strAnswer);
     }
     return vLines;
@@ -157,16 +189,45 @@ bool CProgram::WaitForValues(long nValues, std::chrono::milliseconds timeout) {
 
 int CProgram::Quit() {
     Command("quit");
-    const auto deadline = std::chrono::steady_clock::now() + kCommandTimeout;
-    int nStatus = 0;
-    while (waitpid(m_nPid, &nStatus, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return -1;
-        }
-        std::this_thread::sleep_for(10ms);
+    return m_process.Wait(kCommandTimeout);
+}
+
+CBoardProcess::CBoardProcess(const std::string& strDirectory,
+                             const std::vector<std::string>& vArguments)
+    : m_process(strDirectory,
+                [&] {
+                    std::vector<std::string> vAll = {KOVRA_DEVSIM};
+                    vAll.insert(vAll.end(), vArguments.begin(), vArguments.end());
+                    return vAll;
+                }()),
+      m_strPath(m_process.ReadLine(kCommandTimeout)) {}
+
+SBoardCounts CBoardProcess::ReadCounts() {
+    const std::string strLine = m_process.ReadLine(kCommandTimeout);
+    SBoardCounts counts;
+    unsigned long long n[4] = {};
+    if (std::sscanf(strLine.c_str(),
+                    "sent %llu bytes in %llu sets, dropped %llu bytes in %llu sets", &n[0], &n[1],
+                    &n[2], &n[3]) != 4) {
+        throw std::runtime_error("kovra-devsim said: " + strLine);
     }
-    m_nPid = -1;
-    return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
+    counts.nBytesSent = n[0];
+    counts.nSetsSent = n[1];
+    counts.nBytesDropped = n[2];
+    counts.nSetsDropped = n[3];
+    return counts;
+}
+
+SBoardCounts CBoardProcess::Counts() {
+    m_process.Signal(SIGUSR1);
+    return ReadCounts();
+}
+
+SBoardCounts CBoardProcess::Stop() {
+    m_process.Signal(SIGTERM);
+    const SBoardCounts counts = ReadCounts();
+    m_process.Wait(kCommandTimeout);
+    return counts;
 }
 
 void SendPaced(const CPtyPair& device, const std::string& strData, double fBytesPerSecond) {

@@ -1,18 +1,42 @@
 #pragma once
 
 // The real program in a process of its own, driven through --control; the test plays the
-// board on a pseudo-terminal (CPtyPair).
+// board on a pseudo-terminal (CPtyPair), or kovra-devsim does (CBoardProcess).
 #include "PtyPair.h"
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <vector>
+
+// A child process with its standard input and output on pipes, killed if still running when
+// this goes away.
+class CChildProcess {
+public:
+    CChildProcess(const std::string& strDirectory, const std::vector<std::string>& vArguments);
+    ~CChildProcess();
+    CChildProcess(const CChildProcess&) = delete;
+    CChildProcess& operator=(const CChildProcess&) = delete;
+
+    void WriteLine(const std::string& strLine);
+    // The next line it prints; throws after the time-out or when it ended.
+    std::string ReadLine(std::chrono::milliseconds timeout);
+    void Signal(int nSignal) const;
+    // Waits at most the time-out for it to end; its exit status, or -1 for a crash or a hang.
+    int Wait(std::chrono::milliseconds timeout);
+
+private:
+    int m_nPid = -1;
+    int m_hInput = -1;
+    int m_hOutput = -1;
+    std::string m_strBuffered;
+};
 
 class CProgram {
 public:
     // Starts kovraplotter off-screen in strDirectory with the given extra arguments.
     CProgram(const std::string& strDirectory, const std::vector<std::string>& vArguments);
-    ~CProgram();
+
     CProgram(const CProgram&) = delete;
     CProgram& operator=(const CProgram&) = delete;
 
@@ -29,12 +53,33 @@ public:
     int Quit();
 
 private:
-    std::string ReadLine(std::chrono::milliseconds timeout);
+    CChildProcess m_process;
+};
 
-    int m_nPid = -1;
-    int m_hInput = -1;
-    int m_hOutput = -1;
-    std::string m_strBuffered;
+// What kovra-devsim reports: bytes and sets sent and, without flow control, dropped.
+struct SBoardCounts {
+    std::uint64_t nBytesSent = 0;
+    std::uint64_t nSetsSent = 0;
+    std::uint64_t nBytesDropped = 0;
+    std::uint64_t nSetsDropped = 0;
+};
+
+// kovra-devsim in a process of its own.
+class CBoardProcess {
+public:
+    CBoardProcess(const std::string& strDirectory, const std::vector<std::string>& vArguments);
+    // The port side of its pseudo-terminal.
+    const std::string& Path() const { return m_strPath; }
+    // The counts so far (asked for with SIGUSR1).
+    SBoardCounts Counts();
+    // Stops it and returns its final counts.
+    SBoardCounts Stop();
+
+private:
+    SBoardCounts ReadCounts();
+
+    CChildProcess m_process;
+    std::string m_strPath;
 };
 
 // Writes the bytes as the device at about fBytesPerSecond.
