@@ -54,9 +54,10 @@ A line without flow control:
 A real serial port without flow control loses the bytes that arrive while its receive buffer
 is full. A pseudo-terminal loses nothing (it stops the writer instead), so the board models
 the loss itself: before each write it asks how many bytes wait unread on the port side, and
-drops the whole write when they and the write would exceed the receive buffer. At 115200 bps
-(--byte-rate 11520) a reader that stops reading has about a third of a second before 4096
-bytes are full. The board prints
+drops the whole write when they and the write would exceed the receive buffer. (A write shows
+there a moment after it is made, so on a busy machine the buffer may take a little more.) At
+115200 bps (--byte-rate 11520) a reader that stops reading has about a third of a second
+before 4096 bytes are full. The board prints
   sent BYTES bytes in SETS sets, dropped BYTES bytes in SETS sets
 when it stops and, in any mode, whenever it receives SIGUSR1; a set is counted by its '#'.
 
@@ -70,8 +71,8 @@ Unplugging:
                             that one name works across hang-ups
   -h, --help                show this help and exit
 
-The board never loses or tears a set: when nobody reads the port and it is full, the board
-waits, and when it has fallen more than a second behind its rate it skips ahead instead of
+Unless --overrun is given, the board never loses or tears a set: when nobody reads the port
+and it is full, the board waits, and when it has fallen more than a second behind its rate it skips ahead instead of
 sending a burst. Opening the port discards what was waiting in it.
 
 Exit status: 0 when stopped by SIGINT, SIGTERM or SIGHUP, or after a final hang-up; 1 when the
