@@ -186,7 +186,7 @@ std::size_t CSeriesSummary::FindBeyond(const CSampleSeries& series, std::size_t 
         std::size_t last;
     };
     const SStep steps[] = {{0, first, b1First << kShift1},
-                           {1, b1First, std::min(b1Last, b2First * kPerBlock2)},
+                           {1, b1First, b2First < b2Last ? b2First * kPerBlock2 : b1Last},
                            {2, b2First, b2Last},
                            {1, b2First < b2Last ? b2Last * kPerBlock2 : b1Last, b1Last},
                            {0, b1Last << kShift1, end}};
