@@ -19,7 +19,6 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QKeyEvent>
-#include <QScreen>
 #include <QScrollBar>
 
 #include <cmath>
@@ -207,9 +206,6 @@ bool CKovraPlotterView::ReadAndInterpret(bool bReportErrors) {
             const int nLastSize = m_setLog.Runs().back().m_nSize;
             CatchUpSkippedPaints(false);
             m_setLog.Add(nLastSize);
-        }
-        if (window() != nullptr && window()->screen() != nullptr) {
-            m_pPacer->SetRefreshRate(window()->screen()->refreshRate());
         }
         m_pPacer->RequestPaint();
     }
@@ -517,6 +513,12 @@ bool CKovraPlotterView::OnCmdMsg(int nId) {
     case ID_FILE_PRINT_PREVIEW:
         OnFilePrintPreview();
         return true;
+    case ID_PLOT_FITY:
+        OnFitYRange();
+        return true;
+    case ID_PLOT_KEEPCOLLECTING:
+        OnKeepCollectingWhenScrolled();
+        return true;
     default:
         return false;
     }
@@ -551,6 +553,13 @@ bool CKovraPlotterView::OnUpdateCmdUI(CCmdUI& cmdUI) const {
     case ID_OTHER_TOGGLEPLOT:
         cmdUI.Enable();
         cmdUI.SetCheck(m_bCollecting);
+        return true;
+    case ID_PLOT_FITY:
+        cmdUI.Enable();
+        return true;
+    case ID_PLOT_KEEPCOLLECTING:
+        cmdUI.Enable();
+        cmdUI.SetCheck(m_bKeepCollectingWhenScrolled);
         return true;
     default:
         return false;

@@ -3,6 +3,7 @@
 #include "CmdUI.h"
 #include "NotifyTarget.h"
 
+#include "PaintReplay.h"
 #include "PlotGeometry.h"
 #include "SeriesSummary.h"
 #include "SetSizeLog.h"
@@ -80,6 +81,9 @@ public:
     void OnPlotXAxis();
     void OnPlotYAxis();
     void OnChannelSetup();
+    // Y Max and Y Min once to the values in view, with a margin.
+    void OnFitYRange();
+    void OnKeepCollectingWhenScrolled();
     void OnAppExit();
 
     // How the paint puts its layers on the picture: the fast way, or every layer in order and
@@ -138,6 +142,7 @@ protected:
     bool event(QEvent* pEvent) override;
     void paintEvent(QPaintEvent* pEvent) override;
     void resizeEvent(QResizeEvent* pEvent) override;
+    void showEvent(QShowEvent* pEvent) override;
     void wheelEvent(QWheelEvent* pEvent) override;
     void scrollContentsBy(int dx, int dy) override;
     void keyPressEvent(QKeyEvent* pEvent) override;
@@ -149,6 +154,8 @@ private:
     // ReplaySkippedPaints); bIncludingLast before the state they depend on changes.
     void CatchUpSkippedPaints(bool bIncludingLast);
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
+    // The channels with their summaries brought up to date.
+    std::array<CReplayChannel, 10> SummarisedChannels();
     void OnDeviceGone();
     bool ReadAndInterpret(bool bReportErrors);
 

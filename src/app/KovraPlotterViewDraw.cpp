@@ -18,6 +18,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QResizeEvent>
+#include <QScreen>
 #include <QScrollBar>
 #include <QWheelEvent>
 
@@ -60,18 +61,23 @@ void CKovraPlotterView::paintEvent(QPaintEvent* /*pEvent*/) {
     QPainter(viewport()).drawImage(0, 0, m_picture);
 }
 
-void CKovraPlotterView::CatchUpSkippedPaints(bool bIncludingLast) {
-    if (g_pPlotData == nullptr || m_setLog.Empty()) {
-        m_setLog.Clear();
-        return;
-    }
-    std::array<CReplayChannel, CPlotData::kChannelCount> channels;
+std::array<CReplayChannel, 10> CKovraPlotterView::SummarisedChannels() {
+    std::array<CReplayChannel, 10> channels;
     for (int c = 0; c < CPlotData::kChannelCount; ++c) {
         const auto k = static_cast<std::size_t>(c);
         m_vSummaries[k].Update(g_pPlotData->GetSeries(c));
         channels[k] = {g_pPlotData->GetSampleCount(c), g_pPlotData->IsHidden(c),
                        &g_pPlotData->GetSeries(c), &m_vSummaries[k]};
     }
+    return channels;
+}
+
+void CKovraPlotterView::CatchUpSkippedPaints(bool bIncludingLast) {
+    if (g_pPlotData == nullptr || m_setLog.Empty()) {
+        m_setLog.Clear();
+        return;
+    }
+    const auto channels = SummarisedChannels();
     CPaintDecisions decisions{m_fPointsPerDiv,
                               m_nScrollBack,
                               m_bDoublePpdAtMax,
@@ -315,6 +321,13 @@ void CKovraPlotterView::wheelEvent(QWheelEvent* pEvent) {
     const QPoint delta = pEvent->angleDelta();
     ScrollBy(WheelScrollAction(delta.y() != 0 ? delta.y() : delta.x()));
     pEvent->accept();
+}
+
+void CKovraPlotterView::showEvent(QShowEvent* pEvent) {
+    if (QScreen* pScreen = screen()) {
+        m_pPacer->SetRefreshRate(pScreen->refreshRate());
+    }
+    QAbstractScrollArea::showEvent(pEvent);
 }
 
 void CKovraPlotterView::resizeEvent(QResizeEvent* pEvent) {
