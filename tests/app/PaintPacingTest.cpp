@@ -3,6 +3,7 @@
 #include "FramePacer.h"
 #include "KovraPlotterView.h"
 #include "PlotData.h"
+#include "PlotScroll.h"
 #include "SerialWnd.h"
 #include "TonePlayer.h"
 
@@ -199,12 +200,16 @@ TEST_F(PaintPacingTest, TheWheelOverTheScrollBarMovesOneSampleTheWayItDoesOverTh
                           Qt::NoModifier, Qt::NoScrollPhase, false);
         QCoreApplication::sendEvent(pBar, &event);
     };
+    // From the middle, where the bar itself could move either way.
+    m_view.ScrollBy(ScrollAction::PageOlder);
+    m_view.ScrollBy(ScrollAction::PageOlder);
+    m_view.UpdateScrollBar();
     wheel(-120);
-    EXPECT_EQ(m_view.m_nScrollBack, 1);
+    EXPECT_EQ(m_view.m_nScrollBack, 101);
     wheel(-120);
-    EXPECT_EQ(m_view.m_nScrollBack, 2);
+    EXPECT_EQ(m_view.m_nScrollBack, 102);
     wheel(120);
-    EXPECT_EQ(m_view.m_nScrollBack, 1);
+    EXPECT_EQ(m_view.m_nScrollBack, 101);
     EXPECT_FALSE(m_view.m_bCollecting);
 }
 
