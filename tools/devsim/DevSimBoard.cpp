@@ -42,6 +42,9 @@ std::string CheckBoardSettings(const CBoardSettings& settings) {
     if (!std::isfinite(settings.fHangUpAfterSeconds) || settings.fHangUpAfterSeconds < 0.0) {
         return "the hang-up time must be 0 or a positive number";
     }
+    if (settings.nSetsPerWrite < 1 || settings.nSetsPerWrite > 10000) {
+        return "the sets per write must be 1 to 10000";
+    }
     // Unpaced, a board without flow control would do nothing but write and drop.
     const bool bPaced = settings.fBytesPerSecond > 0.0 ||
                         (settings.strReplayFile.empty() && settings.fSetsPerSecond > 0.0);
@@ -180,6 +183,9 @@ std::int64_t CDevSimBoard::Produce(std::int64_t nNowNs) {
     const bool bByBytes = bReplay || m_settings.fBytesPerSecond > 0.0;
     const double fRate = bByBytes ? m_settings.fBytesPerSecond : m_settings.fSetsPerSecond;
     const std::uint64_t nBatch = bByBytes ? kChunk : kFastBatchSets;
+    // Sets paced by a set rate go out in whole groups, a write each.
+    const std::uint64_t nGroup =
+        bByBytes || fRate <= 0.0 ? 1 : static_cast<std::uint64_t>(m_settings.nSetsPerWrite);
     std::uint64_t nDue = nBatch;
     if (fRate > 0.0) {
         const double fElapsed = static_cast<double>(nNowNs - m_nScheduleStartNs) * 1e-9;
@@ -189,10 +195,11 @@ std::int64_t CDevSimBoard::Produce(std::int64_t nNowNs) {
         if (static_cast<double>(nDue) > std::max(1.0, fRate)) {
             m_nScheduleStartNs = nNowNs;
             m_nScheduled = 0;
-            nDue = 1;
+            nDue = nGroup;
         }
-        nDue = std::min(nDue, nBatch);
+        nDue = std::min(nDue, std::max(nBatch, nGroup));
     }
+    nDue = nDue / nGroup * nGroup;
     if (bReplay) {
         char buffer[kChunk];
         std::size_t nWanted = static_cast<std::size_t>(nDue);
@@ -231,7 +238,7 @@ std::int64_t CDevSimBoard::Produce(std::int64_t nNowNs) {
     if (fRate <= 0.0) {
         return -1;
     }
-    const double fNext = static_cast<double>(m_nScheduled + 1) / fRate;
+    const double fNext = static_cast<double>(m_nScheduled + nGroup) / fRate;
     return m_nScheduleStartNs + static_cast<std::int64_t>(std::ceil(fNext * 1e9));
 }
 

@@ -22,6 +22,7 @@ struct CBoardSettings {
     double fBytesPerSecond = 0.0;
     bool bLoop = false;               // replay the file again and again
     double fHangUpAfterSeconds = 0.0; // > 0: hang up by itself after this many seconds
+    int nSetsPerWrite = 1;            // paced sets go out this many to a write (with a set rate)
     // No flow control: the board never waits for the reader. A write that would take the bytes
     // waiting unread on the port side past nReceiveBuffer is dropped and counted, as a UART
     // overruns when its receive buffer is full. Needs a rate.
@@ -76,6 +77,8 @@ public:
     bool WaitHungUp(DWORD dwTimeoutMs);
     // Bytes handed to the pseudo-terminal since Start.
     std::uint64_t GetBytesWritten() const { return GetCounts().nBytesSent; }
+    // Generated sets handed to the pseudo-terminal whole since Start.
+    std::uint64_t GetSetsWritten() const { return GetCounts().nSetsSent; }
     CBoardCounts GetCounts() const;
 
 private:

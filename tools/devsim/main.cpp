@@ -35,6 +35,8 @@ separated by spaces and ended by '#', CR and LF, for example "1.234 -0.500 2.000
                             1 + (k-1)/2 times as long
   -a, --amplitude A         peak value of every channel (default 2)
   -s, --seed N              seed of the noise (default 1)
+  -n, --sets-per-write N    with --rate, write the sets N at a time, every N/SETS seconds,
+                            as a board that buffers its output does (default 1)
   -b, --byte-rate BYTES     pace generated sets by their length instead, as a line of that
                             speed carries them: 5760 is about what 57600 bps carries, 11520
                             what 115200 bps carries
@@ -72,8 +74,10 @@ Unplugging:
   -h, --help                show this help and exit
 
 Unless --overrun is given, the board never loses or tears a set: when nobody reads the port
-and it is full, the board waits, and when it has fallen more than a second behind its rate it skips ahead instead of
-sending a burst. Opening the port discards what was waiting in it.
+and it is full, the board waits, and when it has fallen more than a second behind its rate it
+skips ahead instead of sending a burst. Opening the port discards what was waiting in it.
+
+On exit the number of generated sets written whole is printed on standard error.
 
 Exit status: 0 when stopped by SIGINT, SIGTERM or SIGHUP, or after a final hang-up; 1 when the
 pseudo-terminal or the link cannot be made or the file cannot be read; 2 on a bad option.
@@ -185,6 +189,7 @@ int main(int argc, char** argv) {
         {"period", required_argument, nullptr, 'p'},
         {"amplitude", required_argument, nullptr, 'a'},
         {"seed", required_argument, nullptr, 's'},
+        {"sets-per-write", required_argument, nullptr, 'n'},
         {"replay", required_argument, nullptr, 'f'},
         {"byte-rate", required_argument, nullptr, 'b'},
         {"loop", no_argument, nullptr, 'l'},
@@ -198,8 +203,8 @@ int main(int argc, char** argv) {
     };
     opterr = 0;
     int nOption = 0;
-    while ((nOption = getopt_long(argc, argv, ":c:w:r:p:a:s:f:b:loq:u:k:L:h", kOptions, nullptr)) !=
-           -1) {
+    while ((nOption = getopt_long(argc, argv, ":c:w:r:p:a:s:n:f:b:loq:u:k:L:h", kOptions,
+                                  nullptr)) != -1) {
         double fValue = 0.0;
         const bool bNumber = optarg != nullptr && ParseNumber(optarg, &fValue);
         switch (nOption) {
@@ -237,6 +242,12 @@ int main(int argc, char** argv) {
                 return Usage("--seed takes a whole number");
             }
             settings.generator.nSeed = static_cast<std::uint32_t>(fValue);
+            break;
+        case 'n':
+            if (!bNumber || fValue != std::floor(fValue) || fValue < 1 || fValue > 10000) {
+                return Usage("--sets-per-write takes a whole number from 1 to 10000");
+            }
+            settings.nSetsPerWrite = static_cast<int>(fValue);
             break;
         case 'f':
             settings.strReplayFile = optarg;
@@ -316,6 +327,10 @@ int main(int argc, char** argv) {
         board.Stop();
         total += board.GetCounts();
         if (bStop) {
+            if (settings.strReplayFile.empty()) {
+                std::fprintf(stderr, "kovra-devsim: %llu sets written\n",
+                             static_cast<unsigned long long>(board.GetSetsWritten()));
+            }
             break;
         }
         std::fprintf(stderr, "kovra-devsim: hung up\n");
