@@ -298,12 +298,12 @@ TEST(EndToEndTest, NothingIsLostOnALineWithoutFlowControl) {
     program.Command("key F2");
     ASSERT_EQ(program.Status(), "Connected..");
     // What the board dropped before the program opened the port is not the program's loss.
-    const SBoardCounts connected = board.Counts();
+    const CBoardCounts connected = board.Counts();
     const auto expectNothingDroppedWhile = [&](const std::string& strWhat, auto action) {
         const auto start = std::chrono::steady_clock::now();
         action();
         const double fSeconds = SecondsSince(start);
-        const SBoardCounts now = board.Counts();
+        const CBoardCounts now = board.Counts();
         std::printf("%s: %.1f s, %llu bytes dropped\n", strWhat.c_str(), fSeconds,
                     static_cast<unsigned long long>(now.nBytesDropped - connected.nBytesDropped));
         EXPECT_EQ(now.nBytesDropped, connected.nBytesDropped) << strWhat;
@@ -351,7 +351,7 @@ TEST(EndToEndTest, NothingIsLostOnALineWithoutFlowControl) {
     });
 
     // Every set the board sent while the program had the port open arrived.
-    const SBoardCounts end = board.Stop();
+    const CBoardCounts end = board.Stop();
     program.WaitUntilSettled();
     const long nArrived = program.Caption().first - kHistoryValues;
     EXPECT_GE(nArrived, static_cast<long>(end.nSetsSent - connected.nSetsSent) * 10);

@@ -202,9 +202,9 @@ CBoardProcess::CBoardProcess(const std::string& strDirectory,
                 }()),
       m_strPath(m_process.ReadLine(kCommandTimeout)) {}
 
-SBoardCounts CBoardProcess::ReadCounts() {
+CBoardCounts CBoardProcess::ReadCounts() {
     const std::string strLine = m_process.ReadLine(kCommandTimeout);
-    SBoardCounts counts;
+    CBoardCounts counts;
     unsigned long long n[4] = {};
     if (std::sscanf(strLine.c_str(),
                     "sent %llu bytes in %llu sets, dropped %llu bytes in %llu sets", &n[0], &n[1],
@@ -218,14 +218,14 @@ SBoardCounts CBoardProcess::ReadCounts() {
     return counts;
 }
 
-SBoardCounts CBoardProcess::Counts() {
+CBoardCounts CBoardProcess::Counts() {
     m_process.Signal(SIGUSR1);
     return ReadCounts();
 }
 
-SBoardCounts CBoardProcess::Stop() {
+CBoardCounts CBoardProcess::Stop() {
     m_process.Signal(SIGTERM);
-    const SBoardCounts counts = ReadCounts();
+    const CBoardCounts counts = ReadCounts();
     m_process.Wait(kCommandTimeout);
     return counts;
 }

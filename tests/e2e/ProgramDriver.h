@@ -2,10 +2,10 @@
 
 // The real program in a process of its own, driven through --control; the test plays the
 // board on a pseudo-terminal (CPtyPair), or kovra-devsim does (CBoardProcess).
+#include "DevSimBoard.h"
 #include "PtyPair.h"
 
 #include <chrono>
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -56,14 +56,6 @@ private:
     CChildProcess m_process;
 };
 
-// What kovra-devsim reports: bytes and sets sent and, without flow control, dropped.
-struct SBoardCounts {
-    std::uint64_t nBytesSent = 0;
-    std::uint64_t nSetsSent = 0;
-    std::uint64_t nBytesDropped = 0;
-    std::uint64_t nSetsDropped = 0;
-};
-
 // kovra-devsim in a process of its own.
 class CBoardProcess {
 public:
@@ -71,12 +63,12 @@ public:
     // The port side of its pseudo-terminal.
     const std::string& Path() const { return m_strPath; }
     // The counts so far (asked for with SIGUSR1).
-    SBoardCounts Counts();
+    CBoardCounts Counts();
     // Stops it and returns its final counts.
-    SBoardCounts Stop();
+    CBoardCounts Stop();
 
 private:
-    SBoardCounts ReadCounts();
+    CBoardCounts ReadCounts();
 
     CChildProcess m_process;
     std::string m_strPath;
