@@ -249,6 +249,19 @@ TEST(ConnectionTest, AReadFailureOtherThanAnUnplugIsShown) {
     EXPECT_EQ(recording.app.m_dialogs.m_vNotified, std::vector<QString>{"read error"});
 }
 
+TEST(ConnectionTest, AReadThatFailsBecauseTheDeviceWentAwayIsLeftToItsNotice) {
+    CPtyPair terminal;
+    CAppFixture app;
+    SetPortMapping("COM1", terminal.Path().c_str());
+    ASSERT_TRUE(app.View().OpenSerialPort());
+    terminal.CloseMaster();
+    // Read before the listener's notice is handled: the read fails for the unplug.
+    app.View().OnSerialMsg(MAKEWPARAM(EV_RXCHAR, 0), 0);
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return !app.View().m_bConnected; }));
+    EXPECT_EQ(app.Status(), "Error: port closed by the device..");
+    EXPECT_TRUE(app.m_dialogs.m_vNotified.empty());
+}
+
 QStringList Items(const QComboBox* pCombo) {
     QStringList vItems;
     for (int k = 0; k < pCombo->count(); ++k) {

@@ -102,6 +102,11 @@ TEST_F(PortNamesTest, DetectingAgainMovesNoNameThatStillHasItsDevice) {
     EXPECT_EQ(Resolve("COM1"), "/dev/ttyACM0");
     EXPECT_EQ(Resolve("COM2"), "/dev/ttyUSB0");
     EXPECT_EQ(Resolve("COM3"), "<none>");
+    // Mapped after it was found, a device is offered under its mapped name only.
+    ASSERT_TRUE(SetPortMapping("COM4", "/dev/ttyUSB0"));
+    SetDetectedPorts(Found({"/dev/ttyACM0", "/dev/ttyUSB0"}), nullptr);
+    EXPECT_EQ(Resolve("COM2"), "<none>");
+    EXPECT_EQ(Resolve("COM4"), "/dev/ttyUSB0");
 }
 
 TEST_F(PortNamesTest, TheListShowsMakerAndProductOfADevice) {
