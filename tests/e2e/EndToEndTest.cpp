@@ -271,7 +271,7 @@ TEST(EndToEndTest, TheCommandLineConnectsToADeviceAtStart) {
               "1.50,\t-2.00,\t3.00\r\n4.00,\t5.00,\t6.00\r\n");
     EXPECT_EQ(program.Quit(), 0);
 
-    // A device that is not there is said so at start, in the window and on the terminal.
+    // A device that is not there is said so at start.
     CProgram missing(directory.Path(), {"/dev/kovra-no-such-board"});
     EXPECT_EQ(missing.Status(), "Error Connecting.. /dev/kovra-no-such-board does not exist");
     EXPECT_EQ(missing.Quit(), 0);
