@@ -170,7 +170,7 @@ bool CKovraPlotterView::ReadAndInterpret(bool bReportErrors) {
             Post(g_nDefaultComMsg, MAKEWPARAM(EV_RXCHAR, 0), 0);
             break;
         }
-        char buffer[kReadChunk + 1];
+        char buffer[kReadChunk];
         DWORD nRead = 0;
         const int nResult = g_pSerial->Read(buffer, kReadChunk, &nRead, nullptr, INFINITE);
         // A device that went away fails the read too; its own notice follows, and a box
@@ -178,11 +178,8 @@ bool CKovraPlotterView::ReadAndInterpret(bool bReportErrors) {
         if (nResult != 0 && nResult != ERROR_GEN_FAILURE && bReportErrors) {
             UserDialogs().Notify(this, QStringLiteral("read error"));
         }
-        if (nRead > 0) {
-            buffer[nRead] = '\0';
-            if (m_bCollecting) {
-                bSetCompleted |= g_pPlotData->Interpret(buffer);
-            }
+        if (nRead > 0 && m_bCollecting) {
+            bSetCompleted |= g_pPlotData->Interpret(buffer, nRead);
         }
         if (nResult != 0 || nRead < kReadChunk || g_pSerial == nullptr) {
             break;
@@ -280,6 +277,8 @@ bool CKovraPlotterView::OpenSerialPort() {
         g_pSerial->Close();
         return false;
     }
+    // Whatever was half received before belongs to another connection.
+    g_pPlotData->DiscardPartialSet();
     m_bConnected = true;
     emit CommandStateChanged();
     return true;

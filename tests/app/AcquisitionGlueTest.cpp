@@ -133,6 +133,32 @@ TEST(AcquisitionGlueTest, OnlyReceivedDataNotificationsAreRead) {
     EXPECT_EQ(g_pPlotData->GetSampleCount(0), 3);
 }
 
+TEST(AcquisitionGlueTest, NulBytesFromTheBoardLoseNothing) {
+    CConnectedApp connected;
+    std::string strBurst;
+    for (int k = 0; k < 23; ++k) {
+        strBurst += std::to_string(k) + " " + std::to_string(k + 1) + std::string("#\r\n\0", 4);
+    }
+    connected.terminal.Send(strBurst);
+    ASSERT_TRUE(CAppFixture::WaitFor([] { return g_pPlotData->GetSampleCount(0) == 23; }));
+    EXPECT_EQ(g_pPlotData->GetSample(1, 22), 23.0f);
+}
+
+TEST(AcquisitionGlueTest, ConnectingAgainStartsAFreshSet) {
+    CConnectedApp connected;
+    connected.terminal.Send("1 2 3#\r\n10 20 3");
+    ASSERT_TRUE(CAppFixture::WaitFor([] { return g_pPlotData->GetSampleCount(0) == 1; }));
+    CAppFixture::Pump(100);
+    connected.app.Frame().Action(ID_CONNECTION_DISCONNECT)->trigger();
+    connected.app.Frame().Action(ID_CONNECTION_CONNECT)->trigger();
+    ASSERT_TRUE(connected.app.View().m_bConnected);
+    connected.terminal.Send("4 5 6#");
+    ASSERT_TRUE(CAppFixture::WaitFor([] { return g_pPlotData->GetSampleCount(0) == 2; }));
+    EXPECT_EQ(Channel(0), (std::vector<float>{1.0f, 4.0f}));
+    EXPECT_EQ(Channel(2), (std::vector<float>{3.0f, 6.0f}));
+    EXPECT_EQ(g_pPlotData->GetSampleCount(3), 0);
+}
+
 TEST(AcquisitionGlueTest, NewAsksBeforeClearing) {
     CAppFixture app;
     g_pPlotData->Interpret("1 2 3#");

@@ -35,12 +35,13 @@ public:
         }
     }
 
-    // As the store's ClearAll: the number being assembled stays.
+    // As the store's ClearAll: the set and the number being assembled go too.
     void Clear() {
         for (auto& channel : m_vChannels) {
             channel.clear();
         }
         m_vPending.clear();
+        m_nNumberLen = 0;
         m_nLastSetCount = 0;
     }
 
