@@ -43,6 +43,14 @@ void CPlotData::DiscardPartialSet() {
     m_interpreter.DiscardPartialSet();
 }
 
+void CPlotData::SetEndSetsAtLineEnd(bool bEndSetsAtLineEnd) {
+    m_interpreter.m_bEndSetsAtLineEnd = bEndSetsAtLineEnd;
+}
+
+bool CPlotData::GetEndSetsAtLineEnd() const {
+    return m_interpreter.m_bEndSetsAtLineEnd;
+}
+
 CPlotChannel& CPlotData::Channel(int i) {
     if (i < 0 || static_cast<std::size_t>(i) >= m_vChannels.size()) {
         throw std::out_of_range("channel index out of range");

@@ -51,6 +51,9 @@ public:
     // Feeds bytes as received from a port: every one counts, and a NUL is a separator.
     bool Interpret(const char* text, std::size_t length);
     static bool IsNumberChar(char c) { return CSetInterpreter::IsNumberChar(c); }
+    // Whether a line end (LF, CR, CR LF) also ends a set; off by default.
+    void SetEndSetsAtLineEnd(bool bEndSetsAtLineEnd);
+    bool GetEndSetsAtLineEnd() const;
 
     char m_cLimiter = 0;
     std::uint8_t m_nLastSetCount = 0;

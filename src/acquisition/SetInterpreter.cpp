@@ -42,6 +42,10 @@ std::uint64_t DigitsValue(std::uint64_t v, unsigned n) {
 
 constexpr std::uint64_t kIntPowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
 
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
 } // namespace
 
 bool CSetInterpreter::Feed(const char* text, std::size_t length, CSetSink& sink) {
@@ -69,6 +73,7 @@ bool CSetInterpreter::Feed(const char* text, std::size_t length, CSetSink& sink)
 
 void CSetInterpreter::DiscardPartialSet() {
     m_nPending = 0;
+    m_bDigitInSet = false;
     m_nNumberLen = 0;
     m_szNumber[0] = '\0';
 }
@@ -89,9 +94,13 @@ void CSetInterpreter::EndNumber() {
 void CSetInterpreter::CompleteSet(CSetSink& sink) {
     sink.OnSet(m_vPending.data(), m_nPending);
     m_nPending = 0;
+    m_bDigitInSet = false;
 }
 
 void CSetInterpreter::AppendToNumber(const char* run, std::size_t length) {
+    if (!m_bDigitInSet) {
+        m_bDigitInSet = std::any_of(run, run + length, IsDigit);
+    }
     if (m_nNumberLen >= kMaxNumberLength) {
         return;
     }
@@ -144,12 +153,14 @@ const char* CSetInterpreter::ConvertInPlace(const char* p) {
         return nullptr;
     }
     PushValue(ExactDecimalToFloat(mantissa, fractionDigits, negative));
+    m_bDigitInSet = true;
     return q;
 }
 
 bool CSetInterpreter::FeedBlock(const char* text, CSetSink& sink) {
     const char limiter = m_cLimiter;
     const bool limiterIsNumberChar = IsNumberChar(limiter);
+    const bool bLineEnds = m_bEndSetsAtLineEnd;
     bool bSetCompleted = false;
     const char* p = text;
     for (;;) {
@@ -177,6 +188,14 @@ bool CSetInterpreter::FeedBlock(const char* text, CSetSink& sink) {
         } else {
             if (m_nNumberLen != 0) {
                 EndNumber();
+            }
+            if (bLineEnds && (c == '\n' || c == '\r')) {
+                if (m_bDigitInSet) {
+                    CompleteSet(sink);
+                    bSetCompleted = true;
+                } else {
+                    m_nPending = 0;
+                }
             }
             ++p;
         }

@@ -22,6 +22,12 @@ protected:
 // A number is a maximal run of the characters ',' '-' '.' '/' '0'..'9', of which the first 99
 // are converted as atof does in the "C" locale. The limiter ends the set. Every other byte,
 // NUL included, is a separator. A set keeps its first ten values; later ones are dropped.
+//
+// With sets ending at line ends, a LF or a CR also ends the set, provided a digit arrived
+// since the set began: so CR LF ends a set once, and an empty line, a line of separators, a
+// line right after '#', or a text line such as "time,temp" (whose "," would read as 0.0) make
+// no set. A line end without a digit drops whatever that line held. '#' still ends sets as
+// it always does.
 class CSetInterpreter {
 public:
     static constexpr int kMaxValuesPerSet = 10;
@@ -37,6 +43,7 @@ public:
     void DiscardPartialSet();
 
     char m_cLimiter = '#';
+    bool m_bEndSetsAtLineEnd = false;
 
 private:
     bool FeedBlock(const char* text, CSetSink& sink);
@@ -48,6 +55,8 @@ private:
 
     std::array<Sample, kMaxValuesPerSet> m_vPending{};
     int m_nPending = 0;
+    // Whether a digit arrived since the set began; only line ends ask.
+    bool m_bDigitInSet = false;
     char m_szNumber[kMaxNumberLength + 1] = {};
     std::uint8_t m_nNumberLen = 0;
 };

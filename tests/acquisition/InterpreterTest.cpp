@@ -169,6 +169,17 @@ TEST(InterpreterTest, ClearAllAndDiscardPartialSetStartAFreshSetAndNumber) {
     EXPECT_EQ(reopened.GetColor(0), 5);
 }
 
+TEST(InterpreterTest, LineEndedSetsReachTheChannelsWhenAskedFor) {
+    CPlotData data = MakeStore();
+    EXPECT_FALSE(data.GetEndSetsAtLineEnd());
+    EXPECT_FALSE(data.Interpret("1 2\r\n"));
+    data.SetEndSetsAtLineEnd(true);
+    EXPECT_TRUE(data.GetEndSetsAtLineEnd());
+    EXPECT_TRUE(data.Interpret("3\r\n\r\n4 5\r\n"));
+    EXPECT_EQ(Contents(data), Expect({{1.0f, 4.0f}, {2.0f, 5.0f}, {3.0f}}));
+    EXPECT_EQ(data.m_nLastSetCount, 2);
+}
+
 TEST(InterpreterTest, ReceivedNulBytesSeparateAndLoseNothing) {
     const std::pair<std::string, Channels> cases[] = {
         {"9 8#7\0006#"s, Expect({{9.0f, 7.0f}, {8.0f, 6.0f}})},
