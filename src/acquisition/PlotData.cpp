@@ -44,11 +44,11 @@ void CPlotData::DiscardPartialSet() {
 }
 
 void CPlotData::SetEndSetsAtLineEnd(bool bEndSetsAtLineEnd) {
-    m_interpreter.m_bEndSetsAtLineEnd = bEndSetsAtLineEnd;
+    m_interpreter.SetEndSetsAtLineEnd(bEndSetsAtLineEnd);
 }
 
 bool CPlotData::GetEndSetsAtLineEnd() const {
-    return m_interpreter.m_bEndSetsAtLineEnd;
+    return m_interpreter.GetEndSetsAtLineEnd();
 }
 
 CPlotChannel& CPlotData::Channel(int i) {

@@ -51,7 +51,8 @@ public:
     // Feeds bytes as received from a port: every one counts, and a NUL is a separator.
     bool Interpret(const char* text, std::size_t length);
     static bool IsNumberChar(char c) { return CSetInterpreter::IsNumberChar(c); }
-    // Whether a line end (LF, CR, CR LF) also ends a set; off by default.
+    // Whether a line end (LF, CR, CR LF) also ends a set; off by default. A change drops the
+    // set being assembled.
     void SetEndSetsAtLineEnd(bool bEndSetsAtLineEnd);
     bool GetEndSetsAtLineEnd() const;
 

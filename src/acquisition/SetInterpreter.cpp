@@ -78,6 +78,13 @@ void CSetInterpreter::DiscardPartialSet() {
     m_szNumber[0] = '\0';
 }
 
+void CSetInterpreter::SetEndSetsAtLineEnd(bool bEndSetsAtLineEnd) {
+    if (bEndSetsAtLineEnd != m_bEndSetsAtLineEnd) {
+        m_bEndSetsAtLineEnd = bEndSetsAtLineEnd;
+        DiscardPartialSet();
+    }
+}
+
 void CSetInterpreter::PushValue(Sample v) {
     if (m_nPending < kMaxValuesPerSet) {
         m_vPending[static_cast<std::size_t>(m_nPending++)] = v;

@@ -42,8 +42,11 @@ public:
     // fresh set.
     void DiscardPartialSet();
 
+    // A change starts a fresh set: the one in progress was gathered by the other rule.
+    void SetEndSetsAtLineEnd(bool bEndSetsAtLineEnd);
+    bool GetEndSetsAtLineEnd() const { return m_bEndSetsAtLineEnd; }
+
     char m_cLimiter = '#';
-    bool m_bEndSetsAtLineEnd = false;
 
 private:
     bool FeedBlock(const char* text, CSetSink& sink);
@@ -59,4 +62,5 @@ private:
     bool m_bDigitInSet = false;
     char m_szNumber[kMaxNumberLength + 1] = {};
     std::uint8_t m_nNumberLen = 0;
+    bool m_bEndSetsAtLineEnd = false;
 };

@@ -94,6 +94,7 @@ void CKovraPlotterView::OnInitialUpdate() {
     g_pPlotData = new CPlotData;
     g_pPlotData->m_cLimiter = '#';
     g_pPlotData->CreateChannels();
+    g_pPlotData->SetEndSetsAtLineEnd(m_bEndSetsAtLineEnd);
     m_bCollecting = true;
     m_bDoublePpdAtMax = false;
     m_bAutoScale = false;
@@ -165,6 +166,7 @@ LRESULT CKovraPlotterView::OnSerialMsg(WPARAM wParam, LPARAM /*lParam*/) {
 // posted to ourselves, which comes after the paint and the user's input.
 bool CKovraPlotterView::ReadAndInterpret(bool bReportErrors) {
     bool bSetCompleted = false;
+    bool bInterpreted = false;
     for (std::size_t nTaken = 0;; nTaken += kReadChunk) {
         if (nTaken >= kMaxBytesPerNotification) {
             Post(g_nDefaultComMsg, MAKEWPARAM(EV_RXCHAR, 0), 0);
@@ -180,10 +182,14 @@ bool CKovraPlotterView::ReadAndInterpret(bool bReportErrors) {
         }
         if (nRead > 0 && m_bCollecting) {
             bSetCompleted |= g_pPlotData->Interpret(buffer, nRead);
+            bInterpreted = true;
         }
         if (nResult != 0 || nRead < kReadChunk || g_pSerial == nullptr) {
             break;
         }
+    }
+    if (bInterpreted && m_setEndHint.OnBytesInterpreted(CSetEndHint::Clock::now(), bSetCompleted)) {
+        SetStatusText("%s", CSetEndHint::Text(g_pPlotData->GetEndSetsAtLineEnd()));
     }
     if (bSetCompleted) {
         Repaint();
@@ -279,9 +285,18 @@ bool CKovraPlotterView::OpenSerialPort() {
     }
     // Whatever was half received before belongs to another connection.
     g_pPlotData->DiscardPartialSet();
+    g_pPlotData->SetEndSetsAtLineEnd(m_bEndSetsAtLineEnd);
+    m_setEndHint.Reset();
     m_bConnected = true;
     emit CommandStateChanged();
     return true;
+}
+
+void CKovraPlotterView::SetEndSetsAtLineEnd(bool bEndSetsAtLineEnd) {
+    m_bEndSetsAtLineEnd = bEndSetsAtLineEnd;
+    if (g_pPlotData != nullptr) {
+        g_pPlotData->SetEndSetsAtLineEnd(bEndSetsAtLineEnd);
+    }
 }
 
 bool CKovraPlotterView::CloseSerialPort() {

@@ -4,6 +4,7 @@
 #include "NotifyTarget.h"
 
 #include "PlotGeometry.h"
+#include "SetEndHint.h"
 
 #include <QAbstractScrollArea>
 #include <QImage>
@@ -63,6 +64,8 @@ public:
     void OnConnectionDisconnect();
     bool OpenSerialPort();
     bool CloseSerialPort();
+    // Whether a line end also ends a set, here and in the store.
+    void SetEndSetsAtLineEnd(bool bEndSetsAtLineEnd);
     void OnChannelToggle(int nChannel);
     void OnFileSave();
     void OnQuickCsv();
@@ -105,6 +108,8 @@ public:
     int m_nStopBits = 0;
     int m_nParity = 0;
     bool m_bConnected = false;
+    // Sets end at '#' only (the default) or also at a line end.
+    bool m_bEndSetsAtLineEnd = false;
     // Acquisition and plot settings.
     bool m_bCollecting = true;
     float m_fPointsPerDiv = 5.0f;
@@ -157,6 +162,7 @@ private:
 
     QImage m_picture;
     std::vector<SChannelLayer> m_vLayers;
+    CSetEndHint m_setEndHint;
     bool m_bInitialized = false;
     bool m_bDestroyed = false;
 };

@@ -175,8 +175,9 @@ TEST(InterpreterTest, LineEndedSetsReachTheChannelsWhenAskedFor) {
     EXPECT_FALSE(data.Interpret("1 2\r\n"));
     data.SetEndSetsAtLineEnd(true);
     EXPECT_TRUE(data.GetEndSetsAtLineEnd());
+    // The half set gathered under the other rule is dropped.
     EXPECT_TRUE(data.Interpret("3\r\n\r\n4 5\r\n"));
-    EXPECT_EQ(Contents(data), Expect({{1.0f, 4.0f}, {2.0f, 5.0f}, {3.0f}}));
+    EXPECT_EQ(Contents(data), Expect({{3.0f, 4.0f}, {5.0f}}));
     EXPECT_EQ(data.m_nLastSetCount, 2);
 }
 

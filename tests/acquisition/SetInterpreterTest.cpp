@@ -52,7 +52,7 @@ TEST(SetInterpreterTest, TakesItsLimiterAndCanBeUsedBesideTheStore) {
 
 CSetInterpreter LineEnded() {
     CSetInterpreter interpreter;
-    interpreter.m_bEndSetsAtLineEnd = true;
+    interpreter.SetEndSetsAtLineEnd(true);
     return interpreter;
 }
 
@@ -112,11 +112,17 @@ TEST(SetInterpreterTest, LineEndedStreamsGiveTheSameSetsHoweverTheyAreSplit) {
     }
 }
 
-TEST(SetInterpreterTest, ByDefaultLineEndsAreSeparators) {
+TEST(SetInterpreterTest, ByDefaultLineEndsAreSeparatorsAndSwitchingStartsAFreshSet) {
     CSetInterpreter interpreter;
-    EXPECT_EQ(Feed(interpreter, "0.5\r\n0.7\r\n#1\n"), (Sets{{0.5f, 0.7f}}));
-    interpreter.m_bEndSetsAtLineEnd = true;
-    EXPECT_EQ(Feed(interpreter, "2\n"), (Sets{{1.0f, 2.0f}}));
+    EXPECT_FALSE(interpreter.GetEndSetsAtLineEnd());
+    EXPECT_EQ(Feed(interpreter, "0.5\r\n0.7\r\n#1\n2\r\n3"), (Sets{{0.5f, 0.7f}}));
+    // The lines gathered without line ends are no set of the new rule, and back.
+    interpreter.SetEndSetsAtLineEnd(true);
+    EXPECT_EQ(Feed(interpreter, "4\n5 6"), (Sets{{4.0f}}));
+    interpreter.SetEndSetsAtLineEnd(true);
+    EXPECT_EQ(Feed(interpreter, "\n7"), (Sets{{5.0f, 6.0f}}));
+    interpreter.SetEndSetsAtLineEnd(false);
+    EXPECT_EQ(Feed(interpreter, "\n8#"), (Sets{{8.0f}}));
 }
 
 } // namespace
