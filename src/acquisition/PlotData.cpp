@@ -155,6 +155,9 @@ void CPlotData::CompleteSet(const Sample* pValues, int nCount) {
         m_vChannels[static_cast<std::size_t>(j)]->Append(pValues[j]);
     }
     m_nLastSetCount = static_cast<std::uint8_t>(nCount);
+    if (m_pSetLog != nullptr) {
+        m_pSetLog->Add(nCount);
+    }
 }
 
 bool CPlotData::Interpret(const char* text) {

@@ -2,6 +2,7 @@
 
 #include "PlotChannel.h"
 #include "SetInterpreter.h"
+#include "SetSizeLog.h"
 
 #include <cstdint>
 #include <memory>
@@ -58,6 +59,8 @@ public:
 
     char m_cLimiter = 0;
     std::uint8_t m_nLastSetCount = 0;
+    // When set, told the size of every completed set.
+    CSetSizeLog* m_pSetLog = nullptr;
 
 private:
     class CChannelAppender;
