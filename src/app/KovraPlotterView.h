@@ -66,10 +66,13 @@ public:
     void OnConnectionPortSetup();
     void OnConnectionConnect();
     void OnConnectionDisconnect();
+    // Connects with the chosen settings; on failure the reason is kept for the status text.
     bool OpenSerialPort();
     bool CloseSerialPort();
     // Whether a line end also ends a set, here and in the store.
     void SetEndSetsAtLineEnd(bool bEndSetsAtLineEnd);
+    // The speed the next Connect uses, in bits per second.
+    DWORD SelectedSpeedBps() const;
     void OnChannelToggle(int nChannel);
     void OnFileSave();
     void OnQuickCsv();
@@ -119,6 +122,9 @@ public:
     // Port settings (list indexes) and connection.
     int m_nPort = 0;
     int m_nSpeed = 1;
+    // A speed typed in Port Setup that its list does not have (with m_nSpeed -1), in bits per
+    // second; 0 when the list's speed applies.
+    int m_nTypedSpeed = 0;
     int m_nStopBits = 0;
     int m_nParity = 0;
     bool m_bConnected = false;
@@ -183,6 +189,7 @@ private:
     void ApplyScroll(const CScrollResult& result);
     bool ReportCsvResult(const CExportResult& result);
 
+    std::string m_strConnectFailure;
     QImage m_picture;
     CFramePacer* m_pPacer = nullptr;
     CSetSizeLog m_setLog;
