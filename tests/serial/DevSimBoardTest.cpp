@@ -192,7 +192,11 @@ TEST(DevSimBoardTest, AReplayArrivesByteForByte) {
     CMessage message;
     char buffer[100];
     DWORD nRead = 0;
+    // A board that stops short of the file must fail the test, not hang it.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (queue.Get(&message, 500) || board.GetBytesWritten() < strContent.size()) {
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline)
+            << board.GetBytesWritten() << " of " << strContent.size() << " bytes written";
         do {
             ASSERT_EQ(port.Read(buffer, sizeof buffer, &nRead, nullptr, INFINITE), ERROR_SUCCESS);
             strReceived.append(buffer, nRead);
