@@ -1,6 +1,7 @@
 // Interpreter throughput on a realistic stream, fed in 100-byte chunks as the serial
-// handler feeds it, beside two references over the same text: atof per number (the naive
-// reader) and a memchr scan (a bound no parser beats). Also reports the memory a stored
+// handler feeds it (as C strings, as received bytes, and one set a line with sets ending at
+// line ends), beside two references over the same text: atof per number (the naive reader)
+// and a memchr scan (a bound no parser beats). Also reports the memory a stored
 // sample costs after 10 million values in one channel. The second argument of BM_Interpret
 // puts the store under the program's memory rule (the system gauge, read at every block) and
 // a budget, to show what keeping to them costs.
@@ -20,7 +21,7 @@ namespace {
 constexpr std::size_t kStreamBytes = 8 << 20;
 constexpr std::size_t kChunk = 100;
 
-std::string MakeStream(int valuesPerSet) {
+std::string MakeStream(int valuesPerSet, const char* szSetEnd) {
     std::mt19937 random(42);
     std::uniform_real_distribution<double> value(-99.999, 99.999);
     std::string stream;
@@ -32,24 +33,39 @@ std::string MakeStream(int valuesPerSet) {
                 std::snprintf(cell, sizeof cell, k == 0 ? "%.3f" : " %.3f", value(random));
             stream.append(cell, static_cast<std::size_t>(n));
         }
-        stream += "#\r\n";
+        stream += szSetEnd;
     }
     return stream;
 }
 
 const std::string& Stream(int valuesPerSet) {
-    static const std::string three = MakeStream(3);
-    static const std::string ten = MakeStream(10);
+    static const std::string three = MakeStream(3, "#\r\n");
+    static const std::string ten = MakeStream(10, "#\r\n");
     return valuesPerSet == 3 ? three : ten;
 }
 
+// The same values, one set a line, as most boards print them.
+const std::string& LineStream(int valuesPerSet) {
+    static const std::string three = MakeStream(3, "\r\n");
+    static const std::string ten = MakeStream(10, "\r\n");
+    return valuesPerSet == 3 ? three : ten;
+}
+
+enum class EFeed { kCString, kBytes, kLines };
+
+// Feeds the stream in 100-byte chunks as the serial handler does: as C strings (the
+// test-set generator's way), as received bytes, or as received bytes ending sets at line ends.
+template <EFeed eFeed>
 void BM_Interpret(benchmark::State& state) {
-    const std::string& stream = Stream(static_cast<int>(state.range(0)));
+    const int valuesPerSet = static_cast<int>(state.range(0));
+    const std::string& stream =
+        eFeed == EFeed::kLines ? LineStream(valuesPerSet) : Stream(valuesPerSet);
     // One store for all iterations, cleared between them; like the reference, it maps fresh
     // blocks each time (a cleared store gives its blocks back to the system).
     CPlotData data;
     data.m_cLimiter = '#';
     data.CreateChannels();
+    data.SetEndSetsAtLineEnd(eFeed == EFeed::kLines);
     if (state.range(1) != 0) {
         data.SetMemoryGauge(std::make_unique<CSystemMemoryGauge>());
         data.SetMemoryBudget(std::size_t{1} << 30);
@@ -58,9 +74,13 @@ void BM_Interpret(benchmark::State& state) {
     for (auto _ : state) {
         for (std::size_t at = 0; at < stream.size(); at += kChunk) {
             const std::size_t n = std::min(kChunk, stream.size() - at);
-            std::memcpy(chunk, stream.data() + at, n);
-            chunk[n] = '\0';
-            benchmark::DoNotOptimize(data.Interpret(chunk));
+            if constexpr (eFeed == EFeed::kCString) {
+                std::memcpy(chunk, stream.data() + at, n);
+                chunk[n] = '\0';
+                benchmark::DoNotOptimize(data.Interpret(chunk));
+            } else {
+                benchmark::DoNotOptimize(data.Interpret(stream.data() + at, n));
+            }
         }
         benchmark::DoNotOptimize(data.GetSampleCount(0));
         state.PauseTiming();
@@ -163,8 +183,16 @@ void BM_MemoryPerSample(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK(BM_Interpret)
+BENCHMARK(BM_Interpret<EFeed::kCString>)
+    ->ArgsProduct({{3, 10}, {0}})
+    ->ArgNames({"values", "budget"})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Interpret<EFeed::kBytes>)
     ->ArgsProduct({{3, 10}, {0, 1}})
+    ->ArgNames({"values", "budget"})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Interpret<EFeed::kLines>)
+    ->ArgsProduct({{3, 10}, {0}})
     ->ArgNames({"values", "budget"})
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AtofReference)->Arg(3)->Arg(10)->Unit(benchmark::kMillisecond);

@@ -1,5 +1,6 @@
 #include "SampleSeries.h"
 
+#include <atomic>
 #include <new>
 #include <sys/mman.h>
 
@@ -43,6 +44,12 @@ void CSampleSeries::clear() {
     m_pTail = nullptr;
     m_nSize = 0;
     m_nCapacity = 0;
+    m_nGeneration = NewGeneration();
+}
+
+std::uint64_t CSampleSeries::NewGeneration() {
+    static std::atomic<std::uint64_t> s_nNext{1};
+    return s_nNext.fetch_add(1, std::memory_order_relaxed);
 }
 
 std::size_t CSampleSeries::CapacityBytes() const {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -51,14 +52,20 @@ public:
     // Bytes held by the blocks and the block table, for memory reports.
     std::size_t CapacityBytes() const;
 
+    // Different for every series and after every clear: a summary of the samples is still
+    // valid while it is the same.
+    std::uint64_t Generation() const { return m_nGeneration; }
+
 private:
     struct CBlockRelease {
         void operator()(Sample* pBlock) const noexcept;
     };
+    static std::uint64_t NewGeneration();
 
     std::vector<std::unique_ptr<Sample[], CBlockRelease>> m_vBlocks;
     // The last block; blocks are added only when all are full, so the next value goes there.
     Sample* m_pTail = nullptr;
     std::size_t m_nSize = 0;
     std::size_t m_nCapacity = 0;
+    std::uint64_t m_nGeneration = NewGeneration();
 };

@@ -4,7 +4,11 @@
 #include "MemoryShortage.h"
 #include "NotifyTarget.h"
 
+#include "PaintReplay.h"
 #include "PlotGeometry.h"
+#include "SeriesSummary.h"
+#include "SetEndHint.h"
+#include "SetSizeLog.h"
 
 #include <QAbstractScrollArea>
 #include <QImage>
@@ -18,6 +22,7 @@
 #include <vector>
 
 class CDrawContext;
+class CFramePacer;
 struct CExportResult;
 class CPlotData;
 class QPrinter;
@@ -62,8 +67,13 @@ public:
     void OnConnectionPortSetup();
     void OnConnectionConnect();
     void OnConnectionDisconnect();
+    // Connects with the chosen settings; on failure the reason is kept for the status text.
     bool OpenSerialPort();
     bool CloseSerialPort();
+    // Whether a line end also ends a set, here and in the store.
+    void SetEndSetsAtLineEnd(bool bEndSetsAtLineEnd);
+    // The speed the next Connect uses, in bits per second.
+    DWORD SelectedSpeedBps() const;
     void OnChannelToggle(int nChannel);
     void OnFileSave();
     void OnQuickCsv();
@@ -78,6 +88,9 @@ public:
     void OnPlotXAxis();
     void OnPlotYAxis();
     void OnChannelSetup();
+    // Y Max and Y Min once to the values in view, with a margin.
+    void OnFitYRange();
+    void OnKeepCollectingWhenScrolled();
     void OnAppExit();
 
     // How the paint puts its layers on the picture: the fast way, or every layer in order and
@@ -86,6 +99,12 @@ public:
     // The paint: the whole plot into the picture, as large as the client area.
     void OnDraw(QImage& picture, EDrawOrder eOrder = EDrawOrder::kLayered);
     QImage RenderPicture();
+    // The picture on screen now, as the last paint left it (drawn without any side effect
+    // when there was none yet).
+    QImage ShownPicture();
+    // Paints of the view so far, and what paces those that new data asks for.
+    int PaintCount() const { return m_nPaints; }
+    CFramePacer& Pacer() const { return *m_pPacer; }
     void UpdateScrollBar();
     // "N values in M channels", as the plot shows it.
     QString CaptionText() const;
@@ -94,6 +113,7 @@ public:
     void OnFilePrint();
     void OnFilePrintPreview();
     void PrintPicture(QPrinter& printer);
+    static void PrintImage(QPrinter& printer, const QImage& picture);
     // The printer that Print, Print Preview and Print Setup share.
     static QPrinter& Printer();
 
@@ -103,9 +123,14 @@ public:
     // Port settings (list indexes) and connection.
     int m_nPort = 0;
     int m_nSpeed = 1;
+    // A speed typed in Port Setup that its list does not have (with m_nSpeed -1), in bits per
+    // second; 0 when the list's speed applies.
+    int m_nTypedSpeed = 0;
     int m_nStopBits = 0;
     int m_nParity = 0;
     bool m_bConnected = false;
+    // Sets end at '#' only (the default) or also at a line end.
+    bool m_bEndSetsAtLineEnd = false;
     // Acquisition and plot settings.
     bool m_bCollecting = true;
     float m_fPointsPerDiv = 5.0f;
@@ -116,6 +141,8 @@ public:
     bool m_bAutoScale = false;
     float m_fAutoMax = 0.0f;
     float m_fAutoMin = 0.0f;
+    // Scrolling back leaves collection on; the window holds still on its samples.
+    bool m_bKeepCollectingWhenScrolled = false;
 
 signals:
     // The program should end with this status (Exit, or the window closed).
@@ -127,6 +154,7 @@ protected:
     bool event(QEvent* pEvent) override;
     void paintEvent(QPaintEvent* pEvent) override;
     void resizeEvent(QResizeEvent* pEvent) override;
+    void showEvent(QShowEvent* pEvent) override;
     void wheelEvent(QWheelEvent* pEvent) override;
     void scrollContentsBy(int dx, int dy) override;
     void keyPressEvent(QKeyEvent* pEvent) override;
@@ -134,10 +162,15 @@ protected:
 private:
     CMainFrame* Frame() const;
     void Repaint();
+    // Applies what the paints skipped since the last one would have decided (see
+    // ReplaySkippedPaints); bIncludingLast before the state they depend on changes.
+    void CatchUpSkippedPaints(bool bIncludingLast);
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
+    // The channels with their summaries brought up to date.
+    std::array<CReplayChannel, 10> SummarisedChannels();
     void OnDeviceGone();
     bool ReadAndInterpret(bool bReportErrors);
     void CheckStoreMemory();
-    void PaintWithoutPicture();
 
     // What the paint decided for one shown channel.
     struct SChannelLayer {
@@ -158,8 +191,15 @@ private:
     void ApplyScroll(const CScrollResult& result);
     bool ReportCsvResult(const CExportResult& result);
 
+    std::string m_strConnectFailure;
     QImage m_picture;
+    CFramePacer* m_pPacer = nullptr;
+    CSetSizeLog m_setLog;
+    std::array<CSeriesSummary, 10> m_vSummaries;
+    int m_nPaints = 0;
+    bool m_bCapturing = false;
     std::vector<SChannelLayer> m_vLayers;
+    CSetEndHint m_setEndHint;
     CMemoryShortage m_memoryShortage;
     bool m_bInitialized = false;
     bool m_bDestroyed = false;

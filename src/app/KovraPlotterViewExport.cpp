@@ -5,7 +5,9 @@
 #include "CsvWriter.h"
 #include "PlotData.h"
 #include "TimeStampedName.h"
+#include "TonePlayer.h"
 #include "UserDialogs.h"
+#include "YScale.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -13,21 +15,55 @@
 
 namespace {
 
-// Empty when there is no memory for the picture.
-std::vector<std::uint8_t> CaptureDib(QWidget* pWidget) {
-    try {
-        const QImage picture = pWidget->grab().toImage().convertToFormat(QImage::Format_RGB32);
-        if (picture.isNull()) {
-            return {};
-        }
-        return MakeDib32(picture.constBits(), picture.width(), picture.height(),
-                         static_cast<std::size_t>(picture.bytesPerLine()));
-    } catch (const std::bad_alloc&) {
+// Empty when the picture could not be had.
+std::vector<std::uint8_t> MakeDib(const QImage& image) {
+    const QImage picture = image.convertToFormat(QImage::Format_RGB32);
+    if (picture.isNull()) {
         return {};
     }
+    return MakeDib32(picture.constBits(), picture.width(), picture.height(),
+                     static_cast<std::size_t>(picture.bytesPerLine()));
 }
 
+// Stands in for the tone output while a picture is drawn only to be looked at.
+class CSilentTones : public CToneOutput {
+public:
+    CSilentTones() : m_pPrevious(&ToneOutput()) { SetToneOutput(this); }
+    ~CSilentTones() override { SetToneOutput(m_pPrevious); }
+    CSilentTones(const CSilentTones&) = delete;
+    CSilentTones& operator=(const CSilentTones&) = delete;
+    void Beep(DWORD, DWORD) override {}
+
+private:
+    CToneOutput* m_pPrevious;
+};
+
 } // namespace
+
+QImage CKovraPlotterView::ShownPicture() {
+    if (!m_picture.isNull() && m_picture.size() == viewport()->size()) {
+        return m_picture;
+    }
+    // Nothing painted yet at this size: a paint that leaves every setting and sound alone.
+    QImage picture(viewport()->size(), QImage::Format_RGB32);
+    if (picture.isNull()) {
+        return picture;
+    }
+    const float fPointsPerDiv = m_fPointsPerDiv;
+    const CYScale scale{m_fYMax, m_fYMin, m_fAutoMax, m_fAutoMin};
+    const CSilentTones silence;
+    const CSetSizeLog log = m_setLog;
+    OnDraw(picture);
+    m_setLog = log;
+    m_fPointsPerDiv = fPointsPerDiv;
+    m_fYMax = scale.m_fYMax;
+    m_fYMin = scale.m_fYMin;
+    m_fAutoMax = scale.m_fAutoMax;
+    m_fAutoMin = scale.m_fAutoMin;
+    UpdateScrollBar();
+    m_picture = picture;
+    return picture;
+}
 
 bool CKovraPlotterView::ReportCsvResult(const CExportResult& result) {
     switch (result.m_eStatus) {
@@ -77,7 +113,16 @@ void CKovraPlotterView::OnKeyQuickCsv() {
 
 bool CKovraPlotterView::SaveViewAsBmp(std::string* pstrName) {
     // The view as it looks, frame and scroll bar included.
-    const std::vector<std::uint8_t> vDib = CaptureDib(this);
+    std::vector<std::uint8_t> vDib;
+    try {
+        if (!ShownPicture().isNull()) {
+            m_bCapturing = true;
+            vDib = MakeDib(grab().toImage());
+        }
+    } catch (const std::bad_alloc&) {
+        // Said below.
+    }
+    m_bCapturing = false;
     if (vDib.empty()) {
         // No file is made for a picture that could not be taken.
         pstrName->clear();
@@ -102,7 +147,7 @@ void CKovraPlotterView::OnKeyScreenshot() {
 void CKovraPlotterView::OnCopyView() {
     // The plot area only, without the scroll bar.
     try {
-        const QImage picture = viewport()->grab().toImage();
+        const QImage picture = ShownPicture();
         if (!picture.isNull()) {
             QApplication::clipboard()->setImage(picture);
             SetStatusText("Current view copied to clipboard");

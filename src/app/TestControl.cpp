@@ -3,17 +3,23 @@
 #include "KovraPlotterView.h"
 #include "MainFrame.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QKeyEvent>
 #include <QKeySequence>
+#include <QLineEdit>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <cstdio>
 #include <unistd.h>
+#include <utility>
 
 CTestControl::CTestControl(CMainFrame& frame)
     : m_frame(frame), m_pNotifier(new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this)) {
@@ -75,6 +81,31 @@ void CTestControl::Execute(const QString& strLine) {
         m_vAnswers.push_back(strArgument == QLatin1String("yes"));
     } else if (strVerb == QLatin1String("save-as")) {
         m_vSavePaths.push_back(strArgument);
+    } else if (strVerb == QLatin1String("dialog-set")) {
+        m_vDialogFields.emplace_back(strArgument.section(QLatin1Char(' '), 0, 0),
+                                     strArgument.section(QLatin1Char(' '), 1));
+    } else if (strVerb == QLatin1String("dialog-ok")) {
+        m_bDialogOk = true;
+    } else if (strVerb == QLatin1String("hold")) {
+        bool bOk = false;
+        const int nMs = strArgument.toInt(&bOk);
+        if (!bOk || nMs < 0) {
+            Print(QStringLiteral("error hold takes milliseconds"));
+        } else {
+            m_nHoldMs = nMs;
+        }
+    } else if (strVerb == QLatin1String("resize")) {
+        const int nWidth = strArgument.section(QLatin1Char(' '), 0, 0).toInt();
+        const int nHeight = strArgument.section(QLatin1Char(' '), 1, 1).toInt();
+        if (nWidth <= 0 || nHeight <= 0) {
+            Print(QStringLiteral("error resize takes a width and a height"));
+        } else {
+            m_frame.resize(nWidth, nHeight);
+            m_frame.repaint();
+            Print(QStringLiteral("plot %1 %2")
+                      .arg(view.viewport()->width())
+                      .arg(view.viewport()->height()));
+        }
     } else if (strVerb == QLatin1String("status")) {
         Print(QStringLiteral("status ") + m_frame.MessageText());
     } else if (strVerb == QLatin1String("caption")) {
@@ -91,6 +122,8 @@ void CTestControl::Execute(const QString& strLine) {
         // Laid out and painted at the new size before the answer.
         QCoreApplication::sendPostedEvents();
         view.viewport()->repaint();
+    } else if (strVerb == QLatin1String("paints")) {
+        Print(QStringLiteral("paints %1").arg(view.PaintCount()));
     } else if (strVerb == QLatin1String("quit")) {
         view.DestroyWindow();
         Print(QStringLiteral("done"));
@@ -116,12 +149,98 @@ void CTestControl::Notify(QWidget*, const QString& strText) {
     Print(QStringLiteral("message ") + strText);
 }
 
-int CTestControl::Run(QDialog& dialog) {
-    Print(QStringLiteral("dialog ") + dialog.windowTitle() + QStringLiteral(" cancelled"));
-    return QDialog::Rejected;
+void CTestControl::HoldOpen(bool bAccept, const std::function<void()>& run, QDialog* pDialog) {
+    const int nHoldMs = std::exchange(m_nHoldMs, -1);
+    // The dialog runs its own event loop meanwhile, so this fires inside it. A dialog made
+    // elsewhere is the modal one by then.
+    QTimer::singleShot(
+        nHoldMs, pDialog != nullptr ? static_cast<QObject*>(pDialog) : this, [bAccept, pDialog] {
+            QDialog* pHeld = pDialog != nullptr
+                                 ? pDialog
+                                 : qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (pHeld != nullptr) {
+                pHeld->done(bAccept ? QDialog::Accepted : QDialog::Rejected);
+            }
+        });
+    run();
 }
 
-QString CTestControl::GetSaveFileName(QWidget*, const QString&, const QString&) {
+int CTestControl::Run(QDialog& dialog) {
+    Print(QStringLiteral("dialog ") + dialog.windowTitle());
+    dialog.show();
+    PrintFields(dialog);
+    for (const auto& [strName, strText] : m_vDialogFields) {
+        SetField(dialog, strName, strText);
+    }
+    m_vDialogFields.clear();
+    const bool bOk = std::exchange(m_bDialogOk, false);
+    if (m_nHoldMs >= 0) {
+        HoldOpen(
+            bOk, [&dialog] { dialog.exec(); }, &dialog);
+    } else if (bOk) {
+        dialog.accept();
+    } else {
+        dialog.reject();
+    }
+    dialog.hide();
+    Print(QStringLiteral("dialog ") + dialog.windowTitle() +
+          (dialog.result() == QDialog::Accepted ? QStringLiteral(" accepted")
+                                                : QStringLiteral(" cancelled")));
+    return dialog.result();
+}
+
+void CTestControl::PrintFields(QDialog& dialog) {
+    for (QWidget* pWidget : dialog.findChildren<QWidget*>()) {
+        const QString strName = pWidget->objectName();
+        // A list one may type in has a text field of its own, with no name.
+        if (strName.isEmpty() || qobject_cast<QComboBox*>(pWidget->parentWidget()) != nullptr) {
+            continue;
+        }
+        if (auto* pCombo = qobject_cast<QComboBox*>(pWidget)) {
+            Print(QStringLiteral("field %1 = %2").arg(strName, pCombo->currentText()));
+            for (int k = 0; k < pCombo->count(); ++k) {
+                Print(QStringLiteral("option %1 %2").arg(strName, pCombo->itemText(k)));
+            }
+        } else if (auto* pEdit = qobject_cast<QLineEdit*>(pWidget)) {
+            Print(QStringLiteral("field %1 = %2").arg(strName, pEdit->text()));
+        } else if (auto* pButton = qobject_cast<QAbstractButton*>(pWidget);
+                   pButton != nullptr && pButton->isCheckable()) {
+            Print(QStringLiteral("field %1 = %2")
+                      .arg(strName,
+                           pButton->isChecked() ? QStringLiteral("on") : QStringLiteral("off")));
+        }
+    }
+}
+
+void CTestControl::SetField(QDialog& dialog, const QString& strName, const QString& strText) {
+    QWidget* pWidget = dialog.findChild<QWidget*>(strName);
+    if (auto* pCombo = qobject_cast<QComboBox*>(pWidget)) {
+        const int nIndex = pCombo->findText(strText, Qt::MatchExactly);
+        if (nIndex >= 0) {
+            pCombo->setCurrentIndex(nIndex);
+            // As a user's choice: the dialog's own handlers see it.
+            emit pCombo->activated(nIndex);
+        } else if (pCombo->isEditable()) {
+            pCombo->setEditText(strText);
+        } else {
+            Print(QStringLiteral("error no option %1 in %2").arg(strText, strName));
+        }
+    } else if (auto* pEdit = qobject_cast<QLineEdit*>(pWidget)) {
+        pEdit->setText(strText);
+    } else if (auto* pButton = qobject_cast<QAbstractButton*>(pWidget);
+               pButton != nullptr && pButton->isCheckable()) {
+        pButton->setChecked(strText == QLatin1String("on"));
+    } else {
+        Print(QStringLiteral("error no field ") + strName);
+    }
+}
+
+QString CTestControl::GetSaveFileName(QWidget* pParent, const QString& strFilter,
+                                      const QString& strDefaultSuffix) {
+    if (m_nHoldMs >= 0) {
+        HoldOpen(false,
+                 [&] { CUserDialogs::GetSaveFileName(pParent, strFilter, strDefaultSuffix); });
+    }
     if (m_vSavePaths.empty()) {
         return {};
     }

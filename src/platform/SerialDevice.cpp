@@ -42,23 +42,24 @@ private:
     int m_hFd;
 };
 
-// Raw bytes in and out, no echo, no flow control, no modem control; VMIN 1 so that a
-// non-blocking read tells "nothing yet" (EAGAIN) from a hang-up (0).
+// Raw mode (LineSettings.h), through the same writer as every later setting.
 int MakeRaw(int hFd) {
-    termios tio{};
-    if (tcgetattr(hFd, &tio) != 0) {
-        return LastError();
+    CTtyState state;
+    if (const int nErrno = ReadTtyState(hFd, &state); nErrno != 0) {
+        return ErrorFromErrno(nErrno);
     }
-    cfmakeraw(&tio);
-    tio.c_cflag |= CLOCAL | CREAD;
-    tio.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
-    tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK);
-    tio.c_cc[VMIN] = 1;
-    tio.c_cc[VTIME] = 0;
-    if (tcsetattr(hFd, TCSANOW, &tio) != 0) {
-        return LastError();
+    MakeRawState(&state);
+    if (const int nErrno = WriteTtyState(hFd, state); nErrno != 0) {
+        return ErrorFromErrno(nErrno);
     }
     return ERROR_SUCCESS;
+}
+
+// A UART samples each bit in its middle, so a speed a little off still talks; a driver that
+// could not come near the speed asked for falls back to another one, which shows here.
+bool NearEnough(DWORD dwGot, DWORD dwWanted) {
+    const std::int64_t nOff = static_cast<std::int64_t>(dwGot) - dwWanted;
+    return (nOff < 0 ? -nOff : nOff) * 100 <= static_cast<std::int64_t>(dwWanted) * 3;
 }
 
 } // namespace
@@ -66,7 +67,7 @@ int MakeRaw(int hFd) {
 int CSerialDevice::Open(const char* szPath, std::unique_ptr<CSerialDevice>* ppDevice) noexcept {
     ppDevice->reset();
     if (szPath == nullptr || *szPath == '\0') {
-        return ERROR_FILE_NOT_FOUND;
+        return ErrorFromErrno(ENOENT);
     }
     CFdGuard fd(open(szPath, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (fd.Get() < 0) {
@@ -110,6 +111,7 @@ int CSerialDevice::Open(const char* szPath, std::unique_ptr<CSerialDevice>* ppDe
 
     auto* pDevice = new (std::nothrow) CSerialDevice(fd.Get(), wake.Get(), epoll.Get());
     if (pDevice == nullptr) {
+        SetLastSystemErrno(ENOMEM);
         return ERROR_NOT_ENOUGH_MEMORY;
     }
     fd.Release();
@@ -140,31 +142,50 @@ CSerialDevice::~CSerialDevice() {
 }
 
 int CSerialDevice::GetState(DCB* pDcb) noexcept {
-    termios tio{};
-    if (tcgetattr(m_hFd, &tio) != 0) {
-        return LastError();
+    CTtyState state;
+    if (const int nErrno = ReadTtyState(m_hFd, &state); nErrno != 0) {
+        return ErrorFromErrno(nErrno);
     }
-    LineSettingsFromTermios(tio, pDcb);
     std::lock_guard lock(m_mutex);
     pDcb->EvtChar = m_cEventChar;
+    pDcb->fParity = m_bParityCheck;
+    LineSettingsFromState(state, pDcb);
     return ERROR_SUCCESS;
 }
 
 int CSerialDevice::SetState(const DCB& dcb) noexcept {
     if (const int n = CheckLineSettings(dcb); n != ERROR_SUCCESS) {
+        SetLastSystemErrno(EINVAL);
         return n;
     }
-    termios tio{};
-    if (tcgetattr(m_hFd, &tio) != 0) {
-        return LastError();
+    CTtyState before;
+    if (const int nErrno = ReadTtyState(m_hFd, &before); nErrno != 0) {
+        return ErrorFromErrno(nErrno);
     }
-    LineSettingsToTermios(dcb, &tio);
-    if (tcsetattr(m_hFd, TCSANOW, &tio) != 0) {
-        return LastError();
+    CTtyState wanted = before;
+    LineSettingsToState(dcb, &wanted);
+    if (const int nErrno = WriteTtyState(m_hFd, wanted); nErrno != 0) {
+        return ErrorFromErrno(nErrno);
+    }
+    // A driver takes a speed it cannot do without a word; only reading it back tells.
+    CTtyState taken;
+    if (const int nErrno = ReadTtyState(m_hFd, &taken); nErrno != 0) {
+        return ErrorFromErrno(nErrno);
+    }
+    if (!NearEnough(taken.dwOutSpeed, dcb.BaudRate)) {
+        WriteTtyState(m_hFd, before);
+        SetLastSystemErrno(ERANGE);
+        return ERROR_INVALID_PARAMETER;
     }
     std::lock_guard lock(m_mutex);
     m_cEventChar = dcb.EvtChar;
+    m_bParityCheck = dcb.fParity;
     return ERROR_SUCCESS;
+}
+
+bool CSerialDevice::IsGone() noexcept {
+    std::lock_guard lock(m_mutex);
+    return m_bGone;
 }
 
 int CSerialDevice::GetTimeouts(COMMTIMEOUTS* pTimeouts) noexcept {
@@ -309,6 +330,16 @@ void CSerialDevice::SetupTransfer(EOperation eKind, COperation& op) const noexce
 }
 
 int CSerialDevice::Pump(EOperation eKind, COperation& op) noexcept {
+    // What was taken off the port earlier is older than what is still in it.
+    bool bFromBuffer = false;
+    if (eKind == kRead && !m_input.IsEmpty()) {
+        op.nDone += static_cast<DWORD>(m_input.Take(op.pData + op.nDone, op.nCount - op.nDone));
+        op.nLastByteNs = CDeadline::NowNs();
+        bFromBuffer = true;
+    }
+    // A failure after bytes from the buffer is left to the next read, so that those are
+    // delivered first.
+    const auto fail = [bFromBuffer](int nCode) { return bFromBuffer ? ERROR_SUCCESS : nCode; };
     while (op.nDone < op.nCount) {
         const std::size_t nWant = op.nCount - op.nDone;
         const ssize_t n = eKind == kRead ? read(m_hFd, op.pData + op.nDone, nWant)
@@ -330,7 +361,7 @@ int CSerialDevice::Pump(EOperation eKind, COperation& op) noexcept {
             if (eKind == kRead) {
                 // With VMIN 1 a non-blocking read gives 0 only when the line has hung up.
                 m_bGone = true;
-                return ERROR_GEN_FAILURE;
+                return fail(ERROR_GEN_FAILURE);
             }
             break;
         }
@@ -343,7 +374,7 @@ int CSerialDevice::Pump(EOperation eKind, COperation& op) noexcept {
         if (errno == EIO) {
             m_bGone = true;
         }
-        return LastError();
+        return eKind == kRead ? fail(LastError()) : LastError();
     }
     return ERROR_SUCCESS;
 }
@@ -442,7 +473,7 @@ DWORD CSerialDevice::CollectEvents(const void* pEvents, int nEvents, bool* pbWok
         if ((pList[i].events & (EPOLLHUP | EPOLLERR)) != 0) {
             m_bGone = true;
         }
-        if ((pList[i].events & EPOLLIN) != 0 && HasNewInput()) {
+        if ((pList[i].events & (EPOLLIN | EPOLLHUP | EPOLLERR)) != 0 && TakeArrivals()) {
             dwRaw |= EV_RXCHAR;
         }
     }
@@ -458,6 +489,28 @@ DWORD CSerialDevice::CollectEvents(const void* pEvents, int nEvents, bool* pbWok
         dwEvents |= EV_KOVRA_DEVICE_GONE;
     }
     return dwEvents;
+}
+
+bool CSerialDevice::TakeArrivals() noexcept {
+    if (m_nReadersWaiting == 0) {
+        std::size_t nAdded = 0;
+        switch (m_input.FillFrom(m_hFd, &nAdded)) {
+        case CInputBuffer::kHungUp:
+            m_bGone = true;
+            [[fallthrough]];
+        case CInputBuffer::kEmptied:
+            m_nKnownInput = 0;
+            return nAdded > 0;
+        case CInputBuffer::kFull:
+        case CInputBuffer::kFailed:
+            if (nAdded > 0) {
+                HasNewInput(); // what is left in the port is not new next time
+                return true;
+            }
+            break;
+        }
+    }
+    return HasNewInput();
 }
 
 // A tty wakes its readers for more than arrivals (a termios change, for one), and an
@@ -530,6 +583,14 @@ CSerialDevice::EAdvance CSerialDevice::Advance(EOperation eKind, COperation& op,
                 }
             }
         } else {
+            if (eKind == kRead && !m_input.IsEmpty()) {
+                // The listener took bytes off the port since this read last looked.
+                const int nStatus = Pump(eKind, op);
+                if (nStatus != ERROR_SUCCESS || Finished(eKind, op, CDeadline::NowNs())) {
+                    *pnStatus = nStatus;
+                    return kFinished;
+                }
+            }
             int nTimeout = wait.PollTimeout();
             if (const std::int64_t nEnd = NextDeadline(op); nEnd >= 0) {
                 const int nOwn = CDeadline::MsUntil(nEnd);
@@ -538,10 +599,13 @@ CSerialDevice::EAdvance CSerialDevice::Advance(EOperation eKind, COperation& op,
                 }
             }
             pollfd pfd{m_hFd, static_cast<short>(eKind == kRead ? POLLIN : POLLOUT), 0};
+            const int nWaiting = eKind == kRead ? 1 : 0;
+            m_nReadersWaiting += nWaiting;
             lock.unlock();
             const int nReady = poll(&pfd, 1, nTimeout);
             const int nErrno = errno;
             lock.lock();
+            m_nReadersWaiting -= nWaiting;
             if (isStale()) {
                 return kStale;
             }

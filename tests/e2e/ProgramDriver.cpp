@@ -1,5 +1,6 @@
 #include "ProgramDriver.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -24,9 +25,39 @@ using namespace std::chrono_literals;
 
 constexpr auto kCommandTimeout = 20s;
 
+// The environment for the program: off-screen, no sysfs unless the test gives one, and the
+// test's own variables on top.
+std::vector<std::string> ProgramEnvironment(const std::vector<std::string>& vExtra) {
+    std::vector<std::string> vEnvironment = vExtra;
+    const auto add = [&vEnvironment](const std::string& strVariable) {
+        const std::string strName = strVariable.substr(0, strVariable.find('=') + 1);
+        if (std::none_of(vEnvironment.begin(), vEnvironment.end(),
+                         [&](const std::string& str) { return str.rfind(strName, 0) == 0; })) {
+            vEnvironment.push_back(strVariable);
+        }
+    };
+    add("QT_QPA_PLATFORM=offscreen");
+    add("KOVRA_SYSFS_ROOT=/nonexistent");
+    for (char** p = environ; *p != nullptr; ++p) {
+        add(*p);
+    }
+    return vEnvironment;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& vStrings) {
+    std::vector<char*> vPointers;
+    for (std::string& str : vStrings) {
+        vPointers.push_back(str.data());
+    }
+    vPointers.push_back(nullptr);
+    return vPointers;
+}
+
 } // namespace
 
-CProgram::CProgram(const std::string& strDirectory, const std::vector<std::string>& vArguments) {
+CChildProcess::CChildProcess(const std::string& strDirectory,
+                             const std::vector<std::string>& vArguments,
+                             const std::vector<std::string>& vEnvironment) {
     int toChild[2];
     int fromChild[2];
     if (pipe2(toChild, O_CLOEXEC) != 0 || pipe2(fromChild, O_CLOEXEC) != 0) {
@@ -37,38 +68,26 @@ CProgram::CProgram(const std::string& strDirectory, const std::vector<std::strin
     posix_spawn_file_actions_adddup2(&actions, toChild[0], STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, fromChild[1], STDOUT_FILENO);
     posix_spawn_file_actions_addchdir_np(&actions, strDirectory.c_str());
-    std::vector<std::string> vAll = {KOVRA_PROGRAM, "--control"};
-    vAll.insert(vAll.end(), vArguments.begin(), vArguments.end());
-    std::vector<char*> argv;
-    for (std::string& strArgument : vAll) {
-        argv.push_back(strArgument.data());
-    }
-    argv.push_back(nullptr);
-    std::vector<std::string> vEnvironment = {"QT_QPA_PLATFORM=offscreen"};
-    for (char** p = environ; *p != nullptr; ++p) {
-        if (std::strncmp(*p, "QT_QPA_PLATFORM=", 16) != 0) {
-            vEnvironment.emplace_back(*p);
-        }
-    }
-    std::vector<char*> envp;
-    for (std::string& strVariable : vEnvironment) {
-        envp.push_back(strVariable.data());
-    }
-    envp.push_back(nullptr);
+    std::vector<std::string> vAll = vArguments;
+    std::vector<char*> argv = Pointers(vAll);
+    std::vector<std::string> vVariables = vEnvironment;
+    std::vector<char*> envp = Pointers(vVariables);
     pid_t pid = -1;
     const int nError = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     close(toChild[0]);
     close(fromChild[1]);
     if (nError != 0) {
-        throw std::runtime_error(std::string("cannot start the program: ") + strerror(nError));
+        close(toChild[1]);
+        close(fromChild[0]);
+        throw std::runtime_error(std::string("cannot start ") + argv[0] + ": " + strerror(nError));
     }
     m_nPid = pid;
     m_hInput = toChild[1];
     m_hOutput = fromChild[0];
 }
 
-CProgram::~CProgram() {
+CChildProcess::~CChildProcess() {
     if (m_nPid > 0) {
         kill(m_nPid, SIGKILL);
         waitpid(m_nPid, nullptr, 0);
@@ -77,7 +96,14 @@ CProgram::~CProgram() {
     close(m_hOutput);
 }
 
-std::string CProgram::ReadLine(std::chrono::milliseconds timeout) {
+void CChildProcess::WriteLine(const std::string& strLine) {
+    const std::string strData = strLine + "\n";
+    if (write(m_hInput, strData.data(), strData.size()) != static_cast<ssize_t>(strData.size())) {
+        throw std::runtime_error("the process does not take input");
+    }
+}
+
+std::string CChildProcess::ReadLine(std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
         const std::size_t nEnd = m_strBuffered.find('\n');
@@ -90,24 +116,51 @@ std::string CProgram::ReadLine(std::chrono::milliseconds timeout) {
             deadline - std::chrono::steady_clock::now());
         pollfd waiting{m_hOutput, POLLIN, 0};
         if (left.count() <= 0 || poll(&waiting, 1, static_cast<int>(left.count())) <= 0) {
-            throw std::runtime_error("the program did not answer in time");
+            throw std::runtime_error("the process did not answer in time");
         }
         char buffer[4096];
         const ssize_t n = read(m_hOutput, buffer, sizeof buffer);
         if (n <= 0) {
-            throw std::runtime_error("the program ended");
+            throw std::runtime_error("the process ended");
         }
         m_strBuffered.append(buffer, static_cast<std::size_t>(n));
     }
 }
 
-std::vector<std::string> CProgram::Command(const std::string& strCommand) {
-    const std::string strLine = strCommand + "\n";
-    if (write(m_hInput, strLine.data(), strLine.size()) != static_cast<ssize_t>(strLine.size())) {
-        throw std::runtime_error("the program does not take commands");
+void CChildProcess::Signal(int nSignal) const {
+    if (m_nPid > 0) {
+        kill(m_nPid, nSignal);
     }
+}
+
+int CChildProcess::Wait(std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    int nStatus = 0;
+    while (waitpid(m_nPid, &nStatus, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return -1;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    m_nPid = -1;
+    return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
+}
+
+CProgram::CProgram(const std::string& strDirectory, const std::vector<std::string>& vArguments,
+                   const std::vector<std::string>& vExtraEnvironment)
+    : m_process(
+          strDirectory,
+          [&] {
+              std::vector<std::string> vAll = {KOVRA_PROGRAM, "--control"};
+              vAll.insert(vAll.end(), vArguments.begin(), vArguments.end());
+              return vAll;
+          }(),
+          ProgramEnvironment(vExtraEnvironment)) {}
+
+std::vector<std::string> CProgram::Command(const std::string& strCommand) {
+    m_process.WriteLine(strCommand);
     std::vector<std::string> vLines;
-    for (std::string strAnswer; (strAnswer = ReadLine(kCommandTimeout)) != "done";) {
+    for (std::string strAnswer; (strAnswer = m_process.ReadLine(kCommandTimeout)) != "done";) {
         vLines.push_back(strAnswer);
     }
     return vLines;
@@ -164,16 +217,47 @@ bool CProgram::WaitForValues(long nValues, std::chrono::milliseconds timeout) {
 
 int CProgram::Quit() {
     Command("quit");
-    const auto deadline = std::chrono::steady_clock::now() + kCommandTimeout;
-    int nStatus = 0;
-    while (waitpid(m_nPid, &nStatus, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return -1;
-        }
-        std::this_thread::sleep_for(10ms);
+    return m_process.Wait(kCommandTimeout);
+}
+
+CBoardProcess::CBoardProcess(const std::string& strDirectory,
+                             const std::vector<std::string>& vArguments)
+    : m_process(
+          strDirectory,
+          [&] {
+              std::vector<std::string> vAll = {KOVRA_DEVSIM};
+              vAll.insert(vAll.end(), vArguments.begin(), vArguments.end());
+              return vAll;
+          }(),
+          ProgramEnvironment({})),
+      m_strPath(m_process.ReadLine(kCommandTimeout)) {}
+
+CBoardCounts CBoardProcess::ReadCounts() {
+    const std::string strLine = m_process.ReadLine(kCommandTimeout);
+    CBoardCounts counts;
+    unsigned long long n[4] = {};
+    if (std::sscanf(strLine.c_str(),
+                    "sent %llu bytes in %llu sets, dropped %llu bytes in %llu sets", &n[0], &n[1],
+                    &n[2], &n[3]) != 4) {
+        throw std::runtime_error("kovra-devsim said: " + strLine);
     }
-    m_nPid = -1;
-    return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
+    counts.nBytesSent = n[0];
+    counts.nSetsSent = n[1];
+    counts.nBytesDropped = n[2];
+    counts.nSetsDropped = n[3];
+    return counts;
+}
+
+CBoardCounts CBoardProcess::Counts() {
+    m_process.Signal(SIGUSR1);
+    return ReadCounts();
+}
+
+CBoardCounts CBoardProcess::Stop() {
+    m_process.Signal(SIGTERM);
+    const CBoardCounts counts = ReadCounts();
+    m_process.Wait(kCommandTimeout);
+    return counts;
 }
 
 void SendPaced(const CPtyPair& device, const std::string& strData, double fBytesPerSecond) {
@@ -207,4 +291,54 @@ std::string CScratchDirectory::Read(const std::string& strName) const {
     std::stringstream contents;
     contents << file.rdbuf();
     return contents.str();
+}
+
+std::pair<int, std::string> RunToEnd(const std::vector<std::string>& vArguments) {
+    int fromChild[2];
+    if (pipe2(fromChild, O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, fromChild[1], STDERR_FILENO);
+    std::vector<std::string> vAll = {KOVRA_PROGRAM};
+    vAll.insert(vAll.end(), vArguments.begin(), vArguments.end());
+    std::vector<char*> argv = Pointers(vAll);
+    std::vector<std::string> vEnvironment = ProgramEnvironment({});
+    std::vector<char*> envp = Pointers(vEnvironment);
+    pid_t pid = -1;
+    const int nError = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    close(fromChild[1]);
+    if (nError != 0) {
+        close(fromChild[0]);
+        throw std::runtime_error(std::string("cannot start the program: ") + strerror(nError));
+    }
+    std::string strError;
+    const auto deadline = std::chrono::steady_clock::now() + kCommandTimeout;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd waiting{fromChild[0], POLLIN, 0};
+        char buffer[4096];
+        ssize_t n = 0;
+        if (left.count() <= 0 || poll(&waiting, 1, static_cast<int>(left.count())) <= 0 ||
+            (n = read(fromChild[0], buffer, sizeof buffer)) <= 0) {
+            break;
+        }
+        strError.append(buffer, static_cast<std::size_t>(n));
+    }
+    close(fromChild[0]);
+    int nStatus = 0;
+    while (waitpid(pid, &nStatus, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &nStatus, 0);
+            return {-1, strError};
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    return {WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1, strError};
 }

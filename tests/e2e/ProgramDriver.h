@@ -1,18 +1,47 @@
 #pragma once
 
 // The real program in a process of its own, driven through --control; the test plays the
-// board on a pseudo-terminal (CPtyPair).
+// board on a pseudo-terminal (CPtyPair), or kovra-devsim does (CBoardProcess).
+#include "DevSimBoard.h"
 #include "PtyPair.h"
 
 #include <chrono>
 #include <string>
 #include <vector>
 
+// A child process with its standard input and output on pipes, killed if still running when
+// this goes away.
+class CChildProcess {
+public:
+    // vEnvironment is all of the child's environment ("NAME=VALUE").
+    CChildProcess(const std::string& strDirectory, const std::vector<std::string>& vArguments,
+                  const std::vector<std::string>& vEnvironment);
+    ~CChildProcess();
+    CChildProcess(const CChildProcess&) = delete;
+    CChildProcess& operator=(const CChildProcess&) = delete;
+
+    void WriteLine(const std::string& strLine);
+    // The next line it prints; throws after the time-out or when it ended.
+    std::string ReadLine(std::chrono::milliseconds timeout);
+    void Signal(int nSignal) const;
+    int Pid() const { return m_nPid; }
+    // Waits at most the time-out for it to end; its exit status, or -1 for a crash or a hang.
+    int Wait(std::chrono::milliseconds timeout);
+
+private:
+    int m_nPid = -1;
+    int m_hInput = -1;
+    int m_hOutput = -1;
+    std::string m_strBuffered;
+};
+
 class CProgram {
 public:
-    // Starts kovraplotter off-screen in strDirectory with the given extra arguments.
-    CProgram(const std::string& strDirectory, const std::vector<std::string>& vArguments);
-    ~CProgram();
+    // Starts kovraplotter off-screen in strDirectory with the given extra arguments and
+    // environment ("NAME=VALUE"). It finds no serial device of this machine unless the
+    // environment names a sysfs root of the test's own (KOVRA_SYSFS_ROOT).
+    CProgram(const std::string& strDirectory, const std::vector<std::string>& vArguments,
+             const std::vector<std::string>& vEnvironment = {});
     CProgram(const CProgram&) = delete;
     CProgram& operator=(const CProgram&) = delete;
 
@@ -29,16 +58,33 @@ public:
     void WaitUntilSettled();
     // Ends the program with "quit"; its exit status (-1 for a crash or a hang).
     int Quit();
-    int Pid() const { return m_nPid; }
+    int Pid() const { return m_process.Pid(); }
 
 private:
-    std::string ReadLine(std::chrono::milliseconds timeout);
-
-    int m_nPid = -1;
-    int m_hInput = -1;
-    int m_hOutput = -1;
-    std::string m_strBuffered;
+    CChildProcess m_process;
 };
+
+// kovra-devsim in a process of its own.
+class CBoardProcess {
+public:
+    CBoardProcess(const std::string& strDirectory, const std::vector<std::string>& vArguments);
+    // The port side of its pseudo-terminal.
+    const std::string& Path() const { return m_strPath; }
+    // The counts so far (asked for with SIGUSR1).
+    CBoardCounts Counts();
+    // Stops it and returns its final counts.
+    CBoardCounts Stop();
+
+private:
+    CBoardCounts ReadCounts();
+
+    CChildProcess m_process;
+    std::string m_strPath;
+};
+
+// Runs kovraplotter off-screen with the arguments, without the driver, for a start that ends
+// at once: its exit status (-1 for a crash or a hang) and what it wrote to standard error.
+std::pair<int, std::string> RunToEnd(const std::vector<std::string>& vArguments);
 
 // Writes the bytes as the device at about fBytesPerSecond.
 void SendPaced(const CPtyPair& device, const std::string& strData, double fBytesPerSecond);
