@@ -11,14 +11,16 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <new>
 
 namespace {
 
-// Text is gathered in blocks of this size and handed to the system in one write each. The
-// buffers live on the stack: an export needs no memory of its own, so the data can still be
-// saved when memory is full.
-constexpr std::size_t kBufferSize = std::size_t{64} << 10;
+// Text is gathered in a buffer and handed to the system in one write each time it fills: a
+// large one from the heap when there is memory for it (fewer writes), else a small one on the
+// stack, so that an export never fails for want of memory.
+constexpr std::size_t kBufferSize = std::size_t{1} << 20;
+constexpr std::size_t kFallbackBufferSize = std::size_t{64} << 10;
 // Rows are formatted in chunks: the chunk's samples are first copied out of each channel
 // with sequential reads, then the rows are written from those small arrays.
 constexpr std::size_t kChunkRows = 1024;
@@ -96,10 +98,12 @@ bool WriteRows(const CPlotData& data, COutputFile& file) {
     }
 
     std::array<float, CPlotData::kChannelCount * kChunkRows> vChunk;
-    std::array<char, kBufferSize> vBuffer;
-    char* const pBuffer = vBuffer.data();
+    std::array<char, kFallbackBufferSize> vFallback;
+    const std::unique_ptr<char[]> pLarge(new (std::nothrow) char[kBufferSize]);
+    char* const pBuffer = pLarge != nullptr ? pLarge.get() : vFallback.data();
+    const std::size_t nBufferSize = pLarge != nullptr ? kBufferSize : kFallbackBufferSize;
     const std::size_t nMaxRow = nColumns * (kMaxFixed2Length + 2) + 2;
-    char* const pFlushAt = pBuffer + kBufferSize - nMaxRow;
+    char* const pFlushAt = pBuffer + nBufferSize - nMaxRow;
     char* p = pBuffer;
 
     for (std::size_t first = 0; first < nRows; first += kChunkRows) {
