@@ -1,5 +1,6 @@
 #include "ProgramDriver.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -24,32 +25,36 @@ using namespace std::chrono_literals;
 
 constexpr auto kCommandTimeout = 20s;
 
-} // namespace
-
-CProgram::CProgram(const std::string& strDirectory, const std::vector<std::string>& vArguments) {
-    int toChild[2];
-    int fromChild[2];
-    if (pipe2(toChild, O_CLOEXEC) != 0 || pipe2(fromChild, O_CLOEXEC) != 0) {
-        throw std::runtime_error("pipe failed");
+// This process's environment without the variables named, plus the ones given.
+std::vector<std::string> Environment(const std::vector<std::string>& vRemoved,
+                                     const std::vector<std::string>& vAdded) {
+    std::vector<std::string> vEnvironment = vAdded;
+    for (char** p = environ; *p != nullptr; ++p) {
+        const std::string_view variable(*p);
+        const std::string_view name = variable.substr(0, variable.find('='));
+        if (std::find(vRemoved.begin(), vRemoved.end(), name) == vRemoved.end()) {
+            vEnvironment.emplace_back(variable);
+        }
     }
+    return vEnvironment;
+}
+
+// Starts the program in strDirectory with its standard input and output on the descriptors
+// given (standard error stays the test's).
+pid_t Spawn(const std::string& strDirectory, const std::vector<std::string>& vArguments,
+            std::vector<std::string> vEnvironment, int hInput, int hOutput) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, toChild[0], STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, fromChild[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, hInput, STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, hOutput, STDOUT_FILENO);
     posix_spawn_file_actions_addchdir_np(&actions, strDirectory.c_str());
-    std::vector<std::string> vAll = {KOVRA_PROGRAM, "--control"};
+    std::vector<std::string> vAll = {KOVRA_PROGRAM};
     vAll.insert(vAll.end(), vArguments.begin(), vArguments.end());
     std::vector<char*> argv;
     for (std::string& strArgument : vAll) {
         argv.push_back(strArgument.data());
     }
     argv.push_back(nullptr);
-    std::vector<std::string> vEnvironment = {"QT_QPA_PLATFORM=offscreen"};
-    for (char** p = environ; *p != nullptr; ++p) {
-        if (std::strncmp(*p, "QT_QPA_PLATFORM=", 16) != 0) {
-            vEnvironment.emplace_back(*p);
-        }
-    }
     std::vector<char*> envp;
     for (std::string& strVariable : vEnvironment) {
         envp.push_back(strVariable.data());
@@ -58,12 +63,50 @@ CProgram::CProgram(const std::string& strDirectory, const std::vector<std::strin
     pid_t pid = -1;
     const int nError = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
-    close(toChild[0]);
-    close(fromChild[1]);
     if (nError != 0) {
         throw std::runtime_error(std::string("cannot start the program: ") + strerror(nError));
     }
-    m_nPid = pid;
+    return pid;
+}
+
+// The exit status of a process that ends within the time-out; -1 after a crash or a
+// time-out (the process is then killed).
+int WaitForProcess(pid_t pid, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    int nStatus = 0;
+    while (waitpid(pid, &nStatus, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+            return -1;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
+}
+
+} // namespace
+
+CProgram::CProgram(const std::string& strDirectory, const std::vector<std::string>& vArguments) {
+    int toChild[2];
+    int fromChild[2];
+    if (pipe2(toChild, O_CLOEXEC) != 0 || pipe2(fromChild, O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    std::vector<std::string> vAll = {"--control"};
+    vAll.insert(vAll.end(), vArguments.begin(), vArguments.end());
+    try {
+        m_nPid = Spawn(strDirectory, vAll,
+                       Environment({"QT_QPA_PLATFORM"}, {"QT_QPA_PLATFORM=offscreen"}), toChild[0],
+                       fromChild[1]);
+    } catch (...) {
+        for (int hEnd : {toChild[0], toChild[1], fromChild[0], fromChild[1]}) {
+            close(hEnd);
+        }
+        throw;
+    }
+    close(toChild[0]);
+    close(fromChild[1]);
     m_hInput = toChild[1];
     m_hOutput = fromChild[0];
 }
@@ -157,16 +200,54 @@ bool CProgram::WaitForValues(long nValues, std::chrono::milliseconds timeout) {
 
 int CProgram::Quit() {
     Command("quit");
-    const auto deadline = std::chrono::steady_clock::now() + kCommandTimeout;
-    int nStatus = 0;
-    while (waitpid(m_nPid, &nStatus, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return -1;
-        }
-        std::this_thread::sleep_for(10ms);
-    }
+    return WaitForExit();
+}
+
+int CProgram::WaitForExit() {
+    const int nStatus = WaitForProcess(m_nPid, kCommandTimeout);
     m_nPid = -1;
-    return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
+    return nStatus;
+}
+
+SProgramRun RunToEnd(const std::string& strDirectory, const std::vector<std::string>& vArguments) {
+    int fromChild[2];
+    if (pipe2(fromChild, O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    const int hNull = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    SProgramRun run;
+    pid_t pid = -1;
+    try {
+        pid = Spawn(strDirectory, vArguments,
+                    Environment({"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}, {}), hNull,
+                    fromChild[1]);
+    } catch (...) {
+        close(hNull);
+        close(fromChild[0]);
+        close(fromChild[1]);
+        throw;
+    }
+    close(hNull);
+    close(fromChild[1]);
+    // The output is small; read it all, then collect the status.
+    const auto deadline = std::chrono::steady_clock::now() + kCommandTimeout;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd waiting{fromChild[0], POLLIN, 0};
+        if (left.count() <= 0 || poll(&waiting, 1, static_cast<int>(left.count())) <= 0) {
+            break;
+        }
+        char buffer[4096];
+        const ssize_t n = read(fromChild[0], buffer, sizeof buffer);
+        if (n <= 0) {
+            break;
+        }
+        run.m_strOutput.append(buffer, static_cast<std::size_t>(n));
+    }
+    close(fromChild[0]);
+    run.m_nStatus = WaitForProcess(pid, 1s);
+    return run;
 }
 
 void SendPaced(const CPtyPair& device, const std::string& strData, double fBytesPerSecond) {

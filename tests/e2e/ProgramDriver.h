@@ -27,6 +27,8 @@ public:
     void WaitUntilSettled();
     // Ends the program with "quit"; its exit status (-1 for a crash or a hang).
     int Quit();
+    // Waits for the program to end by itself; its exit status (-1 for a crash or a hang).
+    int WaitForExit();
 
 private:
     std::string ReadLine(std::chrono::milliseconds timeout);
@@ -36,6 +38,13 @@ private:
     int m_hOutput = -1;
     std::string m_strBuffered;
 };
+
+// A run of the program to its end in a plain terminal: no display and no platform chosen.
+struct SProgramRun {
+    int m_nStatus = -1; // -1 for a crash or a hang
+    std::string m_strOutput;
+};
+SProgramRun RunToEnd(const std::string& strDirectory, const std::vector<std::string>& vArguments);
 
 // Writes the bytes as the device at about fBytesPerSecond.
 void SendPaced(const CPtyPair& device, const std::string& strData, double fBytesPerSecond);
