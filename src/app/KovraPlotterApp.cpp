@@ -90,7 +90,11 @@ bool ParseCommandLine(const QStringList& vArguments, SCommandLine* pCommandLine,
     return true;
 }
 
-CKovraPlotterApp::CKovraPlotterApp() = default;
+CKovraPlotterApp::CKovraPlotterApp() {
+    // The icon and the dialogs' pictures live in a static library, whose resources nothing
+    // else would pull into the program.
+    Q_INIT_RESOURCE(kovraplotter);
+}
 
 CKovraPlotterApp::~CKovraPlotterApp() = default;
 

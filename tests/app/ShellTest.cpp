@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPixmap>
 
 #include <gtest/gtest.h>
 
@@ -142,19 +143,24 @@ TEST(ShellTest, ExitAsksAndEndsWithStatusZero) {
     EXPECT_EQ(app.m_dialogs.m_vAsked, (std::vector<QString>{"Close Kovra?", "Close Kovra?"}));
 }
 
-TEST(ShellTest, AboutBoxShowsTheVersion) {
+TEST(ShellTest, AboutBoxAndWindowShowTheProgramsIcon) {
     CAppFixture app;
     QString strText;
+    bool bIconShown = false;
     app.m_dialogs.m_fnRunDialog = [&](QDialog& dialog) {
         strText = dialog.windowTitle();
         for (auto* pLabel : dialog.findChildren<QLabel*>()) {
             strText += QLatin1Char('|') + pLabel->text();
+            bIconShown |= !pLabel->pixmap().isNull();
         }
         return int(QDialog::Accepted);
     };
     app.Frame().Action(ID_APP_ABOUT)->trigger();
     EXPECT_TRUE(strText.startsWith("About KovraPlotter|KovraPlotter Version 1.1b"))
         << strText.toStdString();
+    EXPECT_TRUE(bIconShown);
+    EXPECT_FALSE(app.Frame().windowIcon().pixmap(64, 64).isNull());
+    EXPECT_EQ(QPixmap(":/icons/kovraplotter-256.png").size(), QSize(256, 256));
 }
 
 TEST(ShellTest, CommandLineOptions) {
