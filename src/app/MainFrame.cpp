@@ -173,6 +173,16 @@ void CMainFrame::RouteCommand(int nId) {
     UpdateCommandUI();
 }
 
+bool CMainFrame::event(QEvent* pEvent) {
+    // The menu bar sends an empty tip whenever the pointer crosses it, which would wipe the
+    // last status text; an open menu's prompts come through QMenu::hovered instead.
+    if (pEvent->type() == QEvent::StatusTip) {
+        pEvent->accept();
+        return true;
+    }
+    return QMainWindow::event(pEvent);
+}
+
 void CMainFrame::closeEvent(QCloseEvent* pEvent) {
     // Closing the window ends the program as Exit does, minus the question.
     m_pView->DestroyWindow();

@@ -4,9 +4,11 @@
 #include "PlotData.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPixmap>
 
 #include <gtest/gtest.h>
@@ -106,6 +108,24 @@ TEST(ShellTest, MenuPromptsShowWhileAnItemIsHighlighted) {
     EXPECT_EQ(app.Status(), "");
     pOther->hide();
     EXPECT_EQ(app.Status(), "Ready");
+}
+
+TEST(ShellTest, PointingAtTheMenuBarKeepsTheStatusText) {
+    CAppFixture app;
+    app.View().SetStatusText("Plot OFF (not collecting new data)");
+    QMenuBar* pMenuBar = app.Frame().menuBar();
+    // As the window system delivers a pointer that moves across the bar and leaves it.
+    auto moveTo = [](QWidget* pWidget, QPoint point) {
+        QMouseEvent event(QEvent::MouseMove, point, pWidget->mapToGlobal(point), Qt::NoButton,
+                          Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(pWidget, &event);
+    };
+    for (QAction* pPopup : pMenuBar->actions()) {
+        moveTo(pMenuBar, pMenuBar->actionGeometry(pPopup).center());
+    }
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(pMenuBar, &leave);
+    EXPECT_EQ(app.Status(), "Plot OFF (not collecting new data)");
 }
 
 TEST(ShellTest, StatusTextIsFormattedAndCutAt255Characters) {
