@@ -5,6 +5,7 @@
 #include "CommandIds.h"
 #include "CsvWriter.h"
 #include "EventHandOver.h"
+#include "LogFile.h"
 #include "MainFrame.h"
 #include "PlotData.h"
 #include "PlotScroll.h"
@@ -88,7 +89,7 @@ void CKovraPlotterView::OnInitialUpdate() {
     m_nParity = 0;
     m_nStopBits = 0;
     // Appending keeps whatever a user already has in a file of that name.
-    g_pDebugLog = std::fopen("debug.txt", "a");
+    g_pDebugLog = OpenLogFile("debug.txt");
     g_pSerial = new CSerialWnd;
     m_bConnected = false;
     g_pPlotData = new CPlotData;

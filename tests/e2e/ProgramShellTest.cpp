@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <sys/stat.h>
+
 namespace {
 
 TEST(ProgramShellTest, HelpVersionAndBadOptionsAnswerWithoutADisplay) {
@@ -30,6 +33,23 @@ TEST(ProgramShellTest, ExitEndsTheProcessWithStatusZeroOnlyAfterYes) {
     program.Command("answer yes");
     program.Command("command 57665");
     EXPECT_EQ(program.WaitForExit(), 0);
+}
+
+TEST(ProgramShellTest, ADebugLogThatIsAFifoOrALinkNeitherHangsNorWritesElsewhere) {
+    CScratchDirectory fifoDirectory;
+    ASSERT_EQ(mkfifo((fifoDirectory.Path() + "/debug.txt").c_str(), 0600), 0);
+    {
+        CProgram program(fifoDirectory.Path(), {});
+        EXPECT_EQ(program.Status(), "Ready");
+        EXPECT_EQ(program.Quit(), 0);
+    }
+    CScratchDirectory linkDirectory;
+    const std::string strTarget = linkDirectory.Path() + "/elsewhere.txt";
+    std::filesystem::create_symlink(strTarget, linkDirectory.Path() + "/debug.txt");
+    CProgram program(linkDirectory.Path(), {});
+    EXPECT_EQ(program.Status(), "Ready");
+    EXPECT_EQ(program.Quit(), 0);
+    EXPECT_FALSE(std::filesystem::exists(strTarget));
 }
 
 } // namespace
