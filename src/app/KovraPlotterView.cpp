@@ -265,13 +265,21 @@ void CKovraPlotterView::OnConnectionDisconnect() {
     SetStatusText(CloseSerialPort() ? "Disconnected.." : "Error Disconnecting..");
 }
 
+DWORD CKovraPlotterView::SelectedSpeedBps() const {
+    return m_nSpeed >= 0 && m_nSpeed <= 4 ? kSpeeds[m_nSpeed] : 9600;
+}
+
+const char* CKovraPlotterView::SelectedPortName() const {
+    return m_nPort >= 0 && m_nPort <= 3 ? kPortNames[m_nPort] : nullptr;
+}
+
 bool CKovraPlotterView::OpenSerialPort() {
-    if (m_nPort >= 0 && m_nPort <= 3) {
-        if (g_pSerial->Open(kPortNames[m_nPort], this, 0, 0, 0, 0) != 0) {
+    if (const char* szPort = SelectedPortName()) {
+        if (g_pSerial->Open(szPort, this, 0, 0, 0, 0) != 0) {
             return false;
         }
     }
-    const DWORD dwSpeed = m_nSpeed >= 0 && m_nSpeed <= 4 ? kSpeeds[m_nSpeed] : 9600;
+    const DWORD dwSpeed = SelectedSpeedBps();
     const BYTE nStopBits = m_nStopBits == 1 ? TWOSTOPBITS : ONESTOPBIT;
     const BYTE nParity = m_nParity == 1 ? EVENPARITY : m_nParity == 2 ? ODDPARITY : NOPARITY;
     // A port that cannot take the settings is closed again, so that a later Connect can

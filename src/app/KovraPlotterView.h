@@ -63,6 +63,9 @@ public:
     void OnConnectionDisconnect();
     bool OpenSerialPort();
     bool CloseSerialPort();
+    // What Connect uses: the speed, and the port name (null when the index names none).
+    DWORD SelectedSpeedBps() const;
+    const char* SelectedPortName() const;
     void OnChannelToggle(int nChannel);
     void OnFileSave();
     void OnQuickCsv();

@@ -2,6 +2,7 @@
 
 #include "KovraPlotterView.h"
 #include "MainFrame.h"
+#include "StatusPane.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -77,6 +78,9 @@ void CTestControl::Execute(const QString& strLine) {
         m_vSavePaths.push_back(strArgument);
     } else if (strVerb == QLatin1String("status")) {
         Print(QStringLiteral("status ") + m_frame.MessageText());
+    } else if (strVerb == QLatin1String("pane")) {
+        m_frame.UpdateCommandUI();
+        Print(QStringLiteral("pane ") + m_frame.StatusPane()->text());
     } else if (strVerb == QLatin1String("caption")) {
         Print(QStringLiteral("caption ") + view.CaptionText());
     } else if (strVerb == QLatin1String("paint-time")) {

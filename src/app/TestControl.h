@@ -17,6 +17,7 @@ class QSocketNotifier;
 //   answer yes|no          the answer to the next question
 //   save-as PATH           the file chosen in the next save dialog ("" cancels)
 //   status                 prints "status TEXT", the status bar's text
+//   pane                   prints "pane TEXT", the status bar's permanent pane
 //   caption                prints "caption TEXT", the plot's caption
 //   paint-time             prints "paint-time MS ms", the time of painting the view once
 //   quit                   ends the program as Exit does, without the question

@@ -165,6 +165,15 @@ std::string CProgram::Status() {
     return {};
 }
 
+std::string CProgram::Pane() {
+    for (const std::string& strLine : Command("pane")) {
+        if (strLine.rfind("pane ", 0) == 0) {
+            return strLine.substr(5);
+        }
+    }
+    return {};
+}
+
 std::pair<long, int> CProgram::Caption() {
     for (const std::string& strLine : Command("caption")) {
         long nValues = -1;

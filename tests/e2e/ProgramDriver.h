@@ -19,6 +19,8 @@ public:
     // Sends one command and returns the lines printed before its "done".
     std::vector<std::string> Command(const std::string& strCommand);
     std::string Status();
+    // The status bar's permanent pane.
+    std::string Pane();
     // The caption's value count and channel count.
     std::pair<long, int> Caption();
     // Waits until the caption shows nValues values; false after the time-out.
