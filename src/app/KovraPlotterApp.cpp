@@ -6,6 +6,7 @@
 #include "KovraPlotterView.h"
 #include "MainFrame.h"
 #include "PortNames.h"
+#include "SettingsKeeper.h"
 #include "TestControl.h"
 #include "UserDialogs.h"
 
@@ -49,7 +50,15 @@ bool ParseCommandLine(const QStringList& vArguments, SCommandLine* pCommandLine,
         QStringLiteral("Take commands on standard input and answer on standard output, for "
                        "automated tests (key NAME, command ID, answer yes|no, save-as PATH, "
                        "status, caption, paint-time, quit)."));
+    const QCommandLineOption settingsOption(
+        QStringLiteral("settings"),
+        QStringLiteral("Keep the settings in FILE instead of ~/.config/KovraPlotter/"
+                       "KovraPlotter.conf (also from the environment variable %1). --demo "
+                       "keeps none unless this is given.")
+            .arg(QLatin1String(kSettingsVariable)),
+        QStringLiteral("FILE"));
     parser.addOption(demoOption);
+    parser.addOption(settingsOption);
     parser.addOption(controlOption);
     parser.addOption(portMapOption);
     parser.addOption(snapshotOption);
@@ -69,6 +78,9 @@ bool ParseCommandLine(const QStringList& vArguments, SCommandLine* pCommandLine,
     pCommandLine->m_bDemo = parser.isSet(demoOption);
     pCommandLine->m_bControl = parser.isSet(controlOption);
     pCommandLine->m_vPortMaps = parser.values(portMapOption);
+    pCommandLine->m_strSettingsPath = parser.isSet(settingsOption)
+                                          ? parser.value(settingsOption)
+                                          : qEnvironmentVariable(kSettingsVariable);
     for (const QString& strMap : pCommandLine->m_vPortMaps) {
         const qsizetype nEquals = strMap.indexOf(QLatin1Char('='));
         if (nEquals <= 0 || !strMap.mid(nEquals + 1).startsWith(QLatin1Char('/'))) {
@@ -150,8 +162,12 @@ bool CKovraPlotterApp::InitInstance(const SCommandLine& commandLine) {
         m_pControl = std::make_unique<CTestControl>(*m_pFrame);
     }
     m_pFrame->resize(800, 600);
+    m_pSettings = std::make_unique<CSettingsKeeper>(*m_pFrame, commandLine.m_strSettingsPath);
+    m_pSettings->Restore();
     m_pFrame->show();
     if (commandLine.m_bDemo) {
+        // The demo board is COM1, whatever port the settings chose.
+        m_pFrame->View()->m_nPort = 0;
         m_pFrame->View()->OnConnectionConnect();
         m_pFrame->UpdateCommandUI();
     }

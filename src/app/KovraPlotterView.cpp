@@ -108,6 +108,7 @@ void CKovraPlotterView::DestroyWindow() {
         return;
     }
     m_bDestroyed = true;
+    emit TearingDown();
     if (g_pSerial != nullptr) {
         g_pSerial->Close();
         delete g_pSerial;

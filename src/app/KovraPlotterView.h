@@ -124,6 +124,8 @@ signals:
     void ExitRequested(int nStatus);
     // The connection or collection state changed: menu items may change.
     void CommandStateChanged();
+    // The teardown is about to run: the last moment the acquisition objects can be read.
+    void TearingDown();
 
 protected:
     bool event(QEvent* pEvent) override;

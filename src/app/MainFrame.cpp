@@ -188,6 +188,7 @@ void CMainFrame::RouteCommand(int nId) {
         }
     }
     UpdateCommandUI();
+    emit CommandRouted(nId);
 }
 
 bool CMainFrame::event(QEvent* pEvent) {

@@ -31,6 +31,8 @@ public:
 signals:
     // A command the application object handles (About, Print Setup).
     void AppCommand(int nId);
+    // A command has been carried out (whoever handled it).
+    void CommandRouted(int nId);
 
 protected:
     bool event(QEvent* pEvent) override;

@@ -5,12 +5,15 @@
 #include "StatusPane.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QKeyEvent>
 #include <QKeySequence>
+#include <QLineEdit>
 #include <QSocketNotifier>
 
 #include <cstdio>
@@ -76,6 +79,15 @@ void CTestControl::Execute(const QString& strLine) {
         m_vAnswers.push_back(strArgument == QLatin1String("yes"));
     } else if (strVerb == QLatin1String("save-as")) {
         m_vSavePaths.push_back(strArgument);
+    } else if (strVerb == QLatin1String("fill")) {
+        m_vFills.push_back(strArgument.split(QLatin1Char(' '), Qt::SkipEmptyParts));
+    } else if (strVerb == QLatin1String("window")) {
+        const QStringList vNumbers = strArgument.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (vNumbers.size() == 4) {
+            m_frame.setGeometry(vNumbers[0].toInt(), vNumbers[1].toInt(), vNumbers[2].toInt(),
+                                vNumbers[3].toInt());
+        }
+        PrintWindow();
     } else if (strVerb == QLatin1String("status")) {
         Print(QStringLiteral("status ") + m_frame.MessageText());
     } else if (strVerb == QLatin1String("pane")) {
@@ -114,9 +126,55 @@ void CTestControl::Notify(QWidget*, const QString& strText) {
     Print(QStringLiteral("message ") + strText);
 }
 
+void CTestControl::PrintWindow() {
+    const QRect place = m_frame.geometry();
+    Print(QStringLiteral("window %1 %2 %3 %4")
+              .arg(place.x())
+              .arg(place.y())
+              .arg(place.width())
+              .arg(place.height()));
+}
+
 int CTestControl::Run(QDialog& dialog) {
-    Print(QStringLiteral("dialog ") + dialog.windowTitle() + QStringLiteral(" cancelled"));
-    return QDialog::Rejected;
+    // Shown, so that it fills its fields as it does for a person.
+    dialog.show();
+    for (const QWidget* pField : dialog.findChildren<QWidget*>()) {
+        if (const auto* pEdit = qobject_cast<const QLineEdit*>(pField)) {
+            Print(QStringLiteral("field %1 %2").arg(pEdit->objectName(), pEdit->text()));
+        } else if (const auto* pList = qobject_cast<const QComboBox*>(pField)) {
+            Print(
+                QStringLiteral("field %1 %2").arg(pList->objectName()).arg(pList->currentIndex()));
+        } else if (const auto* pBox = qobject_cast<const QCheckBox*>(pField)) {
+            Print(QStringLiteral("field %1 %2").arg(pBox->objectName()).arg(pBox->isChecked()));
+        }
+    }
+    if (m_vFills.empty()) {
+        dialog.reject();
+        Print(QStringLiteral("dialog ") + dialog.windowTitle() + QStringLiteral(" cancelled"));
+        return QDialog::Rejected;
+    }
+    const QStringList vFill = m_vFills.front();
+    m_vFills.pop_front();
+    for (const QString& strSetting : vFill) {
+        const QString strName = strSetting.section(QLatin1Char('='), 0, 0);
+        const QString strValue = strSetting.section(QLatin1Char('='), 1);
+        QWidget* pField = dialog.findChild<QWidget*>(strName);
+        if (auto* pEdit = qobject_cast<QLineEdit*>(pField)) {
+            pEdit->setText(strValue);
+        } else if (auto* pList = qobject_cast<QComboBox*>(pField)) {
+            pList->setCurrentIndex(strValue.toInt());
+            emit pList->activated(pList->currentIndex());
+        } else if (auto* pBox = qobject_cast<QCheckBox*>(pField)) {
+            if (pBox->isChecked() != (strValue == QLatin1String("1"))) {
+                pBox->click();
+            }
+        } else {
+            Print(QStringLiteral("error no field ") + strName);
+        }
+    }
+    dialog.accept();
+    Print(QStringLiteral("dialog ") + dialog.windowTitle() + QStringLiteral(" accepted"));
+    return dialog.result();
 }
 
 QString CTestControl::GetSaveFileName(QWidget*, const QString&, const QString&) {

@@ -1,5 +1,6 @@
 #include "KovraPlotterApp.h"
 #include "MainFrame.h"
+#include "SettingsStore.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -47,6 +48,10 @@ int main(int argc, char* argv[]) {
     SCommandLine commandLine;
     if (const int nStatus = ParseOrAnswer(argc, argv, &commandLine); nStatus >= 0) {
         return nStatus;
+    }
+    // The demo never touches the user's settings.
+    if (commandLine.m_strSettingsPath.isEmpty() && !commandLine.m_bDemo) {
+        commandLine.m_strSettingsPath = CSettingsStore::UserSettingsPath();
     }
     QApplication application(argc, argv);
     SetApplicationNames();

@@ -184,6 +184,7 @@ TEST(ShellTest, AboutBoxAndWindowShowTheProgramsIcon) {
 }
 
 TEST(ShellTest, CommandLineOptions) {
+    qunsetenv(kSettingsVariable);
     SCommandLine commandLine;
     QString strError;
     EXPECT_TRUE(ParseCommandLine({"kovraplotter", "--demo", "--port-map", "COM2=/dev/ttyUSB0",
@@ -197,6 +198,18 @@ TEST(ShellTest, CommandLineOptions) {
             << szBad;
         EXPECT_FALSE(strError.isEmpty());
     }
+    // The settings file: --settings, else the environment, else none (the caller chooses).
+    EXPECT_TRUE(commandLine.m_strSettingsPath.isEmpty());
+    qputenv(kSettingsVariable, "/from/environment.conf");
+    SCommandLine fromEnvironment;
+    EXPECT_TRUE(ParseCommandLine({"kovraplotter"}, &fromEnvironment, &strError));
+    EXPECT_EQ(fromEnvironment.m_strSettingsPath, "/from/environment.conf");
+    SCommandLine fromOption;
+    EXPECT_TRUE(
+        ParseCommandLine({"kovraplotter", "--settings", "mine.conf"}, &fromOption, &strError));
+    EXPECT_EQ(fromOption.m_strSettingsPath, "mine.conf");
+    qunsetenv(kSettingsVariable);
+
     SCommandLine bad;
     EXPECT_FALSE(ParseCommandLine({"kovraplotter", "--snapshot-after", "soon"}, &bad, &strError));
     EXPECT_FALSE(ParseCommandLine({"kovraplotter", "--frobnicate"}, &bad, &strError));

@@ -25,6 +25,11 @@ using namespace std::chrono_literals;
 
 constexpr auto kCommandTimeout = 20s;
 
+// The program keeps its settings in the test's directory, never in the user's.
+std::string SettingsVariable(const std::string& strDirectory) {
+    return "KOVRA_SETTINGS=" + strDirectory + "/" + kSettingsFile;
+}
+
 // This process's environment without the variables named, plus the ones given.
 std::vector<std::string> Environment(const std::vector<std::string>& vRemoved,
                                      const std::vector<std::string>& vAdded) {
@@ -97,8 +102,9 @@ CProgram::CProgram(const std::string& strDirectory, const std::vector<std::strin
     vAll.insert(vAll.end(), vArguments.begin(), vArguments.end());
     try {
         m_nPid = Spawn(strDirectory, vAll,
-                       Environment({"QT_QPA_PLATFORM"}, {"QT_QPA_PLATFORM=offscreen"}), toChild[0],
-                       fromChild[1]);
+                       Environment({"QT_QPA_PLATFORM", "KOVRA_SETTINGS"},
+                                   {"QT_QPA_PLATFORM=offscreen", SettingsVariable(strDirectory)}),
+                       toChild[0], fromChild[1]);
     } catch (...) {
         for (int hEnd : {toChild[0], toChild[1], fromChild[0], fromChild[1]}) {
             close(hEnd);
@@ -228,8 +234,9 @@ SProgramRun RunToEnd(const std::string& strDirectory, const std::vector<std::str
     pid_t pid = -1;
     try {
         pid = Spawn(strDirectory, vArguments,
-                    Environment({"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}, {}), hNull,
-                    fromChild[1]);
+                    Environment({"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "KOVRA_SETTINGS"},
+                                {SettingsVariable(strDirectory)}),
+                    hNull, fromChild[1]);
     } catch (...) {
         close(hNull);
         close(fromChild[0]);

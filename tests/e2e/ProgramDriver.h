@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+// The settings file of a program started in a directory, unless --settings names another.
+inline constexpr char kSettingsFile[] = "kovraplotter.conf";
+
 class CProgram {
 public:
     // Starts kovraplotter off-screen in strDirectory with the given extra arguments.

@@ -3,8 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <random>
 #include <sys/stat.h>
+#include <termios.h>
 
 namespace {
 
@@ -50,6 +54,97 @@ TEST(ProgramShellTest, ADebugLogThatIsAFifoOrALinkNeitherHangsNorWritesElsewhere
     EXPECT_EQ(program.Status(), "Ready");
     EXPECT_EQ(program.Quit(), 0);
     EXPECT_FALSE(std::filesystem::exists(strTarget));
+}
+
+bool Has(const std::vector<std::string>& vLines, const std::string& strLine) {
+    return std::find(vLines.begin(), vLines.end(), strLine) != vLines.end();
+}
+
+TEST(ProgramShellTest, SettingsAndTheWindowSurviveARestart) {
+    CScratchDirectory directory;
+    CPtyPair device;
+    const std::vector<std::string> vArguments = {"--port-map", "COM1=" + device.Path()};
+    {
+        CProgram program(directory.Path(), vArguments);
+        program.Command("fill comboSpeed=4 comboStopBits=1 comboParity=2");
+        EXPECT_TRUE(Has(program.Command("command 32774"), "dialog Port Setup accepted"));
+        program.Command("fill editPpd=10 checkDoublePpd=1");
+        program.Command("command 32773");
+        program.Command("fill editYMax=7.5 editYMin=-1.5 checkAutoScaling=1");
+        program.Command("command 32771");
+        program.Command("fill comboColor=6 comboPointType=3 checkInterpolate=0 checkMarkMinMax=1 "
+                        "checkSoundEnabled=1 editBeepLimitMin=-0.5 editBeepLimitMax=1.25");
+        program.Command("command 32781");
+        program.Command("window 40 30 700 500");
+        EXPECT_EQ(program.Quit(), 0);
+    }
+    CProgram program(directory.Path(), vArguments);
+    const auto portSetup = program.Command("command 32774");
+    for (const char* szField : {"field comboSpeed 4", "field comboStopBits 1",
+                                "field comboParity 2", "field comboPort 0"}) {
+        EXPECT_TRUE(Has(portSetup, szField)) << szField;
+    }
+    const auto xAxis = program.Command("command 32773");
+    EXPECT_TRUE(Has(xAxis, "field editPpd 10"));
+    EXPECT_TRUE(Has(xAxis, "field checkDoublePpd 1"));
+    const auto yAxis = program.Command("command 32771");
+    for (const char* szField :
+         {"field editYMax 7.5", "field editYMin -1.5", "field checkAutoScaling 1"}) {
+        EXPECT_TRUE(Has(yAxis, szField)) << szField;
+    }
+    const auto channels = program.Command("command 32781");
+    for (const char* szField :
+         {"field comboColor 6", "field comboPointType 3", "field checkInterpolate 0",
+          "field checkMarkMinMax 1", "field checkSoundEnabled 1", "field editBeepLimitMin -0.50",
+          "field editBeepLimitMax 1.25"}) {
+        EXPECT_TRUE(Has(channels, szField)) << szField;
+    }
+    EXPECT_EQ(program.Command("window"), std::vector<std::string>{"window 40 30 700 500"});
+
+    // The connection uses them: 57600 bps, odd parity (a pseudo-terminal keeps PARODD only)
+    // and two stop bits.
+    program.Command("key F2");
+    EXPECT_EQ(program.Pane(), "COM1 " + device.Path() + " 57600 | collecting");
+    termios settings{};
+    ASSERT_EQ(tcgetattr(device.Slave(), &settings), 0);
+    EXPECT_EQ(cfgetispeed(&settings), static_cast<speed_t>(B57600));
+    EXPECT_EQ(settings.c_cflag & (PARODD | CSTOPB), static_cast<tcflag_t>(PARODD | CSTOPB));
+    EXPECT_EQ(program.Quit(), 0);
+}
+
+TEST(ProgramShellTest, ACorruptOrStrangeSettingsFileGivesTheDefaults) {
+    CScratchDirectory directory;
+    const std::string strSettings = directory.Path() + "/" + kSettingsFile;
+    std::mt19937 random(7);
+    std::string strGarbage(4096, '\0');
+    for (char& c : strGarbage) {
+        c = static_cast<char>(random());
+    }
+    std::ofstream(strSettings, std::ios::binary) << "[Port]\nSpeed=3\n"
+                                                 << strGarbage << "\n[Plot]\nPointsPerDiv=9\n";
+    const std::vector<std::string> vDefaults = {"field comboSpeed 1", "field comboStopBits 0",
+                                                "field comboParity 0"};
+    {
+        CProgram program(directory.Path(), {});
+        const auto portSetup = program.Command("command 32774");
+        for (const std::string& strField : vDefaults) {
+            EXPECT_TRUE(Has(portSetup, strField)) << strField;
+        }
+        EXPECT_TRUE(Has(program.Command("command 32773"), "field editPpd 5"));
+        EXPECT_EQ(program.Quit(), 0);
+    }
+    // A FIFO in its place neither blocks the start nor is written.
+    std::filesystem::remove(strSettings);
+    ASSERT_EQ(mkfifo(strSettings.c_str(), 0600), 0);
+    CProgram program(directory.Path(), {});
+    const auto portSetup = program.Command("command 32774");
+    for (const std::string& strField : vDefaults) {
+        EXPECT_TRUE(Has(portSetup, strField)) << strField;
+    }
+    program.Command("fill comboSpeed=4");
+    program.Command("command 32774");
+    EXPECT_EQ(program.Quit(), 0);
+    EXPECT_TRUE(std::filesystem::is_fifo(strSettings));
 }
 
 } // namespace
