@@ -73,7 +73,8 @@ bool ParseCommandLine(const QStringList& vArguments, SCommandLine* pCommandLine,
         *pstrError = QStringLiteral("Unexpected argument: ") + parser.positionalArguments()[0];
         return false;
     }
-    pCommandLine->m_bHelp = parser.isSet(helpOption);
+    // --help-all too, which would otherwise start the program.
+    pCommandLine->m_bHelp = parser.isSet(helpOption) || parser.isSet(QStringLiteral("help-all"));
     pCommandLine->m_bVersion = parser.isSet(versionOption);
     pCommandLine->m_bDemo = parser.isSet(demoOption);
     pCommandLine->m_bControl = parser.isSet(controlOption);

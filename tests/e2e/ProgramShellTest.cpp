@@ -18,10 +18,12 @@ TEST(ProgramShellTest, HelpVersionAndBadOptionsAnswerWithoutADisplay) {
     EXPECT_EQ(version.m_nStatus, 0);
     EXPECT_EQ(version.m_strOutput, "KovraPlotter 1.1b\n");
 
-    const SProgramRun help = RunToEnd(directory.Path(), {"--help"});
-    EXPECT_EQ(help.m_nStatus, 0);
-    EXPECT_NE(help.m_strOutput.find("--port-map <NAME=DEVICE>"), std::string::npos)
-        << help.m_strOutput;
+    for (const char* szHelp : {"--help", "-h", "--help-all"}) {
+        const SProgramRun help = RunToEnd(directory.Path(), {szHelp});
+        EXPECT_EQ(help.m_nStatus, 0) << szHelp;
+        EXPECT_NE(help.m_strOutput.find("--port-map <NAME=DEVICE>"), std::string::npos)
+            << szHelp << ": " << help.m_strOutput;
+    }
 
     const SProgramRun bad = RunToEnd(directory.Path(), {"--frobnicate"});
     EXPECT_EQ(bad.m_nStatus, 2);
