@@ -12,7 +12,7 @@ namespace {
 
 void SetApplicationNames() {
     QCoreApplication::setApplicationName(QStringLiteral("KovraPlotter"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.1b"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KOVRA_VERSION_TEXT));
 }
 
 // Reads the command line before any window system is needed, so that --help, --version and
