@@ -1,5 +1,7 @@
 #include "KovraPlotterApp.h"
+#include "KovraPlotterView.h"
 #include "MainFrame.h"
+#include "QuitSignals.h"
 #include "SettingsStore.h"
 
 #include <QApplication>
@@ -60,5 +62,11 @@ int main(int argc, char* argv[]) {
     if (!app.InitInstance(commandLine)) {
         return 1;
     }
+    // Ctrl+C, kill or a closed terminal end the program as closing its window does, also from
+    // within a dialog (whose loop the exit ends too).
+    const CQuitSignals quitSignals([&app] {
+        app.MainFrame()->View()->DestroyWindow();
+        QApplication::exit(0);
+    });
     return QApplication::exec();
 }

@@ -218,6 +218,10 @@ int CProgram::Quit() {
     return WaitForExit();
 }
 
+void CProgram::Signal(int nSignal) const {
+    kill(m_nPid, nSignal);
+}
+
 int CProgram::WaitForExit() {
     const int nStatus = WaitForProcess(m_nPid, kCommandTimeout);
     m_nPid = -1;

@@ -32,6 +32,8 @@ public:
     void WaitUntilSettled();
     // Ends the program with "quit"; its exit status (-1 for a crash or a hang).
     int Quit();
+    // Sends the program a signal.
+    void Signal(int nSignal) const;
     // Waits for the program to end by itself; its exit status (-1 for a crash or a hang).
     int WaitForExit();
 

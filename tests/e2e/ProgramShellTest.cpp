@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -112,6 +113,19 @@ TEST(ProgramShellTest, SettingsAndTheWindowSurviveARestart) {
     EXPECT_EQ(cfgetispeed(&settings), static_cast<speed_t>(B57600));
     EXPECT_EQ(settings.c_cflag & (PARODD | CSTOPB), static_cast<tcflag_t>(PARODD | CSTOPB));
     EXPECT_EQ(program.Quit(), 0);
+}
+
+TEST(ProgramShellTest, InterruptedOrTerminatedItEndsInOrderAndKeepsItsSettings) {
+    for (const int nSignal : {SIGINT, SIGTERM, SIGHUP}) {
+        CScratchDirectory directory;
+        CProgram program(directory.Path(), {});
+        program.Command("window 40 30 700 500");
+        program.Signal(nSignal);
+        EXPECT_EQ(program.WaitForExit(), 0) << nSignal;
+        CProgram again(directory.Path(), {});
+        EXPECT_EQ(again.Command("window"), std::vector<std::string>{"window 40 30 700 500"})
+            << nSignal;
+    }
 }
 
 TEST(ProgramShellTest, ACorruptOrStrangeSettingsFileGivesTheDefaults) {
