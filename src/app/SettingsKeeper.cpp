@@ -12,6 +12,21 @@ namespace {
 // A remembered place is used when at least this much of the window would be on a screen.
 constexpr int kMinVisiblePixels = 64;
 
+// The view's fields that are settings, each with its place in the settings:
+// copy(view field, setting) for each.
+template <class View, class Settings, class Copy>
+void PairViewFields(View& view, Settings& settings, Copy copy) {
+    copy(view.m_nPort, settings.m_nPort);
+    copy(view.m_nSpeed, settings.m_nSpeed);
+    copy(view.m_nStopBits, settings.m_nStopBits);
+    copy(view.m_nParity, settings.m_nParity);
+    copy(view.m_fPointsPerDiv, settings.m_fPointsPerDiv);
+    copy(view.m_bDoublePpdAtMax, settings.m_bDoublePpdAtMax);
+    copy(view.m_fYMax, settings.m_fYMax);
+    copy(view.m_fYMin, settings.m_fYMin);
+    copy(view.m_bAutoScale, settings.m_bAutoScale);
+}
+
 } // namespace
 
 CSettingsKeeper::CSettingsKeeper(CMainFrame& frame, const QString& strPath)
@@ -36,15 +51,7 @@ SAppSettings CSettingsKeeper::Capture() const {
     // What the program cannot tell (yet) stays as the file has it.
     SAppSettings settings = m_saved;
     const CKovraPlotterView& view = *m_frame.View();
-    settings.m_nPort = view.m_nPort;
-    settings.m_nSpeed = view.m_nSpeed;
-    settings.m_nStopBits = view.m_nStopBits;
-    settings.m_nParity = view.m_nParity;
-    settings.m_fPointsPerDiv = view.m_fPointsPerDiv;
-    settings.m_bDoublePpdAtMax = view.m_bDoublePpdAtMax;
-    settings.m_fYMax = view.m_fYMax;
-    settings.m_fYMin = view.m_fYMin;
-    settings.m_bAutoScale = view.m_bAutoScale;
+    PairViewFields(view, settings, [](const auto& field, auto& setting) { setting = field; });
     if (g_pPlotData != nullptr) {
         for (int i = 0; i < SAppSettings::kChannelCount; ++i) {
             SChannelSettings& channel = settings.m_vChannels[static_cast<std::size_t>(i)];
@@ -73,16 +80,8 @@ SAppSettings CSettingsKeeper::Capture() const {
 }
 
 void CSettingsKeeper::Apply(const SAppSettings& settings) {
-    CKovraPlotterView& view = *m_frame.View();
-    view.m_nPort = settings.m_nPort;
-    view.m_nSpeed = settings.m_nSpeed;
-    view.m_nStopBits = settings.m_nStopBits;
-    view.m_nParity = settings.m_nParity;
-    view.m_fPointsPerDiv = settings.m_fPointsPerDiv;
-    view.m_bDoublePpdAtMax = settings.m_bDoublePpdAtMax;
-    view.m_fYMax = settings.m_fYMax;
-    view.m_fYMin = settings.m_fYMin;
-    view.m_bAutoScale = settings.m_bAutoScale;
+    PairViewFields(*m_frame.View(), settings,
+                   [](auto& field, const auto& setting) { field = setting; });
     for (int i = 0; i < SAppSettings::kChannelCount; ++i) {
         const SChannelSettings& channel = settings.m_vChannels[static_cast<std::size_t>(i)];
         g_pPlotData->SetColor(i, channel.m_nColor);

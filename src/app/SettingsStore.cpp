@@ -77,10 +77,6 @@ QString FloatText(float f) {
     return QString::fromLatin1(szText, static_cast<qsizetype>(result.ptr - szText));
 }
 
-QString ChannelGroup(std::size_t i) {
-    return QStringLiteral("Channel%1").arg(i + 1);
-}
-
 // The one list of what is kept where: Visit(key, field) for every setting.
 template <class Settings, class Visitor>
 void VisitSettings(Settings& s, Visitor&& visit) {
@@ -98,7 +94,7 @@ void VisitSettings(Settings& s, Visitor&& visit) {
     visit(QStringLiteral("Plot/AutoScale"), s.m_bAutoScale);
     for (std::size_t i = 0; i < s.m_vChannels.size(); ++i) {
         auto& channel = s.m_vChannels[i];
-        const QString strGroup = ChannelGroup(i);
+        const QString strGroup = QStringLiteral("Channel%1").arg(i + 1);
         visit(strGroup + QStringLiteral("/Color"), channel.m_nColor);
         visit(strGroup + QStringLiteral("/PointType"), channel.m_nPointType);
         visit(strGroup + QStringLiteral("/Interpolate"), channel.m_bInterpolate);

@@ -4,6 +4,7 @@
 #include "CommandIds.h"
 #include "KovraPlotterView.h"
 #include "PlotData.h"
+#include "ScratchDirectory.h"
 #include "XAxisDlg.h"
 #include "ui_XAxisDlg.h"
 
@@ -18,7 +19,6 @@
 #include <cmath>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <future>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,21 +30,14 @@ using namespace std::chrono_literals;
 
 class SettingsStoreTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char szTemplate[] = "/tmp/kovra-settings-XXXXXX";
-        ASSERT_NE(mkdtemp(szTemplate), nullptr);
-        m_directory = szTemplate;
-    }
-    void TearDown() override { fs::remove_all(m_directory); }
-
     QString PathOf(const char* szName) const {
-        return QString::fromStdString((m_directory / szName).string());
+        return QString::fromStdString(m_directory.PathOf(szName));
     }
     void Write(const char* szName, const std::string& strContents) const {
-        std::ofstream(m_directory / szName, std::ios::binary) << strContents;
+        m_directory.Write(szName, strContents);
     }
 
-    fs::path m_directory;
+    CScratchDirectory m_directory;
 };
 
 // Every field away from its default, the fields the view does not have yet included.
@@ -124,7 +117,7 @@ TEST_F(SettingsStoreTest, ADamagedFileOrSomethingElseAtThePathGivesTheDefaults) 
         EXPECT_EQ(CSettingsStore(PathOf(szName)).Load(), SAppSettings{}) << szName;
     }
 
-    fs::create_directory(m_directory / "folder.conf");
+    fs::create_directory(m_directory.PathOf("folder.conf"));
     const CSettingsStore folder(PathOf("folder.conf"));
     EXPECT_EQ(folder.Load(), SAppSettings{});
     EXPECT_FALSE(folder.Save(Changed()));
@@ -146,7 +139,7 @@ TEST_F(SettingsStoreTest, ADamagedFileOrSomethingElseAtThePathGivesTheDefaults) 
     const auto [loaded, bSaved] = loading.get();
     EXPECT_EQ(loaded, SAppSettings{});
     EXPECT_FALSE(bSaved);
-    EXPECT_TRUE(fs::is_fifo(m_directory / "fifo.conf"));
+    EXPECT_TRUE(fs::is_fifo(m_directory.PathOf("fifo.conf")));
 }
 
 // The program with a settings file, as a user starts it.
@@ -197,9 +190,9 @@ TEST_F(SettingsStoreTest, TheProgramStartsWithTheFileAndSavesEachChange) {
         EXPECT_EQ(afterCommand.m_fPointsPerDiv, 12.0f);
         EXPECT_TRUE(afterCommand.m_bEndSetsAtLineEnd);
         EXPECT_EQ(afterCommand.m_nTypedSpeedBps, 250'000u);
-        fs::remove(m_directory / "KovraPlotter.conf");
+        fs::remove(m_directory.PathOf("KovraPlotter.conf"));
         app.Frame().Action(ID_CHANNEL_TOGGLE1)->trigger();
-        EXPECT_FALSE(fs::exists(m_directory / "KovraPlotter.conf"));
+        EXPECT_FALSE(fs::exists(m_directory.PathOf("KovraPlotter.conf")));
 
         // The window's place is saved when the program ends.
         app.Frame().setGeometry(50, 60, 700, 500);

@@ -7,11 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <filesystem>
-#include <fstream>
 #include <poll.h>
 #include <spawn.h>
-#include <sstream>
 #include <stdexcept>
 #include <sys/wait.h>
 #include <thread>
@@ -281,24 +278,4 @@ void SendPaced(const CPtyPair& device, const std::string& strData, double fBytes
             start +
             std::chrono::duration<double>(static_cast<double>(nDone + kPiece) / fBytesPerSecond));
     }
-}
-
-CScratchDirectory::CScratchDirectory() {
-    char szTemplate[] = "/tmp/kovra-e2e-XXXXXX";
-    if (mkdtemp(szTemplate) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
-    }
-    m_strPath = szTemplate;
-}
-
-CScratchDirectory::~CScratchDirectory() {
-    std::error_code ignored;
-    std::filesystem::remove_all(m_strPath, ignored);
-}
-
-std::string CScratchDirectory::Read(const std::string& strName) const {
-    std::ifstream file(m_strPath + "/" + strName, std::ios::binary);
-    std::stringstream contents;
-    contents << file.rdbuf();
-    return contents.str();
 }

@@ -3,6 +3,7 @@
 // The real program in a process of its own, driven through --control; the test plays the
 // board on a pseudo-terminal (CPtyPair).
 #include "PtyPair.h"
+#include "ScratchDirectory.h"
 
 #include <chrono>
 #include <string>
@@ -55,15 +56,3 @@ SProgramRun RunToEnd(const std::string& strDirectory, const std::vector<std::str
 
 // Writes the bytes as the device at about fBytesPerSecond.
 void SendPaced(const CPtyPair& device, const std::string& strData, double fBytesPerSecond);
-
-// A directory of its own for a test, removed afterwards.
-class CScratchDirectory {
-public:
-    CScratchDirectory();
-    ~CScratchDirectory();
-    const std::string& Path() const { return m_strPath; }
-    std::string Read(const std::string& strName) const;
-
-private:
-    std::string m_strPath;
-};

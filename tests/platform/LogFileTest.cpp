@@ -1,13 +1,12 @@
 #include "LogFile.h"
+#include "ScratchDirectory.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <future>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,22 +17,9 @@ using namespace std::chrono_literals;
 
 class LogFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char szTemplate[] = "/tmp/kovra-log-XXXXXX";
-        ASSERT_NE(mkdtemp(szTemplate), nullptr);
-        m_directory = szTemplate;
-    }
-    void TearDown() override { fs::remove_all(m_directory); }
+    std::string PathOf(const char* szName) const { return m_directory.PathOf(szName); }
 
-    std::string PathOf(const char* szName) const { return (m_directory / szName).string(); }
-    static std::string Contents(const std::string& strPath) {
-        std::ifstream file(strPath);
-        std::stringstream contents;
-        contents << file.rdbuf();
-        return contents.str();
-    }
-
-    fs::path m_directory;
+    CScratchDirectory m_directory;
 };
 
 TEST_F(LogFileTest, CreatesOrAppendsToARegularFile) {
@@ -46,7 +32,7 @@ TEST_F(LogFileTest, CreatesOrAppendsToARegularFile) {
     ASSERT_NE(pAgain, nullptr);
     std::fputs("second\n", pAgain);
     std::fclose(pAgain);
-    EXPECT_EQ(Contents(strLog), "first\nsecond\n");
+    EXPECT_EQ(m_directory.Read("debug.txt"), "first\nsecond\n");
 }
 
 TEST_F(LogFileTest, AFifoIsRefusedWithoutWaitingForAReader) {
@@ -79,9 +65,9 @@ TEST_F(LogFileTest, SymbolicLinksAndDirectoriesAreRefusedAndNothingIsCreatedOrWr
     EXPECT_EQ(OpenLogFile(strLink.c_str()), nullptr);
     EXPECT_FALSE(fs::exists(strTarget));
 
-    std::ofstream(strTarget) << "precious\n";
+    m_directory.Write("someone-elses-file", "precious\n");
     EXPECT_EQ(OpenLogFile(strLink.c_str()), nullptr);
-    EXPECT_EQ(Contents(strTarget), "precious\n");
+    EXPECT_EQ(m_directory.Read("someone-elses-file"), "precious\n");
 
     const std::string strDirectory = PathOf("logs");
     fs::create_directory(strDirectory);
