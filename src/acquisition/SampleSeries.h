@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -43,10 +44,16 @@ public:
     // Bytes held by the blocks and the block table, for memory reports.
     std::size_t CapacityBytes() const;
 
+    // Different for every series and after every clear: a summary of the samples is still
+    // valid while it is the same.
+    std::uint64_t Generation() const { return m_nGeneration; }
+
 private:
     void AddBlock();
+    static std::uint64_t NewGeneration();
 
     std::vector<std::unique_ptr<Sample[]>> m_vBlocks;
     Sample* m_pTail = nullptr;
     std::size_t m_nSize = 0;
+    std::uint64_t m_nGeneration = NewGeneration();
 };

@@ -25,6 +25,7 @@ void PairViewFields(View& view, Settings& settings, Copy copy) {
     copy(view.m_fYMax, settings.m_fYMax);
     copy(view.m_fYMin, settings.m_fYMin);
     copy(view.m_bAutoScale, settings.m_bAutoScale);
+    copy(view.m_bKeepCollectingWhenScrolled, settings.m_bKeepCollectingWhenScrolled);
 }
 
 } // namespace

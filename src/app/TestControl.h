@@ -25,6 +25,7 @@ class QSocketNotifier;
 //   pane                   prints "pane TEXT", the status bar's permanent pane
 //   caption                prints "caption TEXT", the plot's caption
 //   paint-time             prints "paint-time MS ms", the time of painting the view once
+//   paints                 prints "paints N", the number of paints of the view so far
 //   quit                   ends the program as Exit does, without the question
 // Message boxes print "message TEXT" and are dismissed; a dialog prints "field NAME VALUE"
 // for each field as it opens, then "dialog TITLE accepted|cancelled". Every command ends

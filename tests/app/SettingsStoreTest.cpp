@@ -166,6 +166,7 @@ TEST_F(SettingsStoreTest, TheProgramStartsWithTheFileAndSavesEachChange) {
         EXPECT_EQ(view.m_fYMax, 3.3000002f);
         EXPECT_EQ(view.m_fYMin, -1e-7f);
         EXPECT_TRUE(view.m_bAutoScale);
+        EXPECT_TRUE(view.m_bKeepCollectingWhenScrolled);
         for (int i = 0; i < CPlotData::kChannelCount; ++i) {
             const SChannelSettings& channel = saved.m_vChannels[static_cast<std::size_t>(i)];
             EXPECT_EQ(g_pPlotData->GetColor(i), channel.m_nColor) << i;

@@ -78,6 +78,7 @@ TEST(ProgramShellTest, SettingsAndTheWindowSurviveARestart) {
         program.Command("fill comboColor=6 comboPointType=3 checkInterpolate=0 checkMarkMinMax=1 "
                         "checkSoundEnabled=1 editBeepLimitMin=-0.5 editBeepLimitMax=1.25");
         program.Command("command 32781");
+        program.Command("command 32800"); // keep collecting while scrolled back
         program.Command("window 40 30 700 500");
         EXPECT_EQ(program.Quit(), 0);
     }
@@ -105,8 +106,9 @@ TEST(ProgramShellTest, SettingsAndTheWindowSurviveARestart) {
     EXPECT_EQ(program.Command("window"), std::vector<std::string>{"window 40 30 700 500"});
 
     // The connection uses them: 57600 bps, odd parity (a pseudo-terminal keeps PARODD only)
-    // and two stop bits.
+    // and two stop bits; scrolling back leaves collection on.
     program.Command("key F2");
+    program.Command("key Left");
     EXPECT_EQ(program.Pane(), "COM1 " + device.Path() + " 57600 | collecting");
     termios settings{};
     ASSERT_EQ(tcgetattr(device.Slave(), &settings), 0);
