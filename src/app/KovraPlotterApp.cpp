@@ -49,7 +49,8 @@ bool ParseCommandLine(const QStringList& vArguments, SCommandLine* pCommandLine,
         QStringLiteral("control"),
         QStringLiteral("Take commands on standard input and answer on standard output, for "
                        "automated tests (key NAME, command ID, answer yes|no, save-as PATH, "
-                       "status, caption, paint-time, quit)."));
+                       "fill NAME=VALUE..., window [X Y W H], status, pane, caption, "
+                       "paint-time, quit)."));
     const QCommandLineOption settingsOption(
         QStringLiteral("settings"),
         QStringLiteral("Keep the settings in FILE instead of ~/.config/KovraPlotter/"
