@@ -51,12 +51,14 @@ void ValidateSettings(SAppSettings& s) {
     const SAppSettings d;
     const auto isFinite = [](float f) { return std::isfinite(f); };
     KeepIf(s.m_nPort, d.m_nPort, [](int n) { return InRange(n, SAppSettings::kPortCount); });
-    KeepIf(s.m_nSpeed, d.m_nSpeed, [](int n) { return InRange(n, SAppSettings::kSpeedCount); });
+    KeepIf(s.m_nTypedSpeed, d.m_nTypedSpeed, [](int n) { return n >= 0; });
+    // No list position goes with a typed speed.
+    KeepIf(s.m_nSpeed, d.m_nSpeed, [&s](int n) {
+        return InRange(n, SAppSettings::kSpeedCount) || (n == -1 && s.m_nTypedSpeed > 0);
+    });
     KeepIf(s.m_nStopBits, d.m_nStopBits,
            [](int n) { return InRange(n, SAppSettings::kStopBitsCount); });
     KeepIf(s.m_nParity, d.m_nParity, [](int n) { return InRange(n, SAppSettings::kParityCount); });
-    KeepIf(s.m_nTypedSpeedBps, d.m_nTypedSpeedBps,
-           [](std::uint32_t n) { return n <= SAppSettings::kMaxTypedSpeedBps; });
     KeepIf(s.m_fPointsPerDiv, d.m_fPointsPerDiv,
            [](float f) { return f >= 1.0f && f <= kMaxPointsPerDiv; });
     KeepIf(s.m_fYMax, d.m_fYMax, isFinite);

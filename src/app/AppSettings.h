@@ -1,7 +1,10 @@
 #pragma once
 
+#include "PortChoice.h"
+
 #include <array>
 #include <cstdint>
+#include <iterator>
 
 // One channel's Channel Setup.
 struct SChannelSettings {
@@ -32,20 +35,20 @@ struct SWindowSettings {
 // first start uses, so a user who never changes a setting gets exactly that.
 struct SAppSettings {
     static constexpr int kChannelCount = 10;
-    static constexpr int kPortCount = 4;
-    static constexpr int kSpeedCount = 5;
+    static constexpr int kPortCount = kPortChoiceCount;
+    static constexpr int kSpeedCount = static_cast<int>(std::size(kSpeedChoices));
     static constexpr int kStopBitsCount = 2;
     static constexpr int kParityCount = 3;
     static constexpr int kColorCount = 7;
     static constexpr int kPointTypeCount = 4;
-    static constexpr std::uint32_t kMaxTypedSpeedBps = 16'000'000;
 
-    // Port Setup: list positions, a typed speed (0 when a listed one is used), the set end.
+    // Port Setup: list positions, a typed speed in bits per second (0 when the list's is
+    // used; the speed position is then -1), where a set ends.
     int m_nPort = 0;
     int m_nSpeed = 1;
     int m_nStopBits = 0;
     int m_nParity = 0;
-    std::uint32_t m_nTypedSpeedBps = 0;
+    int m_nTypedSpeed = 0;
     bool m_bEndSetsAtLineEnd = false;
     // Scroll keys leave collection on.
     bool m_bKeepCollectingWhenScrolled = false;
@@ -65,6 +68,6 @@ struct SAppSettings {
 };
 
 // Puts the default back into every field whose value the program could not use: an index
-// outside its list, a limit or range that is not a finite number, a ppd below 1, a typed
-// speed beyond what any port takes, a window too small or too large to be meant.
+// outside its list, a limit or range that is not a finite number, a ppd below 1, a negative
+// typed speed, a window too small or too large to be meant.
 void ValidateSettings(SAppSettings& settings);

@@ -65,9 +65,11 @@ public:
     void OnConnectionPortSetup();
     void OnConnectionConnect();
     void OnConnectionDisconnect();
+    // Connects with the chosen settings; on failure the reason is kept for the status text.
     bool OpenSerialPort();
     bool CloseSerialPort();
-    // What Connect uses: the speed, and the port name (null when the index names none).
+    // What Connect uses: the speed in bits per second, and the port name (null when the
+    // index names none).
     DWORD SelectedSpeedBps() const;
     const char* SelectedPortName() const;
     void OnChannelToggle(int nChannel);
@@ -119,9 +121,14 @@ public:
     // Port settings (list indexes) and connection.
     int m_nPort = 0;
     int m_nSpeed = 1;
+    // A speed typed in Port Setup that its list does not have (with m_nSpeed -1), in bits per
+    // second; 0 when the list's speed applies.
+    int m_nTypedSpeed = 0;
     int m_nStopBits = 0;
     int m_nParity = 0;
     bool m_bConnected = false;
+    // Sets end at a line end as well as at '#'.
+    bool m_bEndSetsAtLineEnd = false;
     // Acquisition and plot settings.
     bool m_bCollecting = true;
     float m_fPointsPerDiv = 5.0f;
@@ -183,6 +190,7 @@ private:
     void ApplyScroll(const CScrollResult& result);
     bool ReportCsvResult(const CExportResult& result);
 
+    std::string m_strConnectFailure;
     QImage m_picture;
     CFramePacer* m_pPacer = nullptr;
     CSetSizeLog m_setLog;

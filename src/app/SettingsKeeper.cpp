@@ -20,6 +20,8 @@ void PairViewFields(View& view, Settings& settings, Copy copy) {
     copy(view.m_nSpeed, settings.m_nSpeed);
     copy(view.m_nStopBits, settings.m_nStopBits);
     copy(view.m_nParity, settings.m_nParity);
+    copy(view.m_nTypedSpeed, settings.m_nTypedSpeed);
+    copy(view.m_bEndSetsAtLineEnd, settings.m_bEndSetsAtLineEnd);
     copy(view.m_fPointsPerDiv, settings.m_fPointsPerDiv);
     copy(view.m_bDoublePpdAtMax, settings.m_bDoublePpdAtMax);
     copy(view.m_fYMax, settings.m_fYMax);
@@ -49,7 +51,7 @@ void CSettingsKeeper::SaveIfChanged() {
 }
 
 SAppSettings CSettingsKeeper::Capture() const {
-    // What the program cannot tell (yet) stays as the file has it.
+    // The window's place stays as the file has it while the window has none to tell.
     SAppSettings settings = m_saved;
     const CKovraPlotterView& view = *m_frame.View();
     PairViewFields(view, settings, [](const auto& field, auto& setting) { setting = field; });

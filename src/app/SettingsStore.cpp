@@ -84,7 +84,7 @@ void VisitSettings(Settings& s, Visitor&& visit) {
     visit(QStringLiteral("Port/Speed"), s.m_nSpeed);
     visit(QStringLiteral("Port/StopBits"), s.m_nStopBits);
     visit(QStringLiteral("Port/Parity"), s.m_nParity);
-    visit(QStringLiteral("Port/TypedSpeed"), s.m_nTypedSpeedBps);
+    visit(QStringLiteral("Port/TypedSpeed"), s.m_nTypedSpeed);
     visit(QStringLiteral("Port/EndSetsAtLineEnd"), s.m_bEndSetsAtLineEnd);
     visit(QStringLiteral("Plot/KeepCollectingWhenScrolled"), s.m_bKeepCollectingWhenScrolled);
     visit(QStringLiteral("Plot/PointsPerDiv"), s.m_fPointsPerDiv);

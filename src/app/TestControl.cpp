@@ -4,8 +4,8 @@
 #include "MainFrame.h"
 #include "StatusPane.h"
 
+#include <QAbstractButton>
 #include <QAction>
-#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDialog>
@@ -18,6 +18,7 @@
 
 #include <cstdio>
 #include <unistd.h>
+#include <utility>
 
 CTestControl::CTestControl(CMainFrame& frame)
     : m_frame(frame), m_pNotifier(new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this)) {
@@ -79,8 +80,11 @@ void CTestControl::Execute(const QString& strLine) {
         m_vAnswers.push_back(strArgument == QLatin1String("yes"));
     } else if (strVerb == QLatin1String("save-as")) {
         m_vSavePaths.push_back(strArgument);
-    } else if (strVerb == QLatin1String("fill")) {
-        m_vFills.push_back(strArgument.split(QLatin1Char(' '), Qt::SkipEmptyParts));
+    } else if (strVerb == QLatin1String("dialog-set")) {
+        m_vDialogFields.emplace_back(strArgument.section(QLatin1Char(' '), 0, 0),
+                                     strArgument.section(QLatin1Char(' '), 1));
+    } else if (strVerb == QLatin1String("dialog-ok")) {
+        m_bDialogOk = true;
     } else if (strVerb == QLatin1String("window")) {
         const QStringList vNumbers = strArgument.split(QLatin1Char(' '), Qt::SkipEmptyParts);
         if (vNumbers.size() == 4) {
@@ -138,45 +142,73 @@ void CTestControl::PrintWindow() {
 }
 
 int CTestControl::Run(QDialog& dialog) {
-    // Shown, so that it fills its fields as it does for a person.
+    Print(QStringLiteral("dialog ") + dialog.windowTitle());
     dialog.show();
-    for (const QWidget* pField : dialog.findChildren<QWidget*>()) {
-        if (const auto* pEdit = qobject_cast<const QLineEdit*>(pField)) {
-            Print(QStringLiteral("field %1 %2").arg(pEdit->objectName(), pEdit->text()));
-        } else if (const auto* pList = qobject_cast<const QComboBox*>(pField)) {
-            Print(
-                QStringLiteral("field %1 %2").arg(pList->objectName()).arg(pList->currentIndex()));
-        } else if (const auto* pBox = qobject_cast<const QCheckBox*>(pField)) {
-            Print(QStringLiteral("field %1 %2").arg(pBox->objectName()).arg(pBox->isChecked()));
-        }
+    PrintFields(dialog);
+    for (const auto& [strName, strText] : m_vDialogFields) {
+        SetField(dialog, strName, strText);
     }
-    if (m_vFills.empty()) {
+    m_vDialogFields.clear();
+    const bool bOk = std::exchange(m_bDialogOk, false);
+    if (bOk) {
+        dialog.accept();
+    } else {
         dialog.reject();
-        Print(QStringLiteral("dialog ") + dialog.windowTitle() + QStringLiteral(" cancelled"));
-        return QDialog::Rejected;
     }
-    const QStringList vFill = m_vFills.front();
-    m_vFills.pop_front();
-    for (const QString& strSetting : vFill) {
-        const QString strName = strSetting.section(QLatin1Char('='), 0, 0);
-        const QString strValue = strSetting.section(QLatin1Char('='), 1);
-        QWidget* pField = dialog.findChild<QWidget*>(strName);
-        if (auto* pEdit = qobject_cast<QLineEdit*>(pField)) {
-            pEdit->setText(strValue);
-        } else if (auto* pList = qobject_cast<QComboBox*>(pField)) {
-            pList->setCurrentIndex(strValue.toInt());
-            emit pList->activated(pList->currentIndex());
-        } else if (auto* pBox = qobject_cast<QCheckBox*>(pField)) {
-            if (pBox->isChecked() != (strValue == QLatin1String("1"))) {
-                pBox->click();
+    dialog.hide();
+    Print(QStringLiteral("dialog ") + dialog.windowTitle() +
+          (dialog.result() == QDialog::Accepted ? QStringLiteral(" accepted")
+                                                : QStringLiteral(" cancelled")));
+    return dialog.result();
+}
+
+void CTestControl::PrintFields(QDialog& dialog) {
+    for (QWidget* pWidget : dialog.findChildren<QWidget*>()) {
+        const QString strName = pWidget->objectName();
+        // A list one may type in has a text field of its own, with no name.
+        if (strName.isEmpty() || qobject_cast<QComboBox*>(pWidget->parentWidget()) != nullptr) {
+            continue;
+        }
+        if (auto* pCombo = qobject_cast<QComboBox*>(pWidget)) {
+            Print(QStringLiteral("field %1 = %2").arg(strName, pCombo->currentText()));
+            for (int k = 0; k < pCombo->count(); ++k) {
+                Print(QStringLiteral("option %1 %2").arg(strName, pCombo->itemText(k)));
             }
-        } else {
-            Print(QStringLiteral("error no field ") + strName);
+        } else if (auto* pEdit = qobject_cast<QLineEdit*>(pWidget)) {
+            Print(QStringLiteral("field %1 = %2").arg(strName, pEdit->text()));
+        } else if (auto* pButton = qobject_cast<QAbstractButton*>(pWidget);
+                   pButton != nullptr && pButton->isCheckable()) {
+            Print(QStringLiteral("field %1 = %2")
+                      .arg(strName,
+                           pButton->isChecked() ? QStringLiteral("on") : QStringLiteral("off")));
         }
     }
-    dialog.accept();
-    Print(QStringLiteral("dialog ") + dialog.windowTitle() + QStringLiteral(" accepted"));
-    return dialog.result();
+}
+
+void CTestControl::SetField(QDialog& dialog, const QString& strName, const QString& strText) {
+    QWidget* pWidget = dialog.findChild<QWidget*>(strName);
+    if (auto* pCombo = qobject_cast<QComboBox*>(pWidget)) {
+        const int nIndex = pCombo->findText(strText, Qt::MatchExactly);
+        if (nIndex >= 0) {
+            pCombo->setCurrentIndex(nIndex);
+            // As a user's choice: the dialog's own handlers see it.
+            emit pCombo->activated(nIndex);
+        } else if (pCombo->isEditable()) {
+            pCombo->setEditText(strText);
+        } else {
+            Print(QStringLiteral("error no option %1 in %2").arg(strText, strName));
+        }
+    } else if (auto* pEdit = qobject_cast<QLineEdit*>(pWidget)) {
+        pEdit->setText(strText);
+    } else if (auto* pButton = qobject_cast<QAbstractButton*>(pWidget);
+               pButton != nullptr && pButton->isCheckable()) {
+        // A click, as a user's: the dialog's own handlers see it.
+        if (pButton->isChecked() != (strText == QLatin1String("on"))) {
+            pButton->click();
+        }
+    } else {
+        Print(QStringLiteral("error no field ") + strName);
+    }
 }
 
 QString CTestControl::GetSaveFileName(QWidget*, const QString&, const QString&) {

@@ -6,6 +6,8 @@
 #include <QStringList>
 
 #include <deque>
+#include <utility>
+#include <vector>
 
 class CMainFrame;
 class QSocketNotifier;
@@ -16,9 +18,10 @@ class QSocketNotifier;
 //   command ID             a menu command or accelerator by its id
 //   answer yes|no          the answer to the next question
 //   save-as PATH           the file chosen in the next save dialog ("" cancels)
-//   fill NAME=VALUE ...    the next dialog: its fields set in this order as a user would
-//                          (a list by position, a box by 1 or 0, a text field by its text;
-//                          no spaces in a value), then OK; without it a dialog is cancelled
+//   dialog-set NAME TEXT   in the next dialog, the field NAME takes TEXT: the list item of
+//                          that text (or TEXT typed, in a list one may type in), the text of
+//                          a text field, "on" or "off" for a check box
+//   dialog-ok              the next dialog ends with OK (else it is cancelled)
 //   window [X Y W H]       moves and resizes the main window when given numbers; prints
 //                          "window X Y W H", its place and size
 //   status                 prints "status TEXT", the status bar's text
@@ -27,9 +30,10 @@ class QSocketNotifier;
 //   paint-time             prints "paint-time MS ms", the time of painting the view once
 //   paints                 prints "paints N", the number of paints of the view so far
 //   quit                   ends the program as Exit does, without the question
-// Message boxes print "message TEXT" and are dismissed; a dialog prints "field NAME VALUE"
-// for each field as it opens, then "dialog TITLE accepted|cancelled". Every command ends
-// with "done".
+// Message boxes print "message TEXT" and are dismissed. A dialog prints "dialog TITLE", then
+// what it shows: "field NAME = TEXT" for each list, text field and check box, and "option
+// NAME TEXT" for each item of a list; then "dialog TITLE accepted" or "... cancelled". Every
+// command ends with "done".
 class CTestControl : public QObject, public CUserDialogs {
     Q_OBJECT
 
@@ -48,11 +52,14 @@ private:
     void Execute(const QString& strLine);
     void PrintWindow();
     static void Print(const QString& strLine);
+    static void PrintFields(QDialog& dialog);
+    static void SetField(QDialog& dialog, const QString& strName, const QString& strText);
 
     CMainFrame& m_frame;
     QSocketNotifier* m_pNotifier;
     QByteArray m_pending;
     std::deque<bool> m_vAnswers;
     std::deque<QString> m_vSavePaths;
-    std::deque<QStringList> m_vFills;
+    std::vector<std::pair<QString, QString>> m_vDialogFields;
+    bool m_bDialogOk = false;
 };

@@ -44,10 +44,10 @@ protected:
 SAppSettings Changed() {
     SAppSettings settings;
     settings.m_nPort = 3;
-    settings.m_nSpeed = 4;
+    settings.m_nSpeed = -1; // a typed speed, not one of the list
     settings.m_nStopBits = 1;
     settings.m_nParity = 2;
-    settings.m_nTypedSpeedBps = 250'000;
+    settings.m_nTypedSpeed = 76'800;
     settings.m_bEndSetsAtLineEnd = true;
     settings.m_bKeepCollectingWhenScrolled = true;
     settings.m_fPointsPerDiv = 40.0f;
@@ -97,6 +97,14 @@ TEST_F(SettingsStoreTest, EachUnusableValueGivesItsOwnDefault) {
     expected.m_vChannels[1].m_bInterpolate = false;
     expected.m_vChannels[1].m_fBeepLimitMax = 2.5f;
     EXPECT_EQ(loaded, expected);
+
+    // A typed speed goes without a list position; a position past the list is none.
+    Write("typed.conf", "[Port]\nSpeed=-1\nTypedSpeed=76800\n");
+    const SAppSettings typed = CSettingsStore(PathOf("typed.conf")).Load();
+    EXPECT_EQ(typed.m_nSpeed, -1);
+    EXPECT_EQ(typed.m_nTypedSpeed, 76'800);
+    Write("past.conf", "[Port]\nSpeed=14\n");
+    EXPECT_EQ(CSettingsStore(PathOf("past.conf")).Load().m_nSpeed, 1);
 
     for (const char* szWindow :
          {"X=200000\nY=0\nWidth=800\nHeight=600", "X=0\nY=0\nWidth=800\nHeight=99999",
@@ -158,7 +166,9 @@ TEST_F(SettingsStoreTest, TheProgramStartsWithTheFileAndSavesEachChange) {
         CAppFixture app(WithSettings(strPath));
         const CKovraPlotterView& view = app.View();
         EXPECT_EQ(view.m_nPort, 3);
-        EXPECT_EQ(view.m_nSpeed, 4);
+        EXPECT_EQ(view.m_nSpeed, -1);
+        EXPECT_EQ(view.m_nTypedSpeed, 76'800);
+        EXPECT_TRUE(view.m_bEndSetsAtLineEnd);
         EXPECT_EQ(view.m_nStopBits, 1);
         EXPECT_EQ(view.m_nParity, 2);
         EXPECT_EQ(view.m_fPointsPerDiv, 40.0f);
@@ -190,7 +200,7 @@ TEST_F(SettingsStoreTest, TheProgramStartsWithTheFileAndSavesEachChange) {
         const SAppSettings afterCommand = CSettingsStore(strPath).Load();
         EXPECT_EQ(afterCommand.m_fPointsPerDiv, 12.0f);
         EXPECT_TRUE(afterCommand.m_bEndSetsAtLineEnd);
-        EXPECT_EQ(afterCommand.m_nTypedSpeedBps, 250'000u);
+        EXPECT_EQ(afterCommand.m_nTypedSpeed, 76'800);
         fs::remove(m_directory.PathOf("KovraPlotter.conf"));
         app.Frame().Action(ID_CHANNEL_TOGGLE1)->trigger();
         EXPECT_FALSE(fs::exists(m_directory.PathOf("KovraPlotter.conf")));

@@ -22,46 +22,62 @@ using namespace std::chrono_literals;
 
 constexpr auto kCommandTimeout = 20s;
 
-// The program keeps its settings in the test's directory, never in the user's.
-std::string SettingsVariable(const std::string& strDirectory) {
-    return "KOVRA_SETTINGS=" + strDirectory + "/" + kSettingsFile;
-}
+// Where the program's display comes from.
+enum class EScreen { kOffscreen, kNone };
 
-// This process's environment without the variables named, plus the ones given.
-std::vector<std::string> Environment(const std::vector<std::string>& vRemoved,
-                                     const std::vector<std::string>& vAdded) {
-    std::vector<std::string> vEnvironment = vAdded;
+// The environment for the program: off-screen (or, for kNone, without any display as in a
+// plain terminal), no sysfs unless the test gives one, its settings in the test's directory
+// (never the user's), and the test's own variables on top.
+std::vector<std::string> ProgramEnvironment(const std::string& strDirectory,
+                                            const std::vector<std::string>& vExtra,
+                                            EScreen eScreen) {
+    std::vector<std::string> vEnvironment = vExtra;
+    const auto add = [&vEnvironment](const std::string& strVariable) {
+        const std::string strName = strVariable.substr(0, strVariable.find('=') + 1);
+        if (std::none_of(vEnvironment.begin(), vEnvironment.end(),
+                         [&](const std::string& str) { return str.rfind(strName, 0) == 0; })) {
+            vEnvironment.push_back(strVariable);
+        }
+    };
+    if (eScreen == EScreen::kOffscreen) {
+        add("QT_QPA_PLATFORM=offscreen");
+    }
+    add("KOVRA_SYSFS_ROOT=/nonexistent");
+    add("KOVRA_SETTINGS=" + strDirectory + "/" + kSettingsFile);
     for (char** p = environ; *p != nullptr; ++p) {
         const std::string_view variable(*p);
-        const std::string_view name = variable.substr(0, variable.find('='));
-        if (std::find(vRemoved.begin(), vRemoved.end(), name) == vRemoved.end()) {
-            vEnvironment.emplace_back(variable);
+        const bool bDisplay = variable.starts_with("DISPLAY=") ||
+                              variable.starts_with("WAYLAND_DISPLAY=") ||
+                              variable.starts_with("QT_QPA_PLATFORM=");
+        if (eScreen == EScreen::kOffscreen || !bDisplay) {
+            add(*p);
         }
     }
     return vEnvironment;
 }
 
-// Starts the program in strDirectory with its standard input and output on the descriptors
-// given (standard error stays the test's).
+std::vector<char*> Pointers(std::vector<std::string>& vStrings) {
+    std::vector<char*> vPointers;
+    for (std::string& str : vStrings) {
+        vPointers.push_back(str.data());
+    }
+    vPointers.push_back(nullptr);
+    return vPointers;
+}
+
+// Starts the program in strDirectory with its standard streams on the descriptors given.
 pid_t Spawn(const std::string& strDirectory, const std::vector<std::string>& vArguments,
-            std::vector<std::string> vEnvironment, int hInput, int hOutput) {
+            std::vector<std::string> vEnvironment, int hInput, int hOutput, int hError) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, hInput, STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, hOutput, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, hError, STDERR_FILENO);
     posix_spawn_file_actions_addchdir_np(&actions, strDirectory.c_str());
     std::vector<std::string> vAll = {KOVRA_PROGRAM};
     vAll.insert(vAll.end(), vArguments.begin(), vArguments.end());
-    std::vector<char*> argv;
-    for (std::string& strArgument : vAll) {
-        argv.push_back(strArgument.data());
-    }
-    argv.push_back(nullptr);
-    std::vector<char*> envp;
-    for (std::string& strVariable : vEnvironment) {
-        envp.push_back(strVariable.data());
-    }
-    envp.push_back(nullptr);
+    std::vector<char*> argv = Pointers(vAll);
+    std::vector<char*> envp = Pointers(vEnvironment);
     pid_t pid = -1;
     const int nError = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
@@ -89,7 +105,8 @@ int WaitForProcess(pid_t pid, std::chrono::milliseconds timeout) {
 
 } // namespace
 
-CProgram::CProgram(const std::string& strDirectory, const std::vector<std::string>& vArguments) {
+CProgram::CProgram(const std::string& strDirectory, const std::vector<std::string>& vArguments,
+                   const std::vector<std::string>& vExtraEnvironment) {
     int toChild[2];
     int fromChild[2];
     if (pipe2(toChild, O_CLOEXEC) != 0 || pipe2(fromChild, O_CLOEXEC) != 0) {
@@ -99,9 +116,8 @@ CProgram::CProgram(const std::string& strDirectory, const std::vector<std::strin
     vAll.insert(vAll.end(), vArguments.begin(), vArguments.end());
     try {
         m_nPid = Spawn(strDirectory, vAll,
-                       Environment({"QT_QPA_PLATFORM", "KOVRA_SETTINGS"},
-                                   {"QT_QPA_PLATFORM=offscreen", SettingsVariable(strDirectory)}),
-                       toChild[0], fromChild[1]);
+                       ProgramEnvironment(strDirectory, vExtraEnvironment, EScreen::kOffscreen),
+                       toChild[0], fromChild[1], STDERR_FILENO);
     } catch (...) {
         for (int hEnd : {toChild[0], toChild[1], fromChild[0], fromChild[1]}) {
             close(hEnd);
@@ -225,9 +241,11 @@ int CProgram::WaitForExit() {
     return nStatus;
 }
 
-SProgramRun RunToEnd(const std::string& strDirectory, const std::vector<std::string>& vArguments) {
-    int fromChild[2];
-    if (pipe2(fromChild, O_CLOEXEC) != 0) {
+SProgramRun RunToEnd(const std::string& strDirectory, const std::vector<std::string>& vArguments,
+                     bool bPlainTerminal) {
+    int toOutput[2];
+    int toError[2];
+    if (pipe2(toOutput, O_CLOEXEC) != 0 || pipe2(toError, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe failed");
     }
     const int hNull = open("/dev/null", O_RDONLY | O_CLOEXEC);
@@ -235,34 +253,47 @@ SProgramRun RunToEnd(const std::string& strDirectory, const std::vector<std::str
     pid_t pid = -1;
     try {
         pid = Spawn(strDirectory, vArguments,
-                    Environment({"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "KOVRA_SETTINGS"},
-                                {SettingsVariable(strDirectory)}),
-                    hNull, fromChild[1]);
+                    ProgramEnvironment(strDirectory, {},
+                                       bPlainTerminal ? EScreen::kNone : EScreen::kOffscreen),
+                    hNull, toOutput[1], toError[1]);
     } catch (...) {
-        close(hNull);
-        close(fromChild[0]);
-        close(fromChild[1]);
+        for (int hEnd : {hNull, toOutput[0], toOutput[1], toError[0], toError[1]}) {
+            close(hEnd);
+        }
         throw;
     }
     close(hNull);
-    close(fromChild[1]);
-    // The output is small; read it all, then collect the status.
+    close(toOutput[1]);
+    close(toError[1]);
+    // The output is small; read both streams to their ends, then collect the status.
+    pollfd streams[] = {{toOutput[0], POLLIN, 0}, {toError[0], POLLIN, 0}};
+    std::string* pTexts[] = {&run.m_strOutput, &run.m_strError};
     const auto deadline = std::chrono::steady_clock::now() + kCommandTimeout;
-    for (;;) {
+    while (streams[0].fd >= 0 || streams[1].fd >= 0) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
-        pollfd waiting{fromChild[0], POLLIN, 0};
-        if (left.count() <= 0 || poll(&waiting, 1, static_cast<int>(left.count())) <= 0) {
+        if (left.count() <= 0 || poll(streams, 2, static_cast<int>(left.count())) <= 0) {
             break;
         }
-        char buffer[4096];
-        const ssize_t n = read(fromChild[0], buffer, sizeof buffer);
-        if (n <= 0) {
-            break;
+        for (std::size_t k = 0; k < 2; ++k) {
+            if (streams[k].fd < 0 || streams[k].revents == 0) {
+                continue;
+            }
+            char buffer[4096];
+            const ssize_t n = read(streams[k].fd, buffer, sizeof buffer);
+            if (n > 0) {
+                pTexts[k]->append(buffer, static_cast<std::size_t>(n));
+            } else {
+                close(streams[k].fd);
+                streams[k].fd = -1; // poll skips it from now on
+            }
         }
-        run.m_strOutput.append(buffer, static_cast<std::size_t>(n));
     }
-    close(fromChild[0]);
+    for (const pollfd& stream : streams) {
+        if (stream.fd >= 0) {
+            close(stream.fd);
+        }
+    }
     run.m_nStatus = WaitForProcess(pid, 1s);
     return run;
 }

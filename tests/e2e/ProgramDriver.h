@@ -14,8 +14,11 @@ inline constexpr char kSettingsFile[] = "kovraplotter.conf";
 
 class CProgram {
 public:
-    // Starts kovraplotter off-screen in strDirectory with the given extra arguments.
-    CProgram(const std::string& strDirectory, const std::vector<std::string>& vArguments);
+    // Starts kovraplotter off-screen in strDirectory with the given extra arguments and
+    // environment ("NAME=VALUE"). It finds no serial device of this machine unless the
+    // environment names a sysfs root of the test's own (KOVRA_SYSFS_ROOT).
+    CProgram(const std::string& strDirectory, const std::vector<std::string>& vArguments,
+             const std::vector<std::string>& vEnvironment = {});
     ~CProgram();
     CProgram(const CProgram&) = delete;
     CProgram& operator=(const CProgram&) = delete;
@@ -47,12 +50,15 @@ private:
     std::string m_strBuffered;
 };
 
-// A run of the program to its end in a plain terminal: no display and no platform chosen.
+// A run of the program to its end, without the driver, in strDirectory (its settings there
+// too): off-screen, or as in a plain terminal with no display and no platform chosen.
 struct SProgramRun {
     int m_nStatus = -1; // -1 for a crash or a hang
     std::string m_strOutput;
+    std::string m_strError;
 };
-SProgramRun RunToEnd(const std::string& strDirectory, const std::vector<std::string>& vArguments);
+SProgramRun RunToEnd(const std::string& strDirectory, const std::vector<std::string>& vArguments,
+                     bool bPlainTerminal = false);
 
 // Writes the bytes as the device at about fBytesPerSecond.
 void SendPaced(const CPtyPair& device, const std::string& strData, double fBytesPerSecond);

@@ -15,20 +15,22 @@ namespace {
 
 TEST(ProgramShellTest, HelpVersionAndBadOptionsAnswerWithoutADisplay) {
     CScratchDirectory directory;
-    const SProgramRun version = RunToEnd(directory.Path(), {"--version"});
+    const SProgramRun version = RunToEnd(directory.Path(), {"--version"}, true);
     EXPECT_EQ(version.m_nStatus, 0);
     EXPECT_EQ(version.m_strOutput, "KovraPlotter 1.1b\n");
 
     for (const char* szHelp : {"--help", "-h", "--help-all"}) {
-        const SProgramRun help = RunToEnd(directory.Path(), {szHelp});
+        const SProgramRun help = RunToEnd(directory.Path(), {szHelp}, true);
         EXPECT_EQ(help.m_nStatus, 0) << szHelp;
         EXPECT_NE(help.m_strOutput.find("--port-map <NAME=DEVICE>"), std::string::npos)
             << szHelp << ": " << help.m_strOutput;
     }
 
-    const SProgramRun bad = RunToEnd(directory.Path(), {"--frobnicate"});
+    const SProgramRun bad = RunToEnd(directory.Path(), {"--frobnicate"}, true);
     EXPECT_EQ(bad.m_nStatus, 2);
     EXPECT_EQ(bad.m_strOutput, "");
+    EXPECT_NE(bad.m_strError.find("Unknown option 'frobnicate'"), std::string::npos)
+        << bad.m_strError;
 }
 
 TEST(ProgramShellTest, ExitEndsTheProcessWithStatusZeroOnlyAfterYes) {
@@ -63,20 +65,30 @@ bool Has(const std::vector<std::string>& vLines, const std::string& strLine) {
     return std::find(vLines.begin(), vLines.end(), strLine) != vLines.end();
 }
 
+// Fills the next dialog's fields ("NAME TEXT" each) and presses OK.
+void FillAndOk(CProgram& program, const std::vector<std::string>& vFields) {
+    for (const std::string& strField : vFields) {
+        program.Command("dialog-set " + strField);
+    }
+    program.Command("dialog-ok");
+}
+
 TEST(ProgramShellTest, SettingsAndTheWindowSurviveARestart) {
     CScratchDirectory directory;
     CPtyPair device;
     const std::vector<std::string> vArguments = {"--port-map", "COM1=" + device.Path()};
     {
         CProgram program(directory.Path(), vArguments);
-        program.Command("fill comboSpeed=4 comboStopBits=1 comboParity=2");
+        FillAndOk(program, {"comboSpeed 57600 bps", "comboStopBits 2", "comboParity Odd",
+                            "comboSetEnd '#' or a line end"});
         EXPECT_TRUE(Has(program.Command("command 32774"), "dialog Port Setup accepted"));
-        program.Command("fill editPpd=10 checkDoublePpd=1");
+        FillAndOk(program, {"editPpd 10", "checkDoublePpd on"});
         program.Command("command 32773");
-        program.Command("fill editYMax=7.5 editYMin=-1.5 checkAutoScaling=1");
+        FillAndOk(program, {"editYMax 7.5", "editYMin -1.5", "checkAutoScaling on"});
         program.Command("command 32771");
-        program.Command("fill comboColor=6 comboPointType=3 checkInterpolate=0 checkMarkMinMax=1 "
-                        "checkSoundEnabled=1 editBeepLimitMin=-0.5 editBeepLimitMax=1.25");
+        FillAndOk(program, {"comboColor YELLOW", "comboPointType POINT", "checkInterpolate off",
+                            "checkMarkMinMax on", "checkSoundEnabled on", "editBeepLimitMin -0.5",
+                            "editBeepLimitMax 1.25"});
         program.Command("command 32781");
         program.Command("command 32800"); // keep collecting while scrolled back
         program.Command("window 40 30 700 500");
@@ -84,23 +96,24 @@ TEST(ProgramShellTest, SettingsAndTheWindowSurviveARestart) {
     }
     CProgram program(directory.Path(), vArguments);
     const auto portSetup = program.Command("command 32774");
-    for (const char* szField : {"field comboSpeed 4", "field comboStopBits 1",
-                                "field comboParity 2", "field comboPort 0"}) {
+    for (const char* szField :
+         {"field comboSpeed = 57600 bps", "field comboStopBits = 2", "field comboParity = Odd",
+          "field comboSetEnd = '#' or a line end"}) {
         EXPECT_TRUE(Has(portSetup, szField)) << szField;
     }
     const auto xAxis = program.Command("command 32773");
-    EXPECT_TRUE(Has(xAxis, "field editPpd 10"));
-    EXPECT_TRUE(Has(xAxis, "field checkDoublePpd 1"));
+    EXPECT_TRUE(Has(xAxis, "field editPpd = 10"));
+    EXPECT_TRUE(Has(xAxis, "field checkDoublePpd = on"));
     const auto yAxis = program.Command("command 32771");
     for (const char* szField :
-         {"field editYMax 7.5", "field editYMin -1.5", "field checkAutoScaling 1"}) {
+         {"field editYMax = 7.5", "field editYMin = -1.5", "field checkAutoScaling = on"}) {
         EXPECT_TRUE(Has(yAxis, szField)) << szField;
     }
     const auto channels = program.Command("command 32781");
-    for (const char* szField :
-         {"field comboColor 6", "field comboPointType 3", "field checkInterpolate 0",
-          "field checkMarkMinMax 1", "field checkSoundEnabled 1", "field editBeepLimitMin -0.50",
-          "field editBeepLimitMax 1.25"}) {
+    for (const char* szField : {"field comboColor = YELLOW", "field comboPointType = POINT",
+                                "field checkInterpolate = off", "field checkMarkMinMax = on",
+                                "field checkSoundEnabled = on", "field editBeepLimitMin = -0.50",
+                                "field editBeepLimitMax = 1.25"}) {
         EXPECT_TRUE(Has(channels, szField)) << szField;
     }
     EXPECT_EQ(program.Command("window"), std::vector<std::string>{"window 40 30 700 500"});
@@ -140,15 +153,15 @@ TEST(ProgramShellTest, ACorruptOrStrangeSettingsFileGivesTheDefaults) {
     }
     std::ofstream(strSettings, std::ios::binary) << "[Port]\nSpeed=3\n"
                                                  << strGarbage << "\n[Plot]\nPointsPerDiv=9\n";
-    const std::vector<std::string> vDefaults = {"field comboSpeed 1", "field comboStopBits 0",
-                                                "field comboParity 0"};
+    const std::vector<std::string> vDefaults = {
+        "field comboSpeed = 9600 bps", "field comboStopBits = 1", "field comboParity = None"};
     {
         CProgram program(directory.Path(), {});
         const auto portSetup = program.Command("command 32774");
         for (const std::string& strField : vDefaults) {
             EXPECT_TRUE(Has(portSetup, strField)) << strField;
         }
-        EXPECT_TRUE(Has(program.Command("command 32773"), "field editPpd 5"));
+        EXPECT_TRUE(Has(program.Command("command 32773"), "field editPpd = 5"));
         EXPECT_EQ(program.Quit(), 0);
     }
     // A FIFO in its place neither blocks the start nor is written.
@@ -159,7 +172,7 @@ TEST(ProgramShellTest, ACorruptOrStrangeSettingsFileGivesTheDefaults) {
     for (const std::string& strField : vDefaults) {
         EXPECT_TRUE(Has(portSetup, strField)) << strField;
     }
-    program.Command("fill comboSpeed=4");
+    FillAndOk(program, {"comboSpeed 57600 bps"});
     program.Command("command 32774");
     EXPECT_EQ(program.Quit(), 0);
     EXPECT_TRUE(std::filesystem::is_fifo(strSettings));
