@@ -34,7 +34,7 @@ files=$(dpkg-deb --fsys-tarfile "$package" | tar -t | grep -v '/$' | sort)
 $(diff <(echo "$expected") <(echo "$files"))"
 
 depends=$(dpkg-deb -f "$package" Depends)
-for library in libqt6core6 libqt6gui6 libqt6widgets6 libqt6printsupport6 libqt6serialport6; do
+for library in libqt6core6 libqt6gui6 libqt6widgets6 libqt6printsupport6; do
     [[ "$depends" == *"$library"* ]] || fail "does not depend on $library: $depends"
 done
 
