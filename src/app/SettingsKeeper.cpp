@@ -83,8 +83,10 @@ SAppSettings CSettingsKeeper::Capture() const {
 }
 
 void CSettingsKeeper::Apply(const SAppSettings& settings) {
-    PairViewFields(*m_frame.View(), settings,
-                   [](auto& field, const auto& setting) { field = setting; });
+    CKovraPlotterView& view = *m_frame.View();
+    PairViewFields(view, settings, [](auto& field, const auto& setting) { field = setting; });
+    // Where a set ends reaches the store at once, not only with the next connection.
+    view.SetEndSetsAtLineEnd(settings.m_bEndSetsAtLineEnd);
     for (int i = 0; i < SAppSettings::kChannelCount; ++i) {
         const SChannelSettings& channel = settings.m_vChannels[static_cast<std::size_t>(i)];
         g_pPlotData->SetColor(i, channel.m_nColor);

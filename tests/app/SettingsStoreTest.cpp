@@ -169,6 +169,7 @@ TEST_F(SettingsStoreTest, TheProgramStartsWithTheFileAndSavesEachChange) {
         EXPECT_EQ(view.m_nSpeed, -1);
         EXPECT_EQ(view.m_nTypedSpeed, 76'800);
         EXPECT_TRUE(view.m_bEndSetsAtLineEnd);
+        EXPECT_TRUE(g_pPlotData->GetEndSetsAtLineEnd());
         EXPECT_EQ(view.m_nStopBits, 1);
         EXPECT_EQ(view.m_nParity, 2);
         EXPECT_EQ(view.m_fPointsPerDiv, 40.0f);

@@ -30,7 +30,7 @@ enum class EScreen { kOffscreen, kNone };
 // (never the user's), and the test's own variables on top.
 std::vector<std::string> ProgramEnvironment(const std::string& strDirectory,
                                             const std::vector<std::string>& vExtra,
-                                            EScreen eScreen) {
+                                            EScreen eScreen = EScreen::kOffscreen) {
     std::vector<std::string> vEnvironment = vExtra;
     const auto add = [&vEnvironment](const std::string& strVariable) {
         const std::string strName = strVariable.substr(0, strVariable.find('=') + 1);
@@ -65,72 +65,41 @@ std::vector<char*> Pointers(std::vector<std::string>& vStrings) {
     return vPointers;
 }
 
-// Starts the program in strDirectory with its standard streams on the descriptors given.
-pid_t Spawn(const std::string& strDirectory, const std::vector<std::string>& vArguments,
-            std::vector<std::string> vEnvironment, int hInput, int hOutput, int hError) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, hInput, STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, hOutput, STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, hError, STDERR_FILENO);
-    posix_spawn_file_actions_addchdir_np(&actions, strDirectory.c_str());
-    std::vector<std::string> vAll = {KOVRA_PROGRAM};
-    vAll.insert(vAll.end(), vArguments.begin(), vArguments.end());
-    std::vector<char*> argv = Pointers(vAll);
-    std::vector<char*> envp = Pointers(vEnvironment);
-    pid_t pid = -1;
-    const int nError = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (nError != 0) {
-        throw std::runtime_error(std::string("cannot start the program: ") + strerror(nError));
-    }
-    return pid;
-}
-
-// The exit status of a process that ends within the time-out; -1 after a crash or a
-// time-out (the process is then killed).
-int WaitForProcess(pid_t pid, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    int nStatus = 0;
-    while (waitpid(pid, &nStatus, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-            return -1;
-        }
-        std::this_thread::sleep_for(10ms);
-    }
-    return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
-}
-
 } // namespace
 
-CProgram::CProgram(const std::string& strDirectory, const std::vector<std::string>& vArguments,
-                   const std::vector<std::string>& vExtraEnvironment) {
+CChildProcess::CChildProcess(const std::string& strDirectory,
+                             const std::vector<std::string>& vArguments,
+                             const std::vector<std::string>& vEnvironment) {
     int toChild[2];
     int fromChild[2];
     if (pipe2(toChild, O_CLOEXEC) != 0 || pipe2(fromChild, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe failed");
     }
-    std::vector<std::string> vAll = {"--control"};
-    vAll.insert(vAll.end(), vArguments.begin(), vArguments.end());
-    try {
-        m_nPid = Spawn(strDirectory, vAll,
-                       ProgramEnvironment(strDirectory, vExtraEnvironment, EScreen::kOffscreen),
-                       toChild[0], fromChild[1], STDERR_FILENO);
-    } catch (...) {
-        for (int hEnd : {toChild[0], toChild[1], fromChild[0], fromChild[1]}) {
-            close(hEnd);
-        }
-        throw;
-    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, toChild[0], STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, fromChild[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addchdir_np(&actions, strDirectory.c_str());
+    std::vector<std::string> vAll = vArguments;
+    std::vector<char*> argv = Pointers(vAll);
+    std::vector<std::string> vVariables = vEnvironment;
+    std::vector<char*> envp = Pointers(vVariables);
+    pid_t pid = -1;
+    const int nError = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
     close(toChild[0]);
     close(fromChild[1]);
+    if (nError != 0) {
+        close(toChild[1]);
+        close(fromChild[0]);
+        throw std::runtime_error(std::string("cannot start ") + argv[0] + ": " + strerror(nError));
+    }
+    m_nPid = pid;
     m_hInput = toChild[1];
     m_hOutput = fromChild[0];
 }
 
-CProgram::~CProgram() {
+CChildProcess::~CChildProcess() {
     if (m_nPid > 0) {
         kill(m_nPid, SIGKILL);
         waitpid(m_nPid, nullptr, 0);
@@ -139,7 +108,14 @@ CProgram::~CProgram() {
     close(m_hOutput);
 }
 
-std::string CProgram::ReadLine(std::chrono::milliseconds timeout) {
+void CChildProcess::WriteLine(const std::string& strLine) {
+    const std::string strData = strLine + "\n";
+    if (write(m_hInput, strData.data(), strData.size()) != static_cast<ssize_t>(strData.size())) {
+        throw std::runtime_error("the process does not take input");
+    }
+}
+
+std::string CChildProcess::ReadLine(std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
         const std::size_t nEnd = m_strBuffered.find('\n');
@@ -152,24 +128,51 @@ std::string CProgram::ReadLine(std::chrono::milliseconds timeout) {
             deadline - std::chrono::steady_clock::now());
         pollfd waiting{m_hOutput, POLLIN, 0};
         if (left.count() <= 0 || poll(&waiting, 1, static_cast<int>(left.count())) <= 0) {
-            throw std::runtime_error("the program did not answer in time");
+            throw std::runtime_error("the process did not answer in time");
         }
         char buffer[4096];
         const ssize_t n = read(m_hOutput, buffer, sizeof buffer);
         if (n <= 0) {
-            throw std::runtime_error("the program ended");
+            throw std::runtime_error("the process ended");
         }
         m_strBuffered.append(buffer, static_cast<std::size_t>(n));
     }
 }
 
-std::vector<std::string> CProgram::Command(const std::string& strCommand) {
-    const std::string strLine = strCommand + "\n";
-    if (write(m_hInput, strLine.data(), strLine.size()) != static_cast<ssize_t>(strLine.size())) {
-        throw std::runtime_error("the program does not take commands");
+void CChildProcess::Signal(int nSignal) const {
+    if (m_nPid > 0) {
+        kill(m_nPid, nSignal);
     }
+}
+
+int CChildProcess::Wait(std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    int nStatus = 0;
+    while (waitpid(m_nPid, &nStatus, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return -1;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    m_nPid = -1;
+    return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
+}
+
+CProgram::CProgram(const std::string& strDirectory, const std::vector<std::string>& vArguments,
+                   const std::vector<std::string>& vExtraEnvironment)
+    : m_process(
+          strDirectory,
+          [&] {
+              std::vector<std::string> vAll = {KOVRA_PROGRAM, "--control"};
+              vAll.insert(vAll.end(), vArguments.begin(), vArguments.end());
+              return vAll;
+          }(),
+          ProgramEnvironment(strDirectory, vExtraEnvironment)) {}
+
+std::vector<std::string> CProgram::Command(const std::string& strCommand) {
+    m_process.WriteLine(strCommand);
     std::vector<std::string> vLines;
-    for (std::string strAnswer; (strAnswer = ReadLine(kCommandTimeout)) != "done";) {
+    for (std::string strAnswer; (strAnswer = m_process.ReadLine(kCommandTimeout)) != "done";) {
         vLines.push_back(strAnswer);
     }
     return vLines;
@@ -231,14 +234,61 @@ int CProgram::Quit() {
     return WaitForExit();
 }
 
-void CProgram::Signal(int nSignal) const {
-    kill(m_nPid, nSignal);
+int CProgram::WaitForExit() {
+    return m_process.Wait(kCommandTimeout);
 }
 
-int CProgram::WaitForExit() {
-    const int nStatus = WaitForProcess(m_nPid, kCommandTimeout);
-    m_nPid = -1;
-    return nStatus;
+CBoardProcess::CBoardProcess(const std::string& strDirectory,
+                             const std::vector<std::string>& vArguments)
+    : m_process(
+          strDirectory,
+          [&] {
+              std::vector<std::string> vAll = {KOVRA_DEVSIM};
+              vAll.insert(vAll.end(), vArguments.begin(), vArguments.end());
+              return vAll;
+          }(),
+          ProgramEnvironment(strDirectory, {})),
+      m_strPath(m_process.ReadLine(kCommandTimeout)) {}
+
+CBoardCounts CBoardProcess::ReadCounts() {
+    const std::string strLine = m_process.ReadLine(kCommandTimeout);
+    CBoardCounts counts;
+    unsigned long long n[4] = {};
+    if (std::sscanf(strLine.c_str(),
+                    "sent %llu bytes in %llu sets, dropped %llu bytes in %llu sets", &n[0], &n[1],
+                    &n[2], &n[3]) != 4) {
+        throw std::runtime_error("kovra-devsim said: " + strLine);
+    }
+    counts.nBytesSent = n[0];
+    counts.nSetsSent = n[1];
+    counts.nBytesDropped = n[2];
+    counts.nSetsDropped = n[3];
+    return counts;
+}
+
+CBoardCounts CBoardProcess::Counts() {
+    m_process.Signal(SIGUSR1);
+    return ReadCounts();
+}
+
+CBoardCounts CBoardProcess::Stop() {
+    m_process.Signal(SIGTERM);
+    const CBoardCounts counts = ReadCounts();
+    m_process.Wait(kCommandTimeout);
+    return counts;
+}
+
+void SendPaced(const CPtyPair& device, const std::string& strData, double fBytesPerSecond) {
+    constexpr std::size_t kPiece = 64;
+    const auto start = std::chrono::steady_clock::now();
+    for (std::size_t nDone = 0; nDone < strData.size(); nDone += kPiece) {
+        if (!device.Send(std::string_view(strData).substr(nDone, kPiece))) {
+            throw std::runtime_error("the device cannot write");
+        }
+        std::this_thread::sleep_until(
+            start +
+            std::chrono::duration<double>(static_cast<double>(nDone + kPiece) / fBytesPerSecond));
+    }
 }
 
 SProgramRun RunToEnd(const std::string& strDirectory, const std::vector<std::string>& vArguments,
@@ -248,24 +298,30 @@ SProgramRun RunToEnd(const std::string& strDirectory, const std::vector<std::str
     if (pipe2(toOutput, O_CLOEXEC) != 0 || pipe2(toError, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe failed");
     }
-    const int hNull = open("/dev/null", O_RDONLY | O_CLOEXEC);
-    SProgramRun run;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, toOutput[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, toError[1], STDERR_FILENO);
+    posix_spawn_file_actions_addchdir_np(&actions, strDirectory.c_str());
+    std::vector<std::string> vAll = {KOVRA_PROGRAM};
+    vAll.insert(vAll.end(), vArguments.begin(), vArguments.end());
+    std::vector<char*> argv = Pointers(vAll);
+    std::vector<std::string> vEnvironment =
+        ProgramEnvironment(strDirectory, {}, bPlainTerminal ? EScreen::kNone : EScreen::kOffscreen);
+    std::vector<char*> envp = Pointers(vEnvironment);
     pid_t pid = -1;
-    try {
-        pid = Spawn(strDirectory, vArguments,
-                    ProgramEnvironment(strDirectory, {},
-                                       bPlainTerminal ? EScreen::kNone : EScreen::kOffscreen),
-                    hNull, toOutput[1], toError[1]);
-    } catch (...) {
-        for (int hEnd : {hNull, toOutput[0], toOutput[1], toError[0], toError[1]}) {
-            close(hEnd);
-        }
-        throw;
-    }
-    close(hNull);
+    const int nError = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
     close(toOutput[1]);
     close(toError[1]);
+    if (nError != 0) {
+        close(toOutput[0]);
+        close(toError[0]);
+        throw std::runtime_error(std::string("cannot start the program: ") + strerror(nError));
+    }
     // The output is small; read both streams to their ends, then collect the status.
+    SProgramRun run;
     pollfd streams[] = {{toOutput[0], POLLIN, 0}, {toError[0], POLLIN, 0}};
     std::string* pTexts[] = {&run.m_strOutput, &run.m_strError};
     const auto deadline = std::chrono::steady_clock::now() + kCommandTimeout;
@@ -294,19 +350,15 @@ SProgramRun RunToEnd(const std::string& strDirectory, const std::vector<std::str
             close(stream.fd);
         }
     }
-    run.m_nStatus = WaitForProcess(pid, 1s);
-    return run;
-}
-
-void SendPaced(const CPtyPair& device, const std::string& strData, double fBytesPerSecond) {
-    constexpr std::size_t kPiece = 64;
-    const auto start = std::chrono::steady_clock::now();
-    for (std::size_t nDone = 0; nDone < strData.size(); nDone += kPiece) {
-        if (!device.Send(std::string_view(strData).substr(nDone, kPiece))) {
-            throw std::runtime_error("the device cannot write");
+    int nStatus = 0;
+    while (waitpid(pid, &nStatus, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &nStatus, 0);
+            return run;
         }
-        std::this_thread::sleep_until(
-            start +
-            std::chrono::duration<double>(static_cast<double>(nDone + kPiece) / fBytesPerSecond));
+        std::this_thread::sleep_for(10ms);
     }
+    run.m_nStatus = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
+    return run;
 }

@@ -1,7 +1,8 @@
 #pragma once
 
 // The real program in a process of its own, driven through --control; the test plays the
-// board on a pseudo-terminal (CPtyPair).
+// board on a pseudo-terminal (CPtyPair), or kovra-devsim does (CBoardProcess).
+#include "DevSimBoard.h"
 #include "PtyPair.h"
 #include "ScratchDirectory.h"
 
@@ -12,14 +13,39 @@
 // The settings file of a program started in a directory, unless --settings names another.
 inline constexpr char kSettingsFile[] = "kovraplotter.conf";
 
+// A child process with its standard input and output on pipes, killed if still running when
+// this goes away.
+class CChildProcess {
+public:
+    // vEnvironment is all of the child's environment ("NAME=VALUE").
+    CChildProcess(const std::string& strDirectory, const std::vector<std::string>& vArguments,
+                  const std::vector<std::string>& vEnvironment);
+    ~CChildProcess();
+    CChildProcess(const CChildProcess&) = delete;
+    CChildProcess& operator=(const CChildProcess&) = delete;
+
+    void WriteLine(const std::string& strLine);
+    // The next line it prints; throws after the time-out or when it ended.
+    std::string ReadLine(std::chrono::milliseconds timeout);
+    void Signal(int nSignal) const;
+    // Waits at most the time-out for it to end; its exit status, or -1 for a crash or a hang.
+    int Wait(std::chrono::milliseconds timeout);
+
+private:
+    int m_nPid = -1;
+    int m_hInput = -1;
+    int m_hOutput = -1;
+    std::string m_strBuffered;
+};
+
 class CProgram {
 public:
     // Starts kovraplotter off-screen in strDirectory with the given extra arguments and
     // environment ("NAME=VALUE"). It finds no serial device of this machine unless the
-    // environment names a sysfs root of the test's own (KOVRA_SYSFS_ROOT).
+    // environment names a sysfs root of the test's own (KOVRA_SYSFS_ROOT), and keeps its
+    // settings in kSettingsFile there.
     CProgram(const std::string& strDirectory, const std::vector<std::string>& vArguments,
              const std::vector<std::string>& vEnvironment = {});
-    ~CProgram();
     CProgram(const CProgram&) = delete;
     CProgram& operator=(const CProgram&) = delete;
 
@@ -36,18 +62,30 @@ public:
     void WaitUntilSettled();
     // Ends the program with "quit"; its exit status (-1 for a crash or a hang).
     int Quit();
-    // Sends the program a signal.
-    void Signal(int nSignal) const;
+    void Signal(int nSignal) const { m_process.Signal(nSignal); }
     // Waits for the program to end by itself; its exit status (-1 for a crash or a hang).
     int WaitForExit();
 
 private:
-    std::string ReadLine(std::chrono::milliseconds timeout);
+    CChildProcess m_process;
+};
 
-    int m_nPid = -1;
-    int m_hInput = -1;
-    int m_hOutput = -1;
-    std::string m_strBuffered;
+// kovra-devsim in a process of its own.
+class CBoardProcess {
+public:
+    CBoardProcess(const std::string& strDirectory, const std::vector<std::string>& vArguments);
+    // The port side of its pseudo-terminal.
+    const std::string& Path() const { return m_strPath; }
+    // The counts so far (asked for with SIGUSR1).
+    CBoardCounts Counts();
+    // Stops it and returns its final counts.
+    CBoardCounts Stop();
+
+private:
+    CBoardCounts ReadCounts();
+
+    CChildProcess m_process;
+    std::string m_strPath;
 };
 
 // A run of the program to its end, without the driver, in strDirectory (its settings there

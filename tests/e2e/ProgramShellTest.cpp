@@ -10,6 +10,7 @@
 #include <random>
 #include <sys/stat.h>
 #include <termios.h>
+#include <thread>
 
 namespace {
 
@@ -119,7 +120,7 @@ TEST(ProgramShellTest, SettingsAndTheWindowSurviveARestart) {
     EXPECT_EQ(program.Command("window"), std::vector<std::string>{"window 40 30 700 500"});
 
     // The connection uses them: 57600 bps, odd parity (a pseudo-terminal keeps PARODD only)
-    // and two stop bits; scrolling back leaves collection on.
+    // and two stop bits; scrolling back leaves collection on; a line end ends a set.
     program.Command("key F2");
     program.Command("key Left");
     EXPECT_EQ(program.Pane(), "COM1 " + device.Path() + " 57600 | collecting");
@@ -127,6 +128,8 @@ TEST(ProgramShellTest, SettingsAndTheWindowSurviveARestart) {
     ASSERT_EQ(tcgetattr(device.Slave(), &settings), 0);
     EXPECT_EQ(cfgetispeed(&settings), static_cast<speed_t>(B57600));
     EXPECT_EQ(settings.c_cflag & (PARODD | CSTOPB), static_cast<tcflag_t>(PARODD | CSTOPB));
+    device.Send("1 2\n3 4\r\n");
+    EXPECT_TRUE(program.WaitForValues(4, std::chrono::seconds(20)));
     EXPECT_EQ(program.Quit(), 0);
 }
 
@@ -141,6 +144,23 @@ TEST(ProgramShellTest, InterruptedOrTerminatedItEndsInOrderAndKeepsItsSettings) 
         EXPECT_EQ(again.Command("window"), std::vector<std::string>{"window 40 30 700 500"})
             << nSignal;
     }
+}
+
+TEST(ProgramShellTest, TerminatedWithADialogOpenItStillEndsInOrder) {
+    CScratchDirectory directory;
+    CProgram program(directory.Path(), {});
+    program.Command("window 40 30 700 500");
+    // The X Axis dialog stays open in its own event loop until the signal ends the program.
+    program.Command("hold 20000");
+    std::thread signaller([&program] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        program.Signal(SIGTERM);
+    });
+    program.Command("command 32773");
+    signaller.join();
+    EXPECT_EQ(program.WaitForExit(), 0);
+    CProgram again(directory.Path(), {});
+    EXPECT_EQ(again.Command("window"), std::vector<std::string>{"window 40 30 700 500"});
 }
 
 TEST(ProgramShellTest, ACorruptOrStrangeSettingsFileGivesTheDefaults) {
