@@ -6,6 +6,7 @@
 #include "CsvWriter.h"
 #include "EventHandOver.h"
 #include "FramePacer.h"
+#include "LogFile.h"
 #include "MainFrame.h"
 #include "PaintReplay.h"
 #include "PlotData.h"
@@ -96,7 +97,7 @@ void CKovraPlotterView::OnInitialUpdate() {
     m_nParity = 0;
     m_nStopBits = 0;
     // Appending keeps whatever a user already has in a file of that name.
-    g_pDebugLog = std::fopen("debug.txt", "a");
+    g_pDebugLog = OpenLogFile("debug.txt");
     g_pSerial = new CSerialWnd;
     m_bConnected = false;
     g_pPlotData = new CPlotData;
@@ -118,6 +119,7 @@ void CKovraPlotterView::DestroyWindow() {
         return;
     }
     m_bDestroyed = true;
+    emit TearingDown();
     if (g_pSerial != nullptr) {
         g_pSerial->Close();
         delete g_pSerial;
@@ -232,7 +234,6 @@ bool CKovraPlotterView::ReadAndInterpret(bool bReportErrors) {
 void CKovraPlotterView::CheckStoreMemory() {
     if (m_memoryShortage.StoreBecameFull(*g_pPlotData)) {
         m_bCollecting = false;
-        // Glue point for the status pane: it shows the collection flag, which is off now.
         SetStatusText("%s", CMemoryShortage::kStoreFullText);
         emit CommandStateChanged();
     }
@@ -335,6 +336,10 @@ void CKovraPlotterView::OnConnectionDisconnect() {
 
 DWORD CKovraPlotterView::SelectedSpeedBps() const {
     return SpeedOfChoice(m_nSpeed, m_nTypedSpeed);
+}
+
+const char* CKovraPlotterView::SelectedPortName() const {
+    return PortOfChoice(m_nPort);
 }
 
 bool CKovraPlotterView::OpenSerialPort() {

@@ -2,6 +2,7 @@
 
 #include "KovraPlotterView.h"
 #include "MainFrame.h"
+#include "StatusPane.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -106,8 +107,18 @@ void CTestControl::Execute(const QString& strLine) {
                       .arg(view.viewport()->width())
                       .arg(view.viewport()->height()));
         }
+    } else if (strVerb == QLatin1String("window")) {
+        const QStringList vNumbers = strArgument.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (vNumbers.size() == 4) {
+            m_frame.setGeometry(vNumbers[0].toInt(), vNumbers[1].toInt(), vNumbers[2].toInt(),
+                                vNumbers[3].toInt());
+        }
+        PrintWindow();
     } else if (strVerb == QLatin1String("status")) {
         Print(QStringLiteral("status ") + m_frame.MessageText());
+    } else if (strVerb == QLatin1String("pane")) {
+        m_frame.UpdateCommandUI();
+        Print(QStringLiteral("pane ") + m_frame.StatusPane()->text());
     } else if (strVerb == QLatin1String("caption")) {
         Print(QStringLiteral("caption ") + view.CaptionText());
     } else if (strVerb == QLatin1String("paint-time")) {
@@ -116,12 +127,6 @@ void CTestControl::Execute(const QString& strLine) {
         const QImage picture = view.RenderPicture();
         Print(QStringLiteral("paint-time %1 ms")
                   .arg(static_cast<double>(timer.nsecsElapsed()) / 1e6));
-    } else if (strVerb == QLatin1String("resize")) {
-        m_frame.resize(strArgument.section(QLatin1Char(' '), 0, 0).toInt(),
-                       strArgument.section(QLatin1Char(' '), 1, 1).toInt());
-        // Laid out and painted at the new size before the answer.
-        QCoreApplication::sendPostedEvents();
-        view.viewport()->repaint();
     } else if (strVerb == QLatin1String("paints")) {
         Print(QStringLiteral("paints %1").arg(view.PaintCount()));
     } else if (strVerb == QLatin1String("quit")) {
@@ -147,6 +152,15 @@ bool CTestControl::Confirm(QWidget*, const QString& strText) {
 
 void CTestControl::Notify(QWidget*, const QString& strText) {
     Print(QStringLiteral("message ") + strText);
+}
+
+void CTestControl::PrintWindow() {
+    const QRect place = m_frame.geometry();
+    Print(QStringLiteral("window %1 %2 %3 %4")
+              .arg(place.x())
+              .arg(place.y())
+              .arg(place.width())
+              .arg(place.height()));
 }
 
 void CTestControl::HoldOpen(bool bAccept, const std::function<void()>& run, QDialog* pDialog) {
@@ -229,7 +243,10 @@ void CTestControl::SetField(QDialog& dialog, const QString& strName, const QStri
         pEdit->setText(strText);
     } else if (auto* pButton = qobject_cast<QAbstractButton*>(pWidget);
                pButton != nullptr && pButton->isCheckable()) {
-        pButton->setChecked(strText == QLatin1String("on"));
+        // A click, as a user's: the dialog's own handlers see it.
+        if (pButton->isChecked() != (strText == QLatin1String("on"))) {
+            pButton->click();
+        }
     } else {
         Print(QStringLiteral("error no field ") + strName);
     }

@@ -29,10 +29,12 @@ class QSocketNotifier;
 //   resize W H             resizes the main window and paints it at once, as one step of
 //                          a resize by the window manager does; prints "plot W H", the size
 //                          of the plot's area then
+//   window [X Y W H]       moves and resizes the main window when given numbers; prints
+//                          "window X Y W H", its place and size
 //   status                 prints "status TEXT", the status bar's text
+//   pane                   prints "pane TEXT", the status bar's permanent pane
 //   caption                prints "caption TEXT", the plot's caption
 //   paint-time             prints "paint-time MS ms", the time of painting the view once
-//   resize W H             makes the window W x H pixels and paints it
 //   paints                 prints "paints N", the number of paints of the view so far
 //   quit                   ends the program as Exit does, without the question
 // Message boxes print "message TEXT" and are dismissed. A dialog prints "dialog TITLE", then
@@ -58,6 +60,7 @@ private:
     void HoldOpen(bool bAccept, const std::function<void()>& run, QDialog* pDialog = nullptr);
     void OnReadable();
     void Execute(const QString& strLine);
+    void PrintWindow();
     static void Print(const QString& strLine);
     static void PrintFields(QDialog& dialog);
     static void SetField(QDialog& dialog, const QString& strName, const QString& strText);

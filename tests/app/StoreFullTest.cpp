@@ -3,6 +3,7 @@
 #include "KovraPlotterView.h"
 #include "PlotData.h"
 #include "SerialWnd.h"
+#include "StatusPane.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -73,6 +74,7 @@ TEST_F(StoreFullTest, AFullStoreStopsCollectionOnceAndSaysSo) {
     EXPECT_FALSE(View().m_bCollecting);
     EXPECT_FALSE(PlotChecked());
     EXPECT_EQ(m_app.Status(), kFullText);
+    EXPECT_TRUE(m_app.Frame().StatusPane()->State().m_bMemoryFull);
     EXPECT_EQ(g_pPlotData->GetTotalSampleCount(), 3 * kPerBlock);
     EXPECT_EQ(View().CaptionText(), QStringLiteral("%1 values in 3 channels").arg(3 * kPerBlock));
 
@@ -103,6 +105,7 @@ TEST_F(StoreFullTest, F5TriesAgainAndClearingCollectsAgain) {
     EXPECT_EQ(m_app.Status(), "Plot ON (collecting)");
     EXPECT_TRUE(View().m_bCollecting);
     EXPECT_TRUE(PlotChecked());
+    EXPECT_FALSE(m_app.Frame().StatusPane()->State().m_bMemoryFull);
     EXPECT_EQ(g_pPlotData->GetTotalSampleCount(), 0);
     View().OnSerialMsg(MAKEWPARAM(EV_RXCHAR, 0), 0);
     EXPECT_GT(g_pPlotData->GetTotalSampleCount(), 0);

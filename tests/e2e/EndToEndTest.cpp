@@ -315,10 +315,12 @@ TEST(EndToEndTest, WrongDevicesAndSpeedsOnTheCommandLineEndWithStatus2) {
         {{"ttyACM0"}, "Bad DEVICE 'ttyACM0'"},
         {{"/dev/ttyACM0", "COM2"}, "Unexpected argument: COM2"},
     };
+    CScratchDirectory directory;
     for (const auto& [vArguments, strMessage] : cases) {
-        const auto [nStatus, strError] = RunToEnd(vArguments);
-        EXPECT_EQ(nStatus, 2) << vArguments[0];
-        EXPECT_NE(strError.find("kovraplotter: " + strMessage), std::string::npos) << strError;
+        const SProgramRun run = RunToEnd(directory.Path(), vArguments);
+        EXPECT_EQ(run.m_nStatus, 2) << vArguments[0];
+        EXPECT_NE(run.m_strError.find("kovraplotter: " + strMessage), std::string::npos)
+            << run.m_strError;
     }
 }
 

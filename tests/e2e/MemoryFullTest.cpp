@@ -76,6 +76,8 @@ void ExpectEveryStoredValueExported(CProgram& program, const CScratchDirectory& 
     program.WaitUntilSettled();
     const auto [nValues, nChannels] = program.Caption();
     EXPECT_EQ(nChannels, 10);
+    EXPECT_NE(program.Pane().find("memory full: not collecting"), std::string::npos)
+        << program.Pane();
     ASSERT_EQ(nValues % 10, 0);
     // Many blocks of samples per channel, not a program that filled at once.
     EXPECT_GT(nValues, 2'000'000);
@@ -108,6 +110,7 @@ void FillUp(CProgram& program, const CPtyPair& device, const CScratchDirectory& 
 void ExpectRecoveryAfterClearing(CProgram& program, const CPtyPair& device) {
     program.Command("key F12");
     EXPECT_EQ(program.Status(), "Plot ON (collecting)");
+    EXPECT_EQ(program.Pane().find("memory full"), std::string::npos) << program.Pane();
     device.Send("1 2#3 4#");
     EXPECT_TRUE(program.WaitForValues(4, 20s));
 }

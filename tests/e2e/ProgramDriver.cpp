@@ -7,11 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <filesystem>
-#include <fstream>
 #include <poll.h>
 #include <spawn.h>
-#include <sstream>
 #include <stdexcept>
 #include <sys/wait.h>
 #include <thread>
@@ -25,9 +22,15 @@ using namespace std::chrono_literals;
 
 constexpr auto kCommandTimeout = 20s;
 
-// The environment for the program: off-screen, no sysfs unless the test gives one, and the
-// test's own variables on top.
-std::vector<std::string> ProgramEnvironment(const std::vector<std::string>& vExtra) {
+// Where the program's display comes from.
+enum class EScreen { kOffscreen, kNone };
+
+// The environment for the program: off-screen (or, for kNone, without any display as in a
+// plain terminal), no sysfs unless the test gives one, its settings in the test's directory
+// (never the user's), and the test's own variables on top.
+std::vector<std::string> ProgramEnvironment(const std::string& strDirectory,
+                                            const std::vector<std::string>& vExtra,
+                                            EScreen eScreen = EScreen::kOffscreen) {
     std::vector<std::string> vEnvironment = vExtra;
     const auto add = [&vEnvironment](const std::string& strVariable) {
         const std::string strName = strVariable.substr(0, strVariable.find('=') + 1);
@@ -36,10 +39,19 @@ std::vector<std::string> ProgramEnvironment(const std::vector<std::string>& vExt
             vEnvironment.push_back(strVariable);
         }
     };
-    add("QT_QPA_PLATFORM=offscreen");
+    if (eScreen == EScreen::kOffscreen) {
+        add("QT_QPA_PLATFORM=offscreen");
+    }
     add("KOVRA_SYSFS_ROOT=/nonexistent");
+    add("KOVRA_SETTINGS=" + strDirectory + "/" + kSettingsFile);
     for (char** p = environ; *p != nullptr; ++p) {
-        add(*p);
+        const std::string_view variable(*p);
+        const bool bDisplay = variable.starts_with("DISPLAY=") ||
+                              variable.starts_with("WAYLAND_DISPLAY=") ||
+                              variable.starts_with("QT_QPA_PLATFORM=");
+        if (eScreen == EScreen::kOffscreen || !bDisplay) {
+            add(*p);
+        }
     }
     return vEnvironment;
 }
@@ -155,7 +167,7 @@ CProgram::CProgram(const std::string& strDirectory, const std::vector<std::strin
               vAll.insert(vAll.end(), vArguments.begin(), vArguments.end());
               return vAll;
           }(),
-          ProgramEnvironment(vExtraEnvironment)) {}
+          ProgramEnvironment(strDirectory, vExtraEnvironment)) {}
 
 std::vector<std::string> CProgram::Command(const std::string& strCommand) {
     m_process.WriteLine(strCommand);
@@ -170,6 +182,15 @@ std::string CProgram::Status() {
     for (const std::string& strLine : Command("status")) {
         if (strLine.rfind("status ", 0) == 0) {
             return strLine.substr(7);
+        }
+    }
+    return {};
+}
+
+std::string CProgram::Pane() {
+    for (const std::string& strLine : Command("pane")) {
+        if (strLine.rfind("pane ", 0) == 0) {
+            return strLine.substr(5);
         }
     }
     return {};
@@ -217,6 +238,10 @@ bool CProgram::WaitForValues(long nValues, std::chrono::milliseconds timeout) {
 
 int CProgram::Quit() {
     Command("quit");
+    return WaitForExit();
+}
+
+int CProgram::WaitForExit() {
     return m_process.Wait(kCommandTimeout);
 }
 
@@ -229,7 +254,7 @@ CBoardProcess::CBoardProcess(const std::string& strDirectory,
               vAll.insert(vAll.end(), vArguments.begin(), vArguments.end());
               return vAll;
           }(),
-          ProgramEnvironment({})),
+          ProgramEnvironment(strDirectory, {})),
       m_strPath(m_process.ReadLine(kCommandTimeout)) {}
 
 CBoardCounts CBoardProcess::ReadCounts() {
@@ -273,72 +298,74 @@ void SendPaced(const CPtyPair& device, const std::string& strData, double fBytes
     }
 }
 
-CScratchDirectory::CScratchDirectory() {
-    char szTemplate[] = "/tmp/kovra-e2e-XXXXXX";
-    if (mkdtemp(szTemplate) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
-    }
-    m_strPath = szTemplate;
-}
-
-CScratchDirectory::~CScratchDirectory() {
-    std::error_code ignored;
-    std::filesystem::remove_all(m_strPath, ignored);
-}
-
-std::string CScratchDirectory::Read(const std::string& strName) const {
-    std::ifstream file(m_strPath + "/" + strName, std::ios::binary);
-    std::stringstream contents;
-    contents << file.rdbuf();
-    return contents.str();
-}
-
-std::pair<int, std::string> RunToEnd(const std::vector<std::string>& vArguments) {
-    int fromChild[2];
-    if (pipe2(fromChild, O_CLOEXEC) != 0) {
+SProgramRun RunToEnd(const std::string& strDirectory, const std::vector<std::string>& vArguments,
+                     bool bPlainTerminal) {
+    int toOutput[2];
+    int toError[2];
+    if (pipe2(toOutput, O_CLOEXEC) != 0 || pipe2(toError, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe failed");
     }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, fromChild[1], STDERR_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, toOutput[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, toError[1], STDERR_FILENO);
+    posix_spawn_file_actions_addchdir_np(&actions, strDirectory.c_str());
     std::vector<std::string> vAll = {KOVRA_PROGRAM};
     vAll.insert(vAll.end(), vArguments.begin(), vArguments.end());
     std::vector<char*> argv = Pointers(vAll);
-    std::vector<std::string> vEnvironment = ProgramEnvironment({});
+    std::vector<std::string> vEnvironment =
+        ProgramEnvironment(strDirectory, {}, bPlainTerminal ? EScreen::kNone : EScreen::kOffscreen);
     std::vector<char*> envp = Pointers(vEnvironment);
     pid_t pid = -1;
     const int nError = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
-    close(fromChild[1]);
+    close(toOutput[1]);
+    close(toError[1]);
     if (nError != 0) {
-        close(fromChild[0]);
+        close(toOutput[0]);
+        close(toError[0]);
         throw std::runtime_error(std::string("cannot start the program: ") + strerror(nError));
     }
-    std::string strError;
+    // The output is small; read both streams to their ends, then collect the status.
+    SProgramRun run;
+    pollfd streams[] = {{toOutput[0], POLLIN, 0}, {toError[0], POLLIN, 0}};
+    std::string* pTexts[] = {&run.m_strOutput, &run.m_strError};
     const auto deadline = std::chrono::steady_clock::now() + kCommandTimeout;
-    for (;;) {
+    while (streams[0].fd >= 0 || streams[1].fd >= 0) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
-        pollfd waiting{fromChild[0], POLLIN, 0};
-        char buffer[4096];
-        ssize_t n = 0;
-        if (left.count() <= 0 || poll(&waiting, 1, static_cast<int>(left.count())) <= 0 ||
-            (n = read(fromChild[0], buffer, sizeof buffer)) <= 0) {
+        if (left.count() <= 0 || poll(streams, 2, static_cast<int>(left.count())) <= 0) {
             break;
         }
-        strError.append(buffer, static_cast<std::size_t>(n));
+        for (std::size_t k = 0; k < 2; ++k) {
+            if (streams[k].fd < 0 || streams[k].revents == 0) {
+                continue;
+            }
+            char buffer[4096];
+            const ssize_t n = read(streams[k].fd, buffer, sizeof buffer);
+            if (n > 0) {
+                pTexts[k]->append(buffer, static_cast<std::size_t>(n));
+            } else {
+                close(streams[k].fd);
+                streams[k].fd = -1; // poll skips it from now on
+            }
+        }
     }
-    close(fromChild[0]);
+    for (const pollfd& stream : streams) {
+        if (stream.fd >= 0) {
+            close(stream.fd);
+        }
+    }
     int nStatus = 0;
     while (waitpid(pid, &nStatus, WNOHANG) == 0) {
         if (std::chrono::steady_clock::now() > deadline) {
             kill(pid, SIGKILL);
             waitpid(pid, &nStatus, 0);
-            return {-1, strError};
+            return run;
         }
         std::this_thread::sleep_for(10ms);
     }
-    return {WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1, strError};
+    run.m_nStatus = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
+    return run;
 }

@@ -4,10 +4,14 @@
 // board on a pseudo-terminal (CPtyPair), or kovra-devsim does (CBoardProcess).
 #include "DevSimBoard.h"
 #include "PtyPair.h"
+#include "ScratchDirectory.h"
 
 #include <chrono>
 #include <string>
 #include <vector>
+
+// The settings file of a program started in a directory, unless --settings names another.
+inline constexpr char kSettingsFile[] = "kovraplotter.conf";
 
 // A child process with its standard input and output on pipes, killed if still running when
 // this goes away.
@@ -39,7 +43,8 @@ class CProgram {
 public:
     // Starts kovraplotter off-screen in strDirectory with the given extra arguments and
     // environment ("NAME=VALUE"). It finds no serial device of this machine unless the
-    // environment names a sysfs root of the test's own (KOVRA_SYSFS_ROOT).
+    // environment names a sysfs root of the test's own (KOVRA_SYSFS_ROOT), and keeps its
+    // settings in kSettingsFile there.
     CProgram(const std::string& strDirectory, const std::vector<std::string>& vArguments,
              const std::vector<std::string>& vEnvironment = {});
     CProgram(const CProgram&) = delete;
@@ -48,6 +53,8 @@ public:
     // Sends one command and returns the lines printed before its "done".
     std::vector<std::string> Command(const std::string& strCommand);
     std::string Status();
+    // The status bar's permanent pane.
+    std::string Pane();
     // The caption's value count and channel count.
     std::pair<long, int> Caption();
     // Presses F8 and returns the name of the file it reports; empty when it reports none.
@@ -59,6 +66,9 @@ public:
     // Ends the program with "quit"; its exit status (-1 for a crash or a hang).
     int Quit();
     int Pid() const { return m_process.Pid(); }
+    void Signal(int nSignal) const { m_process.Signal(nSignal); }
+    // Waits for the program to end by itself; its exit status (-1 for a crash or a hang).
+    int WaitForExit();
 
 private:
     CChildProcess m_process;
@@ -82,21 +92,15 @@ private:
     std::string m_strPath;
 };
 
-// Runs kovraplotter off-screen with the arguments, without the driver, for a start that ends
-// at once: its exit status (-1 for a crash or a hang) and what it wrote to standard error.
-std::pair<int, std::string> RunToEnd(const std::vector<std::string>& vArguments);
+// A run of the program to its end, without the driver, in strDirectory (its settings there
+// too): off-screen, or as in a plain terminal with no display and no platform chosen.
+struct SProgramRun {
+    int m_nStatus = -1; // -1 for a crash or a hang
+    std::string m_strOutput;
+    std::string m_strError;
+};
+SProgramRun RunToEnd(const std::string& strDirectory, const std::vector<std::string>& vArguments,
+                     bool bPlainTerminal = false);
 
 // Writes the bytes as the device at about fBytesPerSecond.
 void SendPaced(const CPtyPair& device, const std::string& strData, double fBytesPerSecond);
-
-// A directory of its own for a test, removed afterwards.
-class CScratchDirectory {
-public:
-    CScratchDirectory();
-    ~CScratchDirectory();
-    const std::string& Path() const { return m_strPath; }
-    std::string Read(const std::string& strName) const;
-
-private:
-    std::string m_strPath;
-};
