@@ -5,6 +5,7 @@
 #include "CommandIds.h"
 #include "CsvWriter.h"
 #include "EventHandOver.h"
+#include "JobRunner.h"
 #include "MainFrame.h"
 #include "PlotData.h"
 #include "PlotScroll.h"
@@ -53,7 +54,8 @@ constexpr std::size_t kMaxBytesPerNotification = 64 * 1024;
 
 } // namespace
 
-CKovraPlotterView::CKovraPlotterView(QWidget* pParent) : QAbstractScrollArea(pParent) {
+CKovraPlotterView::CKovraPlotterView(QWidget* pParent)
+    : QAbstractScrollArea(pParent), m_pJobs(new CJobRunner(this)) {
     setFocusPolicy(Qt::StrongFocus);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -107,6 +109,8 @@ void CKovraPlotterView::DestroyWindow() {
         return;
     }
     m_bDestroyed = true;
+    // An export in progress is stopped and its file removed; an older file stays.
+    m_pJobs->CancelAll();
     if (g_pSerial != nullptr) {
         g_pSerial->Close();
         delete g_pSerial;

@@ -2,6 +2,7 @@
 
 #include "KovraPlotterApp.h"
 #include "MainFrame.h"
+#include "ProgressDlg.h"
 #include "PtyPair.h"
 #include "UserDialogs.h"
 
@@ -43,9 +44,23 @@ public:
         return m_strSaveFileName;
     }
 
+    QString GetOpenFileName(QWidget*, const QString& strFilter) override {
+        m_vAsked.push_back(strFilter);
+        return m_strOpenFileName;
+    }
+    void ShowProgress(CProgressDlg& dialog) override {
+        m_vProgress.push_back(dialog.Text());
+        if (m_bCancelProgress) {
+            dialog.reject();
+        }
+    }
+
     std::deque<bool> m_vConfirmAnswers;
     std::function<int(QDialog&)> m_fnRunDialog;
     QString m_strSaveFileName;
+    QString m_strOpenFileName;
+    bool m_bCancelProgress = false;
+    std::vector<QString> m_vProgress;
     std::vector<QString> m_vAsked;
     std::vector<QString> m_vNotified;
 };

@@ -1,5 +1,7 @@
 #include "AppTestSupport.h"
 #include "CommandIds.h"
+#include "CsvWriter.h"
+#include "JobRunner.h"
 #include "KovraPlotterView.h"
 #include "PlotData.h"
 
@@ -111,6 +113,84 @@ TEST(ExportTest, SaveWritesWhereTheDialogSays) {
     app.m_dialogs.m_strSaveFileName.clear();
     app.Frame().Action(ID_FILE_SAVE)->trigger();
     EXPECT_EQ(directory.Files(".csv"), std::vector<std::string>{"chosen.csv"});
+}
+
+// A store whose export takes long enough to run past the point where the window goes on.
+void FillForALongExport() {
+    for (int r = 0; r < 1'000'000; ++r) {
+        for (int c = 0; c < 4; ++c) {
+            g_pPlotData->AddSample(c, static_cast<float>(r % 1000) * 0.5f - static_cast<float>(c));
+        }
+    }
+    g_pPlotData->m_nLastSetCount = 4;
+}
+
+// Exports go on their way at once and show their progress at once.
+void NoQuietWait(CKovraPlotterView& view) {
+    view.Jobs().m_quietWait = std::chrono::milliseconds(0);
+    view.Jobs().m_dialogDelay = std::chrono::milliseconds(0);
+}
+
+TEST(ExportTest, ALongExportRunsWhileCollectionAndTheUserGoOn) {
+    CScratchDirectory directory;
+    CAppFixture app;
+    CKovraPlotterView& view = app.View();
+    FillForALongExport();
+    ASSERT_TRUE(WriteCsv(*g_pPlotData, "expected.csv").Ok());
+    std::ofstream("chosen.csv") << "an older export";
+    NoQuietWait(view);
+    app.m_dialogs.m_strSaveFileName = QString::fromStdString(directory.m_path / "chosen.csv");
+    app.Frame().Action(ID_FILE_SAVE)->trigger();
+    ASSERT_TRUE(view.Jobs().Busy());
+    // New sets, a clear and more sets while the file is written: the file holds what was
+    // stored when the export began.
+    g_pPlotData->Interpret("9 9 9 9 9#");
+    Press(view, Qt::Key_F12);
+    g_pPlotData->Interpret("8 8#");
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return !view.Jobs().Busy(); }, 120'000));
+    EXPECT_EQ(Contents("chosen.csv"), Contents("expected.csv"));
+    EXPECT_EQ(app.m_dialogs.m_vProgress, std::vector<QString>{"Writing chosen.csv.."});
+    EXPECT_TRUE(app.m_dialogs.m_vNotified.empty());
+    EXPECT_EQ(g_pPlotData->GetSampleCount(0), 1);
+}
+
+TEST(ExportTest, ACancelledExportLeavesNoFileAndKeepsTheOlderOne) {
+    CScratchDirectory directory;
+    CAppFixture app;
+    CKovraPlotterView& view = app.View();
+    FillForALongExport();
+    std::ofstream("older.csv") << "an older export";
+    NoQuietWait(view);
+    app.m_dialogs.m_bCancelProgress = true;
+    app.m_dialogs.m_strSaveFileName = QString::fromStdString(directory.m_path / "older.csv");
+    app.Frame().Action(ID_FILE_SAVE)->trigger();
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return !view.Jobs().Busy(); }, 120'000));
+    EXPECT_EQ(Contents("older.csv"), "an older export");
+    EXPECT_EQ(app.Status(), "Export cancelled: older.csv not written");
+
+    Press(view, Qt::Key_F8);
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return !view.Jobs().Busy(); }, 120'000));
+    EXPECT_TRUE(app.Status().startsWith("Export cancelled: KovraPlot_"))
+        << app.Status().toStdString();
+    EXPECT_EQ(directory.Files(".csv"), std::vector<std::string>{"older.csv"});
+    EXPECT_EQ(directory.Files(".tmp"), std::vector<std::string>{});
+    EXPECT_TRUE(app.m_dialogs.m_vNotified.empty());
+}
+
+TEST(ExportTest, ClosingTheProgramStopsAnExportAndRemovesItsFile) {
+    CScratchDirectory directory;
+    CAppFixture app;
+    FillForALongExport();
+    NoQuietWait(app.View());
+    Press(app.View(), Qt::Key_F8);
+    ASSERT_TRUE(app.View().Jobs().Busy());
+    app.View().DestroyWindow();
+    EXPECT_FALSE(app.View().Jobs().Busy());
+    EXPECT_EQ(directory.Files(".csv"), std::vector<std::string>{});
+    // Nothing reports an export that was stopped with the program.
+    CAppFixture::Pump(50);
+    EXPECT_TRUE(app.m_dialogs.m_vNotified.empty());
+    EXPECT_FALSE(app.Status().startsWith("Channels dumped"));
 }
 
 TEST(ExportTest, F9SavesTheViewWithItsScrollBarAndCopyTakesThePlotOnly) {
