@@ -25,28 +25,6 @@ std::string DirectoryOf(const std::string& strPath) {
     return strPath.substr(0, slash + 1);
 }
 
-// Replacing through a symbolic link replaces the file it points to, not the link.
-std::string ResolveLink(const std::string& strPath) {
-    struct stat st {};
-    if (::lstat(strPath.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
-        return strPath;
-    }
-    char* resolved = ::realpath(strPath.c_str(), nullptr);
-    if (resolved == nullptr) {
-        return strPath;
-    }
-    std::string strResolved(resolved);
-    std::free(resolved);
-    return strResolved;
-}
-
-// The superuser passes every permission check; a file without any write bit was made
-// read-only on purpose, and is not replaced by anyone.
-bool MayWrite(const std::string& strPath, const struct stat& st) {
-    return (st.st_mode & 0222) != 0 &&
-           ::faccessat(AT_FDCWD, strPath.c_str(), W_OK, AT_EACCESS) == 0;
-}
-
 // A file without a name in strDirectory, gone as soon as it is closed (or the program is).
 int OpenNameless(const std::string& strDirectory) {
     const std::string strDir = strDirectory.empty() ? std::string(".") : strDirectory;
@@ -82,7 +60,37 @@ bool WriteAllAt(int hFile, const char* p, std::size_t n, off_t nOffset) {
     return true;
 }
 
+// The superuser passes every permission check; a file without any write bit was made
+// read-only on purpose, and is not replaced by anyone.
+bool MayWrite(const std::string& strPath, const struct stat& st) {
+    return (st.st_mode & 0222) != 0 &&
+           ::faccessat(AT_FDCWD, strPath.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
 } // namespace
+
+// Replacing through a symbolic link replaces the file it points to, not the link.
+std::string ResolveLink(const std::string& strPath) {
+    struct stat st {};
+    if (::lstat(strPath.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+        return strPath;
+    }
+    char* resolved = ::realpath(strPath.c_str(), nullptr);
+    if (resolved == nullptr) {
+        return strPath;
+    }
+    std::string strResolved(resolved);
+    std::free(resolved);
+    return strResolved;
+}
+
+int CheckReplaceable(const std::string& strPath) {
+    struct stat st {};
+    if (::stat(strPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return 0; // a new file, or a device: the open itself decides
+    }
+    return MayWrite(strPath, st) ? 0 : EACCES;
+}
 
 bool COutputFile::Fail(int nErrno) {
     if (!m_bFailed) {

@@ -69,3 +69,11 @@ private:
     bool m_bFailed = false;
     int m_nErrno = 0;
 };
+
+// Where a write to strPath goes: the file a symbolic link points to, else strPath itself.
+std::string ResolveLink(const std::string& strPath);
+
+// 0 when strPath may be created or replaced by this program; EACCES for an existing file the
+// user may not write, or that nobody may write (no write permission bit at all, a file made
+// read-only on purpose, which is not replaced even by the superuser).
+int CheckReplaceable(const std::string& strPath);
