@@ -1,5 +1,6 @@
 // Milliseconds per paint of a 1600 x 900 view, beside a reference in the same run: a plain
 // loop that draws every sample with QPainter::drawLine into an image of the same size.
+// The History cases put 10 million samples of each of the ten channels in the window.
 #include "KovraPlotterView.h"
 #include "PlotData.h"
 
@@ -68,6 +69,45 @@ void BM_Paint_Ppd10000_PointsOnly(benchmark::State& state) {
     Paint(state, 10000.0f, 3, false);
 }
 
+constexpr int kHistorySamples = 10'000'000;
+
+// The store grown to kHistorySamples per channel: the sine goes on, with its noise.
+void GrowToHistory() {
+    View();
+    if (g_pPlotData->GetSampleCount(0) >= kHistorySamples) {
+        return;
+    }
+    std::mt19937 random(9);
+    std::normal_distribution<float> noise(0.0f, 0.3f);
+    for (int j = g_pPlotData->GetSampleCount(0); j < kHistorySamples; ++j) {
+        for (int c = 0; c < kChannels; ++c) {
+            g_pPlotData->AddSample(
+                c, 2.0f * std::sin(static_cast<float>(j) * 0.0005f * static_cast<float>(c + 1)) +
+                       noise(random));
+        }
+    }
+}
+
+void PaintHistory(benchmark::State& state, int nPointType) {
+    GrowToHistory();
+    Configure(kHistorySamples / 10.0f, nPointType, true);
+    QImage picture(kWidth, kHeight, QImage::Format_RGB32);
+    View().OnDraw(picture); // the first paint summarises the history once
+    for (auto _ : state) {
+        View().OnDraw(picture);
+        benchmark::DoNotOptimize(picture.constBits());
+    }
+    state.counters["samples"] = static_cast<double>(kHistorySamples) * kChannels;
+}
+
+// (d) and (e): the whole history of ten channels in the window, lines between the samples.
+void BM_Paint_History_PointWithLines(benchmark::State& state) {
+    PaintHistory(state, 3);
+}
+void BM_Paint_History_CrossWithLines(benchmark::State& state) {
+    PaintHistory(state, 0);
+}
+
 // The naive way: one QPainter::drawLine per sample, the same samples and pixel mapping.
 void BM_DrawLineReference(benchmark::State& state) {
     QImage picture(kWidth, kHeight, QImage::Format_RGB32);
@@ -100,6 +140,8 @@ BENCHMARK(BM_Paint_Ppd5)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Paint_Ppd10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Paint_Ppd10000_PointsOnly)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DrawLineReference)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Paint_History_PointWithLines)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Paint_History_CrossWithLines)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -148,6 +148,9 @@ void CPlotData::CompleteSet() {
         m_vChannels[static_cast<std::size_t>(j)]->Append(m_vPending[static_cast<std::size_t>(j)]);
     }
     m_nLastSetCount = static_cast<std::uint8_t>(m_nPending);
+    if (m_pSetLog != nullptr) {
+        m_pSetLog->Add(m_nPending);
+    }
     m_nPending = 0;
 }
 

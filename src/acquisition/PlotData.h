@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PlotChannel.h"
+#include "SetSizeLog.h"
 
 #include <array>
 #include <cstdint>
@@ -48,6 +49,8 @@ public:
 
     char m_cLimiter = 0;
     std::uint8_t m_nLastSetCount = 0;
+    // When set, told the size of every completed set.
+    CSetSizeLog* m_pSetLog = nullptr;
 
 private:
     CPlotChannel& Channel(int i);

@@ -1,5 +1,7 @@
 #include "SampleSeries.h"
 
+#include <atomic>
+
 void CSampleSeries::AddBlock() {
     // Not value-initialised: a block's pages are touched only as samples arrive.
     m_vBlocks.push_back(std::make_shared_for_overwrite<Sample[]>(kBlockSize));
@@ -11,6 +13,12 @@ void CSampleSeries::clear() {
     m_vBlocks.shrink_to_fit();
     m_pTail = nullptr;
     m_nSize = 0;
+    m_nGeneration = NewGeneration();
+}
+
+std::uint64_t CSampleSeries::NewGeneration() {
+    static std::atomic<std::uint64_t> s_nNext{1};
+    return s_nNext.fetch_add(1, std::memory_order_relaxed);
 }
 
 std::size_t CSampleSeries::CapacityBytes() const {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -42,6 +43,7 @@ public:
         other.m_vBlocks.clear();
         m_pTail = std::exchange(other.m_pTail, nullptr);
         m_nSize = std::exchange(other.m_nSize, 0);
+        m_nGeneration = std::exchange(other.m_nGeneration, NewGeneration());
         return *this;
     }
 
@@ -71,13 +73,19 @@ public:
     // Bytes held by the blocks and the block table, for memory reports.
     std::size_t CapacityBytes() const;
 
+    // Different for every series and after every clear: a summary of the samples is still
+    // valid while it is the same.
+    std::uint64_t Generation() const { return m_nGeneration; }
+
 private:
     void AddBlock();
+    static std::uint64_t NewGeneration();
 
     // Shared with snapshots, which may outlive the series' hold on a block (a clear).
     std::vector<std::shared_ptr<Sample[]>> m_vBlocks;
     Sample* m_pTail = nullptr;
     std::size_t m_nSize = 0;
+    std::uint64_t m_nGeneration = NewGeneration();
 };
 
 // The samples a series held when the snapshot was taken. The blocks are shared: the series

@@ -24,6 +24,9 @@ constexpr SMenuItem kPlotMenu[] = {
     {"X Axis..", nullptr, ID_PLOT_XAXIS},
     {"Interpreter Setup..", nullptr, ID_PLOT_INTERPRETERSETUP},
     {"Channel Setup..", nullptr, ID_PLOT_CHANNELSETUP},
+    {nullptr, nullptr, ID_SEPARATOR},
+    {"Fit Y Range to Data (F7)", nullptr, ID_PLOT_FITY},
+    {"Keep Collecting While Scrolled Back", nullptr, ID_PLOT_KEEPCOLLECTING},
 };
 
 constexpr SMenuItem kOtherMenu[] = {
@@ -66,6 +69,7 @@ constexpr SAccelerator kAccelerators[] = {
     {"Shift+Del", ID_EDIT_CUT},
     {"Ctrl+Z", ID_EDIT_UNDO},
     {"Alt+Backspace", ID_EDIT_UNDO},
+    {"F7", ID_PLOT_FITY},
     {"F6", ID_NEXT_PANE},
     {"Shift+F6", ID_PREV_PANE},
 };

@@ -5,8 +5,10 @@
 #include "CommandIds.h"
 #include "CsvWriter.h"
 #include "EventHandOver.h"
+#include "FramePacer.h"
 #include "JobRunner.h"
 #include "MainFrame.h"
+#include "PaintReplay.h"
 #include "PlotData.h"
 #include "PlotScroll.h"
 #include "PortSetupDlg.h"
@@ -66,6 +68,9 @@ CKovraPlotterView::CKovraPlotterView(QWidget* pParent)
             &CKovraPlotterView::OnHScroll);
     connect(horizontalScrollBar(), &QScrollBar::sliderReleased, this,
             &CKovraPlotterView::UpdateScrollBar);
+    // The wheel over the bar scrolls as it does over the plot.
+    horizontalScrollBar()->installEventFilter(this);
+    m_pPacer = new CFramePacer([this] { viewport()->update(); }, this);
 }
 
 CKovraPlotterView::~CKovraPlotterView() {
@@ -96,6 +101,7 @@ void CKovraPlotterView::OnInitialUpdate() {
     g_pPlotData = new CPlotData;
     g_pPlotData->m_cLimiter = '#';
     g_pPlotData->CreateChannels();
+    g_pPlotData->m_pSetLog = &m_setLog;
     m_bCollecting = true;
     m_bDoublePpdAtMax = false;
     m_bAutoScale = false;
@@ -169,6 +175,7 @@ LRESULT CKovraPlotterView::OnSerialMsg(WPARAM wParam, LPARAM /*lParam*/) {
 // posted to ourselves, which comes after the paint and the user's input.
 bool CKovraPlotterView::ReadAndInterpret(bool bReportErrors) {
     bool bSetCompleted = false;
+    const int nFirstCount = FirstChannelCount();
     for (std::size_t nTaken = 0;; nTaken += kReadChunk) {
         if (nTaken >= kMaxBytesPerNotification) {
             Post(g_nDefaultComMsg, MAKEWPARAM(EV_RXCHAR, 0), 0);
@@ -193,7 +200,18 @@ bool CKovraPlotterView::ReadAndInterpret(bool bReportErrors) {
         }
     }
     if (bSetCompleted) {
-        Repaint();
+        if (m_bKeepCollectingWhenScrolled) {
+            m_nScrollBack = FollowScrollBack(m_nScrollBack, FirstChannelCount() - nFirstCount,
+                                             MaxScrollBack(FirstChannelCount(), m_fPointsPerDiv));
+        }
+        // A window that is not painted (hidden, minimised) still decides as it goes.
+        constexpr std::size_t kMaxLoggedRuns = 4096;
+        if (m_setLog.Runs().size() > kMaxLoggedRuns) {
+            const int nLastSize = m_setLog.Runs().back().m_nSize;
+            CatchUpSkippedPaints(false);
+            m_setLog.Add(nLastSize);
+        }
+        m_pPacer->RequestPaint();
     }
     return bSetCompleted;
 }
@@ -217,6 +235,7 @@ void CKovraPlotterView::OnTogglePlot() {
 }
 
 void CKovraPlotterView::ResetData() {
+    CatchUpSkippedPaints(true);
     g_pPlotData->ClearAll();
     m_fAutoMin = 0.0f;
     m_fAutoMax = 0.0f;
@@ -299,6 +318,7 @@ bool CKovraPlotterView::CloseSerialPort() {
 }
 
 void CKovraPlotterView::OnChannelToggle(int nChannel) {
+    CatchUpSkippedPaints(true);
     g_pPlotData->ToggleHidden(nChannel);
     Repaint();
 }
@@ -310,6 +330,7 @@ void CKovraPlotterView::OnPlotXAxis() {
     if (UserDialogs().Run(dialog) != QDialog::Accepted) {
         return;
     }
+    CatchUpSkippedPaints(true);
     const CXAxisResult result =
         ApplyXAxisDialog(m_fPointsPerDiv, dialog.m_strPpd.toStdString(), dialog.m_bDoublePpd);
     m_fPointsPerDiv = result.m_fPointsPerDiv;
@@ -326,6 +347,7 @@ void CKovraPlotterView::OnPlotYAxis() {
     if (UserDialogs().Run(dialog) != QDialog::Accepted) {
         return;
     }
+    CatchUpSkippedPaints(true);
     const CYAxisResult result =
         ApplyYAxisDialog(m_fYMax, m_fYMin, dialog.m_strYMax.toStdString(),
                          dialog.m_strYMin.toStdString(), dialog.m_bAutoScaling);
@@ -495,6 +517,12 @@ bool CKovraPlotterView::OnCmdMsg(int nId) {
     case ID_FILE_PRINT_PREVIEW:
         OnFilePrintPreview();
         return true;
+    case ID_PLOT_FITY:
+        OnFitYRange();
+        return true;
+    case ID_PLOT_KEEPCOLLECTING:
+        OnKeepCollectingWhenScrolled();
+        return true;
     default:
         return false;
     }
@@ -529,6 +557,13 @@ bool CKovraPlotterView::OnUpdateCmdUI(CCmdUI& cmdUI) const {
     case ID_OTHER_TOGGLEPLOT:
         cmdUI.Enable();
         cmdUI.SetCheck(m_bCollecting);
+        return true;
+    case ID_PLOT_FITY:
+        cmdUI.Enable();
+        return true;
+    case ID_PLOT_KEEPCOLLECTING:
+        cmdUI.Enable();
+        cmdUI.SetCheck(m_bKeepCollectingWhenScrolled);
         return true;
     default:
         return false;

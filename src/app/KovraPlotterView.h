@@ -3,7 +3,10 @@
 #include "CmdUI.h"
 #include "NotifyTarget.h"
 
+#include "PaintReplay.h"
 #include "PlotGeometry.h"
+#include "SeriesSummary.h"
+#include "SetSizeLog.h"
 
 #include <QAbstractScrollArea>
 #include <QImage>
@@ -19,6 +22,7 @@
 
 class CDrawContext;
 struct CCsvSnapshot;
+class CFramePacer;
 struct CExportResult;
 class CJobProgress;
 class CJobRunner;
@@ -81,6 +85,9 @@ public:
     void OnPlotXAxis();
     void OnPlotYAxis();
     void OnChannelSetup();
+    // Y Max and Y Min once to the values in view, with a margin.
+    void OnFitYRange();
+    void OnKeepCollectingWhenScrolled();
     void OnAppExit();
 
     // How the paint puts its layers on the picture: the fast way, or every layer in order and
@@ -89,6 +96,12 @@ public:
     // The paint: the whole plot into the picture, as large as the client area.
     void OnDraw(QImage& picture, EDrawOrder eOrder = EDrawOrder::kLayered);
     QImage RenderPicture();
+    // The picture on screen now, as the last paint left it (drawn without any side effect
+    // when there was none yet).
+    QImage ShownPicture();
+    // Paints of the view so far, and what paces those that new data asks for.
+    int PaintCount() const { return m_nPaints; }
+    CFramePacer& Pacer() const { return *m_pPacer; }
     void UpdateScrollBar();
     // "N values in M channels", as the plot shows it.
     QString CaptionText() const;
@@ -97,6 +110,7 @@ public:
     void OnFilePrint();
     void OnFilePrintPreview();
     void PrintPicture(QPrinter& printer);
+    static void PrintImage(QPrinter& printer, const QImage& picture);
     // The printer that Print, Print Preview and Print Setup share.
     static QPrinter& Printer();
 
@@ -122,6 +136,8 @@ public:
     bool m_bAutoScale = false;
     float m_fAutoMax = 0.0f;
     float m_fAutoMin = 0.0f;
+    // Scrolling back leaves collection on; the window holds still on its samples.
+    bool m_bKeepCollectingWhenScrolled = false;
 
 signals:
     // The program should end with this status (Exit, or the window closed).
@@ -133,6 +149,7 @@ protected:
     bool event(QEvent* pEvent) override;
     void paintEvent(QPaintEvent* pEvent) override;
     void resizeEvent(QResizeEvent* pEvent) override;
+    void showEvent(QShowEvent* pEvent) override;
     void wheelEvent(QWheelEvent* pEvent) override;
     void scrollContentsBy(int dx, int dy) override;
     void keyPressEvent(QKeyEvent* pEvent) override;
@@ -140,6 +157,12 @@ protected:
 private:
     CMainFrame* Frame() const;
     void Repaint();
+    // Applies what the paints skipped since the last one would have decided (see
+    // ReplaySkippedPaints); bIncludingLast before the state they depend on changes.
+    void CatchUpSkippedPaints(bool bIncludingLast);
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
+    // The channels with their summaries brought up to date.
+    std::array<CReplayChannel, 10> SummarisedChannels();
     void OnDeviceGone();
     bool ReadAndInterpret(bool bReportErrors);
 
@@ -170,6 +193,11 @@ private:
 
     CJobRunner* m_pJobs;
     QImage m_picture;
+    CFramePacer* m_pPacer = nullptr;
+    CSetSizeLog m_setLog;
+    std::array<CSeriesSummary, 10> m_vSummaries;
+    int m_nPaints = 0;
+    bool m_bCapturing = false;
     std::vector<SChannelLayer> m_vLayers;
     bool m_bInitialized = false;
     bool m_bDestroyed = false;

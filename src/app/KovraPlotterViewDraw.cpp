@@ -3,7 +3,9 @@
 
 #include "AxisSettings.h"
 #include "DrawContext.h"
+#include "FramePacer.h"
 #include "MainFrame.h"
+#include "PaintReplay.h"
 #include "PlotData.h"
 #include "PlotScroll.h"
 #include "TonePlayer.h"
@@ -16,6 +18,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QResizeEvent>
+#include <QScreen>
 #include <QScrollBar>
 #include <QWheelEvent>
 
@@ -46,11 +49,48 @@ QPrinter& CKovraPlotterView::Printer() {
 
 void CKovraPlotterView::paintEvent(QPaintEvent* /*pEvent*/) {
     const QSize size = viewport()->size();
-    if (m_picture.size() != size) {
-        m_picture = QImage(size, QImage::Format_RGB32);
+    // A capture shows what is on screen: the last paint's picture, drawn again.
+    if (!m_bCapturing || m_picture.size() != size) {
+        if (m_picture.size() != size) {
+            m_picture = QImage(size, QImage::Format_RGB32);
+        }
+        OnDraw(m_picture);
+        ++m_nPaints;
+        m_pPacer->OnPainted();
     }
-    OnDraw(m_picture);
     QPainter(viewport()).drawImage(0, 0, m_picture);
+}
+
+std::array<CReplayChannel, 10> CKovraPlotterView::SummarisedChannels() {
+    std::array<CReplayChannel, 10> channels;
+    for (int c = 0; c < CPlotData::kChannelCount; ++c) {
+        const auto k = static_cast<std::size_t>(c);
+        m_vSummaries[k].Update(g_pPlotData->GetSeries(c));
+        channels[k] = {g_pPlotData->GetSampleCount(c), g_pPlotData->IsHidden(c),
+                       &g_pPlotData->GetSeries(c), &m_vSummaries[k]};
+    }
+    return channels;
+}
+
+void CKovraPlotterView::CatchUpSkippedPaints(bool bIncludingLast) {
+    if (g_pPlotData == nullptr || m_setLog.Empty()) {
+        m_setLog.Clear();
+        return;
+    }
+    const auto channels = SummarisedChannels();
+    CPaintDecisions decisions{m_fPointsPerDiv,
+                              m_nScrollBack,
+                              m_bDoublePpdAtMax,
+                              m_bAutoScale,
+                              m_bKeepCollectingWhenScrolled,
+                              CYScale{m_fYMax, m_fYMin, m_fAutoMax, m_fAutoMin}};
+    ReplaySkippedPaints(m_setLog, channels, bIncludingLast, decisions);
+    m_setLog.Clear();
+    m_fPointsPerDiv = decisions.m_fPointsPerDiv;
+    m_fYMax = decisions.m_scale.m_fYMax;
+    m_fYMin = decisions.m_scale.m_fYMin;
+    m_fAutoMax = decisions.m_scale.m_fAutoMax;
+    m_fAutoMin = decisions.m_scale.m_fAutoMin;
 }
 
 QImage CKovraPlotterView::RenderPicture() {
@@ -60,6 +100,7 @@ QImage CKovraPlotterView::RenderPicture() {
 }
 
 void CKovraPlotterView::OnDraw(QImage& picture, EDrawOrder eOrder) {
+    CatchUpSkippedPaints(false);
     CDrawContext dc(picture);
     dc.FillRect(picture.rect(), Qt::white);
     const CPlotGeometry geometry(picture.width(), picture.height());
@@ -86,19 +127,32 @@ void CKovraPlotterView::OnDraw(QImage& picture, EDrawOrder eOrder) {
             layer.m_nXLabels[static_cast<std::size_t>(j)] =
                 XLabelNumber(j, m_fPointsPerDiv, window.m_nStart);
         }
+        const int nColour = g_pPlotData->GetColor(c);
+        const bool bHasColour = nColour >= 0 && nColour < kColourCount;
+        layer.m_nPointType = g_pPlotData->GetPointType(c);
+        layer.m_bLines = bHasColour && g_pPlotData->GetInterpolate(c);
         CYScale scale{m_fYMax, m_fYMin, m_fAutoMax, m_fAutoMin};
-        const float fLast =
-            ComputeTracePixels(g_pPlotData->GetSeries(c), window.m_nStart, window.m_nEnd, geometry,
-                               m_fPointsPerDiv, m_bAutoScale, scale, layer.m_vPixels);
+        const CSampleSeries& series = g_pPlotData->GetSeries(c);
+        float fLast = 0.0f;
+        // A dense window of lines is drawn from a few pixels per column: the same picture.
+        const bool bReduce = eOrder == EDrawOrder::kLayered &&
+                             CanReduceTrace(layer.m_nPointType, layer.m_bLines) &&
+                             window.m_nEnd - window.m_nStart > 4 * geometry.GetClientWidth();
+        if (bReduce) {
+            m_vSummaries[static_cast<std::size_t>(c)].Update(series);
+        }
+        if (!bReduce ||
+            !ComputeReducedTracePixels(series, m_vSummaries[static_cast<std::size_t>(c)],
+                                       window.m_nStart, window.m_nEnd, geometry, m_fPointsPerDiv,
+                                       m_bAutoScale, scale, layer.m_vPixels, fLast)) {
+            fLast = ComputeTracePixels(series, window.m_nStart, window.m_nEnd, geometry,
+                                       m_fPointsPerDiv, m_bAutoScale, scale, layer.m_vPixels);
+        }
         m_fYMax = scale.m_fYMax;
         m_fYMin = scale.m_fYMin;
         m_fAutoMax = scale.m_fAutoMax;
         m_fAutoMin = scale.m_fAutoMin;
-        const int nColour = g_pPlotData->GetColor(c);
-        const bool bHasColour = nColour >= 0 && nColour < kColourCount;
         layer.m_nColour = bHasColour ? kChannelColours[nColour] : 0;
-        layer.m_nPointType = g_pPlotData->GetPointType(c);
-        layer.m_bLines = bHasColour && g_pPlotData->GetInterpolate(c);
         layer.m_bMinMax = bHasColour && g_pPlotData->GetMarkMinMax(c);
         const CYMapper mapper(geometry, m_fYMax, m_fYMin);
         layer.m_nMinY = mapper.ValueToY(g_pPlotData->GetMin(c));
@@ -127,10 +181,10 @@ void CKovraPlotterView::DrawXLabels(CDrawContext& dc, const CPlotGeometry& geome
     }
 }
 
-// Each channel in order draws its X labels, its trace, then its min/max lines. Traces never
-// reach the labels; unless a min/max line does, the labels go first and the rest is drawn
-// last channel first, each pixel once: with many channels of dense data most of the earlier
-// channels lie under the later ones.
+// Each channel in order draws its X labels, its trace, then its min/max lines. Unless a
+// trace (in a client area too low for both) or a min/max line reaches the labels, the labels
+// go first and the rest is drawn last channel first, each pixel once: with many channels of
+// dense data most of the earlier channels lie under the later ones.
 void CKovraPlotterView::DrawLayers(CDrawContext& dc, const CPlotGeometry& geometry,
                                    std::span<const SChannelLayer> layers, EDrawOrder eOrder) {
     constexpr int kMinMaxWidth = 2;
@@ -140,7 +194,7 @@ void CKovraPlotterView::DrawLayers(CDrawContext& dc, const CPlotGeometry& geomet
         return layer.m_bMinMax && (layer.m_nMinY >= nLabelTop - kMinMaxWidth - 1 ||
                                    layer.m_nMaxY >= nLabelTop - kMinMaxWidth - 1);
     };
-    if (eOrder == EDrawOrder::kLayered &&
+    if (eOrder == EDrawOrder::kLayered && geometry.GetLowestTraceRow() < nLabelTop &&
         std::none_of(layers.begin(), layers.end(), reachesLabels)) {
         for (std::size_t i = 0; i < layers.size(); ++i) {
             // The same labels again would only cover these with the same pixels.
@@ -220,8 +274,9 @@ void CKovraPlotterView::UpdateScrollBar() {
 }
 
 void CKovraPlotterView::ApplyScroll(const CScrollResult& result) {
+    CatchUpSkippedPaints(true);
     m_nScrollBack = result.m_nScrollBack;
-    if (result.m_bStopCollecting) {
+    if (result.m_bStopCollecting && !m_bKeepCollectingWhenScrolled) {
         m_bCollecting = false;
         emit CommandStateChanged();
     }
@@ -254,10 +309,25 @@ void CKovraPlotterView::OnHScroll(int nAction) {
     UpdateScrollBar();
 }
 
+bool CKovraPlotterView::eventFilter(QObject* pWatched, QEvent* pEvent) {
+    if (pWatched == horizontalScrollBar() && pEvent->type() == QEvent::Wheel) {
+        wheelEvent(static_cast<QWheelEvent*>(pEvent));
+        return true;
+    }
+    return QAbstractScrollArea::eventFilter(pWatched, pEvent);
+}
+
 void CKovraPlotterView::wheelEvent(QWheelEvent* pEvent) {
     const QPoint delta = pEvent->angleDelta();
     ScrollBy(WheelScrollAction(delta.y() != 0 ? delta.y() : delta.x()));
     pEvent->accept();
+}
+
+void CKovraPlotterView::showEvent(QShowEvent* pEvent) {
+    if (QScreen* pScreen = screen()) {
+        m_pPacer->SetRefreshRate(pScreen->refreshRate());
+    }
+    QAbstractScrollArea::showEvent(pEvent);
 }
 
 void CKovraPlotterView::resizeEvent(QResizeEvent* pEvent) {
@@ -272,7 +342,10 @@ void CKovraPlotterView::scrollContentsBy(int /*dx*/, int /*dy*/) {
 }
 
 void CKovraPlotterView::PrintPicture(QPrinter& printer) {
-    const QImage picture = RenderPicture();
+    PrintImage(printer, RenderPicture());
+}
+
+void CKovraPlotterView::PrintImage(QPrinter& printer, const QImage& picture) {
     QPainter painter(&printer);
     // The screen picture, as large as the printable page allows, its proportions kept.
     const QRect page = painter.viewport();
@@ -289,7 +362,9 @@ void CKovraPlotterView::OnFilePrint() {
 
 void CKovraPlotterView::OnFilePrintPreview() {
     QPrintPreviewDialog dialog(&Printer(), this);
+    // The preview asks again at every change of zoom or page: one paint serves them all.
+    const QImage picture = RenderPicture();
     connect(&dialog, &QPrintPreviewDialog::paintRequested, this,
-            [this](QPrinter* pPrinter) { PrintPicture(*pPrinter); });
+            [&picture](QPrinter* pPrinter) { PrintImage(*pPrinter, picture); });
     UserDialogs().Run(dialog);
 }

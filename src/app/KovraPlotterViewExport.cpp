@@ -6,7 +6,9 @@
 #include "JobRunner.h"
 #include "PlotData.h"
 #include "TimeStampedName.h"
+#include "TonePlayer.h"
 #include "UserDialogs.h"
+#include "YScale.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -19,13 +21,48 @@ std::string FileNameOf(const std::string& strPath) {
     return nSlash == std::string::npos ? strPath : strPath.substr(nSlash + 1);
 }
 
-std::vector<std::uint8_t> CaptureDib(QWidget* pWidget) {
-    const QImage picture = pWidget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+std::vector<std::uint8_t> MakeDib(const QImage& image) {
+    const QImage picture = image.convertToFormat(QImage::Format_RGB32);
     return MakeDib32(picture.constBits(), picture.width(), picture.height(),
                      static_cast<std::size_t>(picture.bytesPerLine()));
 }
 
+// Stands in for the tone output while a picture is drawn only to be looked at.
+class CSilentTones : public CToneOutput {
+public:
+    CSilentTones() : m_pPrevious(&ToneOutput()) { SetToneOutput(this); }
+    ~CSilentTones() override { SetToneOutput(m_pPrevious); }
+    CSilentTones(const CSilentTones&) = delete;
+    CSilentTones& operator=(const CSilentTones&) = delete;
+    void Beep(DWORD, DWORD) override {}
+
+private:
+    CToneOutput* m_pPrevious;
+};
+
 } // namespace
+
+QImage CKovraPlotterView::ShownPicture() {
+    if (!m_picture.isNull() && m_picture.size() == viewport()->size()) {
+        return m_picture;
+    }
+    // Nothing painted yet at this size: a paint that leaves every setting and sound alone.
+    const float fPointsPerDiv = m_fPointsPerDiv;
+    const CYScale scale{m_fYMax, m_fYMin, m_fAutoMax, m_fAutoMin};
+    const CSilentTones silence;
+    QImage picture(viewport()->size(), QImage::Format_RGB32);
+    const CSetSizeLog log = m_setLog;
+    OnDraw(picture);
+    m_setLog = log;
+    m_fPointsPerDiv = fPointsPerDiv;
+    m_fYMax = scale.m_fYMax;
+    m_fYMin = scale.m_fYMin;
+    m_fAutoMax = scale.m_fAutoMax;
+    m_fAutoMin = scale.m_fAutoMin;
+    UpdateScrollBar();
+    m_picture = picture;
+    return picture;
+}
 
 bool CKovraPlotterView::ReportCsvResult(const CExportResult& result) {
     switch (result.m_eStatus) {
@@ -109,7 +146,11 @@ void CKovraPlotterView::OnKeyQuickCsv() {
 
 bool CKovraPlotterView::SaveViewAsBmp(std::string* pstrName) {
     // The view as it looks, frame and scroll bar included.
-    const CExportResult result = WriteBmpToNewFile(CaptureDib(this), LocalTimeNow());
+    ShownPicture();
+    m_bCapturing = true;
+    const QImage view = grab().toImage();
+    m_bCapturing = false;
+    const CExportResult result = WriteBmpToNewFile(MakeDib(view), LocalTimeNow());
     *pstrName = result.m_strPath;
     return result.Ok();
 }
@@ -125,6 +166,6 @@ void CKovraPlotterView::OnKeyScreenshot() {
 
 void CKovraPlotterView::OnCopyView() {
     // The plot area only, without the scroll bar.
-    QApplication::clipboard()->setImage(viewport()->grab().toImage());
+    QApplication::clipboard()->setImage(ShownPicture());
     SetStatusText("Current view copied to clipboard");
 }

@@ -85,6 +85,8 @@ void CTestControl::Execute(const QString& strLine) {
         const QImage picture = view.RenderPicture();
         Print(QStringLiteral("paint-time %1 ms")
                   .arg(static_cast<double>(timer.nsecsElapsed()) / 1e6));
+    } else if (strVerb == QLatin1String("paints")) {
+        Print(QStringLiteral("paints %1").arg(view.PaintCount()));
     } else if (strVerb == QLatin1String("quit")) {
         view.DestroyWindow();
         Print(QStringLiteral("done"));

@@ -19,6 +19,7 @@ class QSocketNotifier;
 //   status                 prints "status TEXT", the status bar's text
 //   caption                prints "caption TEXT", the plot's caption
 //   paint-time             prints "paint-time MS ms", the time of painting the view once
+//   paints                 prints "paints N", the number of paints of the view so far
 //   quit                   ends the program as Exit does, without the question
 // Message boxes print "message TEXT" and are dismissed. Every command ends with "done".
 class CTestControl : public QObject, public CUserDialogs {

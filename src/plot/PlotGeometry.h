@@ -2,6 +2,7 @@
 
 #include "SaturatingMath.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -40,6 +41,10 @@ public:
     int GetYLabelTop(int i) const;
     // The middle grid line, where an empty Y range draws every value.
     int GetMiddleY() const { return GetGridY(kDivisions / 2); }
+    // The lowest row a trace can reach: its pixels lie between the top and bottom edges (or
+    // on the middle line), and a point shape reaches two rows below its pixel. In a client
+    // area under 40 pixels high this is below the top of the X labels.
+    int GetLowestTraceRow() const { return std::max({GetTop(), GetBottom(), GetMiddleY()}) + 2; }
 
     // Vertical grid line j (0 to 10), also the left edge of X label j.
     int GetGridX(int j) const;
@@ -90,6 +95,12 @@ public:
         }
         return x;
     }
+
+    // Whether positions follow x = 40 + floor(p * PixelsPerDiv / PointsPerDiv) exactly, with
+    // these two whole numbers.
+    bool IsExact() const { return m_bExact; }
+    std::int64_t PixelsPerDiv() const { return m_nPixelsPerDiv; }
+    std::int64_t PointsPerDiv() const { return m_nPointsPerDiv; }
 
 private:
     const CPlotGeometry& m_geometry;

@@ -17,6 +17,21 @@ float ComputeTracePixels(const CSampleSeries& series, int nStart, int nEnd,
                          const CPlotGeometry& geometry, float fPointsPerDiv, bool bAutoScale,
                          CYScale& scale, std::vector<CPixel>& pixels);
 
+class CSeriesSummary;
+
+// The pixels of the same window reduced to at most four per pixel column and stretch of
+// one Y range: the first and last sample there and the highest and lowest pixel between
+// them. For a trace of lines whose samples draw nothing beyond their own pixel (point type
+// POINT or none), drawing them gives exactly the picture of drawing every sample: inside a
+// column the lines join into one run from the highest to the lowest pixel, every line that
+// leaves a column starts at its last sample, and a point shape survives only where no later
+// line passes, which is the window's last sample. The automatic scaling is the same step by
+// step. False, with nothing done, where it cannot apply (see CanReduceTrace).
+bool ComputeReducedTracePixels(const CSampleSeries& series, const CSeriesSummary& summary,
+                               int nStart, int nEnd, const CPlotGeometry& geometry,
+                               float fPointsPerDiv, bool bAutoScale, CYScale& scale,
+                               std::vector<CPixel>& pixels, float& fLast);
+
 // Point types that draw a shape; any other draws none.
 enum PointType {
     kPointTypeCross = 0,
@@ -26,4 +41,9 @@ enum PointType {
 };
 inline bool DrawsShape(int nPointType) {
     return nPointType >= kPointTypeCross && nPointType <= kPointTypePoint;
+}
+// Whether a trace looks the same drawn from its reduced pixels: lines, and points (if any)
+// that cover their own pixel only.
+inline bool CanReduceTrace(int nPointType, bool bLines) {
+    return bLines && (nPointType == kPointTypePoint || !DrawsShape(nPointType));
 }

@@ -252,6 +252,8 @@ TEST_F(RenderTest, LayeredPaintIsThePictureOfDrawingEverySampleInOrder) {
         }
         g_pPlotData->Interpret((set + "#").c_str());
     }
+    QImage warmUp(10, 10, QImage::Format_RGB32);
+    view.OnDraw(warmUp); // takes in the sets received so far
     struct SCase {
         float fPointsPerDiv;
         bool bAutoScale;
@@ -286,6 +288,40 @@ TEST_F(RenderTest, LayeredPaintIsThePictureOfDrawingEverySampleInOrder) {
         const QImage reference = paint(CKovraPlotterView::EDrawOrder::kOneByOne);
         EXPECT_TRUE(layered == reference) << "ppd " << testCase.fPointsPerDiv;
         g_pPlotData->ToggleHidden(8);
+    }
+}
+
+TEST_F(RenderTest, LayeredPaintMatchesAtEverySizeDownToOnePixel) {
+    CKovraPlotterView& view = m_app.View();
+    std::mt19937 random(9);
+    std::normal_distribution<float> noise(0.0f, 1.5f);
+    for (int k = 0; k < 400; ++k) {
+        std::string set;
+        for (int c = 0; c < 4; ++c) {
+            set += std::to_string(noise(random)) + " ";
+        }
+        g_pPlotData->Interpret((set + "#").c_str());
+    }
+    for (int c = 0; c < 4; ++c) {
+        g_pPlotData->SetPointType(c, c);
+        g_pPlotData->SetMarkMinMax(c, false);
+    }
+    QImage warmUp(10, 10, QImage::Format_RGB32);
+    view.OnDraw(warmUp); // takes in the sets received so far
+    const QSize sizes[] = {{1, 1},    {2, 7},    {79, 1},   {300, 20}, {300, 30},
+                           {300, 36}, {800, 20}, {300, 39}, {300, 40}, {120, 45}};
+    for (const QSize size : sizes) {
+        for (const float fPpd : {5.0f, 40.0f}) {
+            auto paint = [&](CKovraPlotterView::EDrawOrder eOrder) {
+                view.m_fPointsPerDiv = fPpd;
+                QImage picture(size, QImage::Format_RGB32);
+                view.OnDraw(picture, eOrder);
+                return picture;
+            };
+            EXPECT_TRUE(paint(CKovraPlotterView::EDrawOrder::kLayered) ==
+                        paint(CKovraPlotterView::EDrawOrder::kOneByOne))
+                << size.width() << "x" << size.height() << " ppd " << fPpd;
+        }
     }
 }
 

@@ -150,10 +150,14 @@ std::int64_t CDevSimBoard::Produce(std::int64_t nNowNs) {
         if (static_cast<double>(nDue) > std::max(1.0, fRate)) {
             m_nScheduleStartNs = nNowNs;
             m_nScheduled = 0;
-            nDue = 1;
+            nDue = static_cast<std::uint64_t>(std::max(1, m_settings.nSetsPerWrite));
         }
-        nDue = std::min(nDue, nBatch);
+        nDue = std::min(nDue, std::max<std::uint64_t>(nBatch, m_settings.nSetsPerWrite));
     }
+    // Paced sets go out in whole groups, a write each.
+    const std::uint64_t nGroup =
+        bReplay || fRate <= 0.0 ? 1 : static_cast<std::uint64_t>(m_settings.nSetsPerWrite);
+    nDue = nDue / nGroup * nGroup;
     if (bReplay) {
         char buffer[kChunk];
         std::size_t nWanted = static_cast<std::size_t>(nDue);
@@ -183,7 +187,7 @@ std::int64_t CDevSimBoard::Produce(std::int64_t nNowNs) {
     if (fRate <= 0.0) {
         return -1;
     }
-    const double fNext = static_cast<double>(m_nScheduled + 1) / fRate;
+    const double fNext = static_cast<double>(m_nScheduled + nGroup) / fRate;
     return m_nScheduleStartNs + static_cast<std::int64_t>(std::ceil(fNext * 1e9));
 }
 
@@ -240,6 +244,9 @@ DWORD CDevSimBoard::Run() {
             const ssize_t n = write(m_hMaster, m_strPending.data() + m_nPendingOffset,
                                     m_strPending.size() - m_nPendingOffset);
             if (n > 0) {
+                const char* pWritten = m_strPending.data() + m_nPendingOffset;
+                m_nSetsWritten += static_cast<std::uint64_t>(
+                    std::count(pWritten, pWritten + n, m_pReplay != nullptr ? '\0' : '#'));
                 m_nPendingOffset += static_cast<std::size_t>(n);
                 m_nBytesWritten += static_cast<std::uint64_t>(n);
             } else if (n < 0 && errno != EAGAIN && errno != EINTR) {

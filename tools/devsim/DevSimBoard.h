@@ -18,6 +18,7 @@ struct CBoardSettings {
     double fBytesPerSecond = 0.0;     // replay pace; 0: as fast as the port takes them
     bool bLoop = false;               // replay the file again and again
     double fHangUpAfterSeconds = 0.0; // > 0: hang up by itself after this many seconds
+    int nSetsPerWrite = 1;            // paced sets go out this many to a write
 };
 
 // A simulated board on a pseudo-terminal. The board holds the master side and writes on its
@@ -53,6 +54,8 @@ public:
     bool WaitHungUp(DWORD dwTimeoutMs);
     // Bytes handed to the pseudo-terminal since Start.
     std::uint64_t GetBytesWritten() const { return m_nBytesWritten.load(); }
+    // Generated sets handed to the pseudo-terminal whole since Start.
+    std::uint64_t GetSetsWritten() const { return m_nSetsWritten.load(); }
 
 private:
     static DWORD ThreadRoutine(void* pThis);
@@ -78,4 +81,5 @@ private:
     std::int64_t m_nScheduleStartNs = 0;
     std::uint64_t m_nScheduled = 0; // sets or bytes produced since m_nScheduleStartNs
     std::atomic<std::uint64_t> m_nBytesWritten{0};
+    std::atomic<std::uint64_t> m_nSetsWritten{0};
 };

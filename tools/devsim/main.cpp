@@ -33,6 +33,8 @@ separated by spaces and ended by '#', CR and LF, for example "1.234 -0.500 2.000
                             1 + (k-1)/2 times as long
   -a, --amplitude A         peak value of every channel (default 2)
   -s, --seed N              seed of the noise (default 1)
+  -n, --sets-per-write N    with a rate, write the sets N at a time, every N/SETS seconds, as
+                            a board that buffers its output does (default 1)
 
 Replaying a file:
   -f, --replay FILE         send FILE byte for byte instead of generated sets
@@ -54,6 +56,8 @@ Unplugging:
 The board never loses or tears a set: when nobody reads the port and it is full, the board
 waits, and when it has fallen more than a second behind its rate it skips ahead instead of
 sending a burst. Opening the port discards what was waiting in it.
+
+On exit the number of generated sets written whole is printed on standard error.
 
 Exit status: 0 when stopped by SIGINT, SIGTERM or SIGHUP, or after a final hang-up; 1 when the
 pseudo-terminal or the link cannot be made or the file cannot be read; 2 on a bad option.
@@ -143,6 +147,7 @@ int main(int argc, char** argv) {
         {"period", required_argument, nullptr, 'p'},
         {"amplitude", required_argument, nullptr, 'a'},
         {"seed", required_argument, nullptr, 's'},
+        {"sets-per-write", required_argument, nullptr, 'n'},
         {"replay", required_argument, nullptr, 'f'},
         {"byte-rate", required_argument, nullptr, 'b'},
         {"loop", no_argument, nullptr, 'l'},
@@ -154,7 +159,7 @@ int main(int argc, char** argv) {
     };
     opterr = 0;
     int nOption = 0;
-    while ((nOption = getopt_long(argc, argv, ":c:w:r:p:a:s:f:b:lu:k:L:h", kOptions, nullptr)) !=
+    while ((nOption = getopt_long(argc, argv, ":c:w:r:p:a:s:n:f:b:lu:k:L:h", kOptions, nullptr)) !=
            -1) {
         double fValue = 0.0;
         const bool bNumber = optarg != nullptr && ParseNumber(optarg, &fValue);
@@ -193,6 +198,12 @@ int main(int argc, char** argv) {
                 return Usage("--seed takes a whole number");
             }
             settings.generator.nSeed = static_cast<std::uint32_t>(fValue);
+            break;
+        case 'n':
+            if (!bNumber || fValue != std::floor(fValue) || fValue < 1 || fValue > 10000) {
+                return Usage("--sets-per-write takes a whole number from 1 to 10000");
+            }
+            settings.nSetsPerWrite = static_cast<int>(fValue);
             break;
         case 'f':
             settings.strReplayFile = optarg;
@@ -254,6 +265,11 @@ int main(int argc, char** argv) {
             break;
         }
         if (WaitForSignal(signals, fHangUpAfter > 0.0 ? fHangUpAfter : -1.0)) {
+            board.Stop();
+            if (settings.strReplayFile.empty()) {
+                std::fprintf(stderr, "kovra-devsim: %llu sets written\n",
+                             static_cast<unsigned long long>(board.GetSetsWritten()));
+            }
             break;
         }
         board.Stop();

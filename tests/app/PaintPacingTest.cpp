@@ -1,0 +1,267 @@
+#include "AppTestSupport.h"
+#include "CommandIds.h"
+#include "FramePacer.h"
+#include "KovraPlotterView.h"
+#include "PlotData.h"
+#include "PlotScroll.h"
+#include "SerialWnd.h"
+#include "TonePlayer.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+namespace {
+
+TEST(FramePacerTest, GathersTheRequestsOfAFrameIntoOnePaintAndIdlesAfterwards) {
+    int nPaints = 0;
+    std::int64_t now = 0;
+    CFramePacer pacer([&] { ++nPaints; });
+    pacer.SetClock([&] { return now; });
+    pacer.SetRefreshRate(50.0); // 20 ms frames
+    // The first request after a quiet time paints at once.
+    pacer.RequestPaint();
+    EXPECT_EQ(nPaints, 1);
+    pacer.RequestPaint(); // the paint has not happened yet: it will show this too
+    EXPECT_EQ(nPaints, 1);
+    pacer.OnPainted();
+    EXPECT_FALSE(pacer.IsScheduled());
+    for (int k = 1; k <= 10; ++k) {
+        now = k * 1'000'000;
+        pacer.RequestPaint();
+    }
+    EXPECT_EQ(nPaints, 1);
+    ASSERT_TRUE(pacer.IsScheduled());
+    now = 20'000'000;
+    pacer.OnFrameEnd();
+    EXPECT_EQ(nPaints, 2);
+    pacer.OnPainted();
+    EXPECT_FALSE(pacer.IsScheduled());
+    // A paint for another reason (a key, a resize) shows what the frame's end would have.
+    now = 25'000'000;
+    pacer.RequestPaint();
+    ASSERT_TRUE(pacer.IsScheduled());
+    pacer.OnPainted();
+    EXPECT_FALSE(pacer.IsScheduled());
+    // Quiet for a frame: painted at once again.
+    now = 60'000'000;
+    pacer.RequestPaint();
+    EXPECT_EQ(nPaints, 3);
+    EXPECT_EQ(pacer.FrameNs(), 20'000'000);
+    pacer.SetRefreshRate(0.0);
+    EXPECT_EQ(pacer.FrameNs(), 16'666'666);
+}
+
+// A port that hands out one prepared text per read.
+class CScriptedSerial : public CSerialWnd {
+public:
+    int Read(void* pBuffer, DWORD nSize, DWORD* pnRead, OVERLAPPED*, DWORD) override {
+        const std::size_t n = std::min<std::size_t>(nSize, m_strNext.size());
+        std::memcpy(pBuffer, m_strNext.data(), n);
+        m_strNext.erase(0, n);
+        *pnRead = static_cast<DWORD>(n);
+        return 0;
+    }
+    std::string m_strNext;
+};
+
+class PaintPacingTest : public ::testing::Test {
+protected:
+    PaintPacingTest() : m_view(m_app.View()) {
+        SetToneOutput(&m_tones);
+        m_pSerial = new CScriptedSerial;
+        delete g_pSerial;
+        g_pSerial = m_pSerial;
+        m_view.m_bConnected = true;
+        m_app.Frame().resize(600, 400);
+        m_app.Frame().show();
+        m_view.Pacer().SetClock([this] { return m_nNow; });
+        EXPECT_TRUE(CAppFixture::WaitFor([this] { return m_view.PaintCount() > 0; }));
+        // The window's own first paints (shown, resized) are over.
+        CAppFixture::Pump(100);
+        m_nNow = 1'000'000'000;
+    }
+    ~PaintPacingTest() override {
+        m_view.m_bConnected = false;
+        SetToneOutput(nullptr);
+    }
+    void Receive(const std::string& strText) {
+        m_pSerial->m_strNext = strText;
+        m_view.OnSerialMsg(MAKEWPARAM(EV_RXCHAR, 0), 0);
+    }
+
+    class CCountingTones : public CToneOutput {
+    public:
+        void Beep(DWORD, DWORD) override { ++m_nBeeps; }
+        int m_nBeeps = 0;
+    };
+
+    CCountingTones m_tones;
+    CAppFixture m_app;
+    CKovraPlotterView& m_view;
+    CScriptedSerial* m_pSerial = nullptr;
+    std::int64_t m_nNow = 0;
+};
+
+TEST_F(PaintPacingTest, ManyNotificationsInAFrameGiveOnePaintAndAnIdleSetIsPaintedAtOnce) {
+    const int nBefore = m_view.PaintCount();
+    Receive("1 2#");
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return m_view.PaintCount() == nBefore + 1; }));
+    // The clock stands still: every notification from now on falls in the same frame.
+    for (int k = 0; k < 30; ++k) {
+        Receive(std::to_string(k) + " 1#");
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(m_view.PaintCount(), nBefore + 1);
+    EXPECT_TRUE(m_view.Pacer().IsScheduled());
+    // The end of the frame paints them all at once, and then nothing wakes the view.
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return m_view.PaintCount() == nBefore + 2; }));
+    EXPECT_EQ(m_view.CaptionText(), QStringLiteral("62 values in 2 channels"));
+    CAppFixture::Pump(100);
+    EXPECT_EQ(m_view.PaintCount(), nBefore + 2);
+    EXPECT_FALSE(m_view.Pacer().IsScheduled());
+}
+
+TEST_F(PaintPacingTest, AutomaticScalingSeesASpikeThatLeftTheWindowBetweenFrames) {
+    m_view.m_fPointsPerDiv = 1.0f; // a window of 10 samples
+    m_view.m_bAutoScale = true;
+    const int nBefore = m_view.PaintCount();
+    Receive("0.5#");
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return m_view.PaintCount() == nBefore + 1; }));
+    Receive("4.0#0.1#");
+    for (int k = 0; k < 30; ++k) {
+        Receive("0.2#");
+    }
+    // (The scroll bar that appears then asks for a paint of its own.)
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return m_view.PaintCount() >= nBefore + 2; }));
+    EXPECT_EQ(m_view.m_fYMax, 4.0f * 1.1f);
+}
+
+TEST_F(PaintPacingTest, CapturesShowTheLastPaintAndChangeNothing) {
+    g_pPlotData->SetSoundEnabled(0, true);
+    m_view.m_bDoublePpdAtMax = true;
+    m_view.m_bAutoScale = true;
+    std::string strSets;
+    for (int k = 0; k < 60; ++k) {
+        strSets += "2.0#";
+    }
+    Receive(strSets);
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return m_tones.m_nBeeps > 0; }));
+    CAppFixture::Pump(50);
+    // Sets that the screen does not show yet would double ppd and move the range again.
+    m_nNow += 1'000'000'000;
+    m_view.Pacer().SetRefreshRate(0.001);
+    Receive("9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#"
+            "9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#");
+    CAppFixture::Pump(50);
+    Receive("9#");
+    const int nBeeps = m_tones.m_nBeeps;
+    const float fPpd = m_view.m_fPointsPerDiv;
+    const float fYMax = m_view.m_fYMax;
+    const int nPaints = m_view.PaintCount();
+    const QImage shown = m_view.ShownPicture();
+    const std::filesystem::path directory =
+        std::filesystem::temp_directory_path() / "kovra-capture";
+    std::filesystem::create_directories(directory);
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(directory);
+    QKeyEvent f9(QEvent::KeyPress, Qt::Key_F9, Qt::NoModifier);
+    QCoreApplication::sendEvent(&m_view, &f9);
+    m_app.Frame().Action(ID_EDIT_COPY)->trigger();
+    std::filesystem::current_path(previous);
+    std::filesystem::remove_all(directory);
+    EXPECT_TRUE(m_app.Status().startsWith(QStringLiteral("Current view copied")));
+    EXPECT_EQ(m_tones.m_nBeeps, nBeeps);
+    EXPECT_EQ(m_view.m_fPointsPerDiv, fPpd);
+    EXPECT_EQ(m_view.m_fYMax, fYMax);
+    EXPECT_EQ(m_view.PaintCount(), nPaints);
+    EXPECT_TRUE(QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32) ==
+                shown);
+}
+
+TEST_F(PaintPacingTest, TheWheelOverTheScrollBarMovesOneSampleTheWayItDoesOverThePlot) {
+    std::string strSets;
+    for (int k = 0; k < 300; ++k) {
+        strSets += "1#";
+    }
+    Receive(strSets);
+    m_view.UpdateScrollBar();
+    QScrollBar* pBar = m_view.horizontalScrollBar();
+    auto wheel = [&](int nDelta) {
+        QWheelEvent event({5, 5}, pBar->mapToGlobal(QPointF(5, 5)), {}, {0, nDelta}, Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(pBar, &event);
+    };
+    // From the middle, where the bar itself could move either way.
+    m_view.ScrollBy(ScrollAction::PageOlder);
+    m_view.ScrollBy(ScrollAction::PageOlder);
+    m_view.UpdateScrollBar();
+    wheel(-120);
+    EXPECT_EQ(m_view.m_nScrollBack, 101);
+    wheel(-120);
+    EXPECT_EQ(m_view.m_nScrollBack, 102);
+    wheel(120);
+    EXPECT_EQ(m_view.m_nScrollBack, 101);
+    EXPECT_FALSE(m_view.m_bCollecting);
+}
+
+TEST_F(PaintPacingTest, KeepCollectingHoldsTheWindowOnItsSamples) {
+    std::string strSets;
+    for (int k = 0; k < 300; ++k) {
+        strSets += std::to_string(k) + "#";
+    }
+    Receive(strSets);
+    m_app.Frame().Action(ID_PLOT_KEEPCOLLECTING)->trigger();
+    EXPECT_TRUE(m_view.m_bKeepCollectingWhenScrolled);
+    QKeyEvent pageDown(QEvent::KeyPress, Qt::Key_PageDown, Qt::NoModifier);
+    QCoreApplication::sendEvent(&m_view, &pageDown);
+    EXPECT_TRUE(m_view.m_bCollecting);
+    EXPECT_EQ(m_view.m_nScrollBack, 50);
+    Receive("300#301#302#");
+    EXPECT_EQ(g_pPlotData->GetSampleCount(0), 303);
+    EXPECT_EQ(m_view.m_nScrollBack, 53);
+    // Following the newest data, the window moves on as before.
+    QKeyEvent end(QEvent::KeyPress, Qt::Key_End, Qt::NoModifier);
+    QCoreApplication::sendEvent(&m_view, &end);
+    Receive("303#");
+    EXPECT_EQ(m_view.m_nScrollBack, 0);
+    // F5 still pauses.
+    QKeyEvent f5(QEvent::KeyPress, Qt::Key_F5, Qt::NoModifier);
+    QCoreApplication::sendEvent(&m_view, &f5);
+    Receive("304#");
+    EXPECT_EQ(g_pPlotData->GetSampleCount(0), 304);
+    // Off again (the default): scrolling stops collection.
+    m_app.Frame().Action(ID_PLOT_KEEPCOLLECTING)->trigger();
+    QCoreApplication::sendEvent(&m_view, &f5);
+    QCoreApplication::sendEvent(&m_view, &pageDown);
+    EXPECT_FALSE(m_view.m_bCollecting);
+}
+
+TEST_F(PaintPacingTest, FitYRangeTakesTheShownValuesOfShownChannels) {
+    // Channel 2 is hidden; the first set has left the window of 50 samples.
+    std::string strSets = "100 -100 0#";
+    for (int k = 0; k < 60; ++k) {
+        strSets += std::to_string(k % 5) + " " + std::to_string(-k % 3) + " 1000#";
+    }
+    Receive(strSets);
+    m_view.OnChannelToggle(2);
+    m_app.Frame().Action(ID_PLOT_FITY)->trigger();
+    // Values 0..4 and -2..0: span 6, margin 0.3.
+    EXPECT_FLOAT_EQ(m_view.m_fYMax, 4.3f);
+    EXPECT_FLOAT_EQ(m_view.m_fYMin, -2.3f);
+    EXPECT_EQ(m_app.Status(), QStringLiteral("STATUS: Y range fitted to the values in view"));
+    g_pPlotData->ClearAll();
+    m_app.Frame().Action(ID_PLOT_FITY)->trigger();
+    EXPECT_EQ(m_app.Status(), QStringLiteral("ERROR: No values in view to fit"));
+    EXPECT_FLOAT_EQ(m_view.m_fYMax, 4.3f);
+}
+
+} // namespace
