@@ -5,6 +5,7 @@
 #include "CommandIds.h"
 #include "CsvWriter.h"
 #include "EventHandOver.h"
+#include "FileOpener.h"
 #include "FramePacer.h"
 #include "JobRunner.h"
 #include "MainFrame.h"
@@ -12,6 +13,7 @@
 #include "PlotData.h"
 #include "PlotScroll.h"
 #include "PortSetupDlg.h"
+#include "RecordingControl.h"
 #include "SerialWnd.h"
 #include "UserDialogs.h"
 #include "XAxisDlg.h"
@@ -57,7 +59,10 @@ constexpr std::size_t kMaxBytesPerNotification = 64 * 1024;
 } // namespace
 
 CKovraPlotterView::CKovraPlotterView(QWidget* pParent)
-    : QAbstractScrollArea(pParent), m_pJobs(new CJobRunner(this)) {
+    : QAbstractScrollArea(pParent), m_pJobs(new CJobRunner(this)),
+      m_pOpener(std::make_unique<CFileOpener>(*this)), m_pRecording(new CRecordingControl(*this)) {
+    connect(m_pRecording, &CRecordingControl::StateChanged, this,
+            &CKovraPlotterView::CommandStateChanged);
     setFocusPolicy(Qt::StrongFocus);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -115,8 +120,10 @@ void CKovraPlotterView::DestroyWindow() {
         return;
     }
     m_bDestroyed = true;
-    // An export in progress is stopped and its file removed; an older file stays.
+    // An export in progress is stopped and its file removed; an older file stays. A
+    // recording ends with every set on the disk.
     m_pJobs->CancelAll();
+    m_pRecording->Stop();
     if (g_pSerial != nullptr) {
         g_pSerial->Close();
         delete g_pSerial;
@@ -502,6 +509,15 @@ bool CKovraPlotterView::OnCmdMsg(int nId) {
     case ID_FILE_SAVE:
         OnFileSave();
         return true;
+    case ID_FILE_OPEN:
+        m_pOpener->Open();
+        return true;
+    case ID_FILE_RECORD:
+        m_pRecording->OnRecord();
+        return true;
+    case ID_FILE_STOPRECORDING:
+        m_pRecording->OnStopRecording();
+        return true;
     case ID_OTHER_QUICKCSV:
         OnQuickCsv();
         return true;
@@ -542,6 +558,7 @@ bool CKovraPlotterView::OnUpdateCmdUI(CCmdUI& cmdUI) const {
     case ID_PLOT_XAXIS:
     case ID_PLOT_YAXIS:
     case ID_PLOT_CHANNELSETUP:
+    case ID_FILE_OPEN:
     case ID_FILE_SAVE:
     case ID_OTHER_QUICKCSV:
     case ID_EDIT_COPY:
@@ -553,6 +570,13 @@ bool CKovraPlotterView::OnUpdateCmdUI(CCmdUI& cmdUI) const {
         return true;
     case ID_CONNECTION_DISCONNECT:
         cmdUI.Enable(m_bConnected);
+        return true;
+    case ID_FILE_RECORD:
+        cmdUI.Enable();
+        cmdUI.SetCheck(m_pRecording->Recording());
+        return true;
+    case ID_FILE_STOPRECORDING:
+        cmdUI.Enable(m_pRecording->Recording());
         return true;
     case ID_OTHER_TOGGLEPLOT:
         cmdUI.Enable();

@@ -22,10 +22,12 @@
 
 class CDrawContext;
 struct CCsvSnapshot;
+class CFileOpener;
 class CFramePacer;
 struct CExportResult;
 class CJobProgress;
 class CJobRunner;
+class CRecordingControl;
 class CPlotData;
 class QPrinter;
 struct CScrollResult;
@@ -116,6 +118,8 @@ public:
 
     // Long work off this thread: exports, loading a file.
     CJobRunner& Jobs() const { return *m_pJobs; }
+    // Record to file.
+    CRecordingControl& Recording() const { return *m_pRecording; }
 
     // printf-style; at most 255 characters reach the status bar.
     void SetStatusText(const char* szFormat, ...) __attribute__((format(printf, 2, 3)));
@@ -192,6 +196,8 @@ private:
     void StartQuickCsv(bool bKey);
 
     CJobRunner* m_pJobs;
+    std::unique_ptr<CFileOpener> m_pOpener;
+    CRecordingControl* m_pRecording;
     QImage m_picture;
     CFramePacer* m_pPacer = nullptr;
     CSetSizeLog m_setLog;

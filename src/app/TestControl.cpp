@@ -2,6 +2,7 @@
 
 #include "KovraPlotterView.h"
 #include "MainFrame.h"
+#include "ProgressDlg.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -75,6 +76,10 @@ void CTestControl::Execute(const QString& strLine) {
         m_vAnswers.push_back(strArgument == QLatin1String("yes"));
     } else if (strVerb == QLatin1String("save-as")) {
         m_vSavePaths.push_back(strArgument);
+    } else if (strVerb == QLatin1String("open")) {
+        m_vOpenPaths.push_back(strArgument);
+    } else if (strVerb == QLatin1String("progress")) {
+        m_vProgressCancels.push_back(strArgument == QLatin1String("cancel"));
     } else if (strVerb == QLatin1String("status")) {
         Print(QStringLiteral("status ") + m_frame.MessageText());
     } else if (strVerb == QLatin1String("caption")) {
@@ -117,11 +122,32 @@ int CTestControl::Run(QDialog& dialog) {
     return QDialog::Rejected;
 }
 
-QString CTestControl::GetSaveFileName(QWidget*, const QString&, const QString&) {
-    if (m_vSavePaths.empty()) {
+QString CTestControl::NextPath(std::deque<QString>& vPaths) {
+    if (vPaths.empty()) {
         return {};
     }
-    const QString strPath = m_vSavePaths.front();
-    m_vSavePaths.pop_front();
+    const QString strPath = vPaths.front();
+    vPaths.pop_front();
     return strPath;
+}
+
+QString CTestControl::GetSaveFileName(QWidget*, const QString&, const QString&) {
+    return NextPath(m_vSavePaths);
+}
+
+QString CTestControl::GetOpenFileName(QWidget*, const QString&) {
+    return NextPath(m_vOpenPaths);
+}
+
+void CTestControl::ShowProgress(CProgressDlg& dialog) {
+    Print(QStringLiteral("progress ") + dialog.Text());
+    const bool bCancel = !m_vProgressCancels.empty() && m_vProgressCancels.front();
+    if (!m_vProgressCancels.empty()) {
+        m_vProgressCancels.pop_front();
+    }
+    if (bCancel) {
+        dialog.reject();
+    } else {
+        CUserDialogs::ShowProgress(dialog);
+    }
 }

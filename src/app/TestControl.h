@@ -16,12 +16,15 @@ class QSocketNotifier;
 //   command ID             a menu command or accelerator by its id
 //   answer yes|no          the answer to the next question
 //   save-as PATH           the file chosen in the next save dialog ("" cancels)
+//   open PATH              the file chosen in the next open dialog ("" cancels)
+//   progress cancel|keep   whether the next progress dialog is cancelled as it shows
 //   status                 prints "status TEXT", the status bar's text
 //   caption                prints "caption TEXT", the plot's caption
 //   paint-time             prints "paint-time MS ms", the time of painting the view once
 //   paints                 prints "paints N", the number of paints of the view so far
 //   quit                   ends the program as Exit does, without the question
-// Message boxes print "message TEXT" and are dismissed. Every command ends with "done".
+// Message boxes print "message TEXT" and are dismissed; a progress dialog prints "progress TEXT"
+// when it shows (while the program goes on). Every command ends with "done".
 class CTestControl : public QObject, public CUserDialogs {
     Q_OBJECT
 
@@ -34,15 +37,21 @@ public:
     int Run(QDialog& dialog) override;
     QString GetSaveFileName(QWidget* pParent, const QString& strFilter,
                             const QString& strDefaultSuffix) override;
+    QString GetOpenFileName(QWidget* pParent, const QString& strFilter) override;
+    void ShowProgress(CProgressDlg& dialog) override;
 
 private:
     void OnReadable();
     void Execute(const QString& strLine);
     static void Print(const QString& strLine);
+    // The answer to the next file dialog: the first path queued, or none.
+    static QString NextPath(std::deque<QString>& vPaths);
 
     CMainFrame& m_frame;
     QSocketNotifier* m_pNotifier;
     QByteArray m_pending;
     std::deque<bool> m_vAnswers;
     std::deque<QString> m_vSavePaths;
+    std::deque<QString> m_vOpenPaths;
+    std::deque<bool> m_vProgressCancels;
 };

@@ -6,7 +6,9 @@
 #include "PtyPair.h"
 #include "UserDialogs.h"
 
+#include <QCoreApplication>
 #include <QDialog>
+#include <QKeyEvent>
 #include <QString>
 
 #include <deque>
@@ -87,6 +89,12 @@ public:
 private:
     CKovraPlotterApp m_app;
 };
+
+// A key press on the view, without modifiers.
+inline void Press(QWidget& view, int nKey) {
+    QKeyEvent event(QEvent::KeyPress, nKey, Qt::NoModifier);
+    QCoreApplication::sendEvent(&view, &event);
+}
 
 // Threads of this process, to see that none is left behind.
 int ThreadCount();

@@ -4,6 +4,7 @@
 #include "JobRunner.h"
 #include "KovraPlotterView.h"
 #include "PlotData.h"
+#include "ScratchDirectory.h"
 
 #include <QAction>
 #include <QApplication>
@@ -20,47 +21,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Contents(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream contents;
-    contents << file.rdbuf();
-    return contents.str();
-}
-
-// A directory of its own for a test's files, the current one while the test runs.
-class CScratchDirectory {
-public:
-    CScratchDirectory() : m_previous(fs::current_path()) {
-        m_path = fs::current_path() / ("scratch-" + std::to_string(++s_nCount));
-        fs::create_directory(m_path);
-        fs::current_path(m_path);
-    }
-    ~CScratchDirectory() {
-        fs::current_path(m_previous);
-        fs::remove_all(m_path);
-    }
-    std::vector<std::string> Files(const std::string& strSuffix) const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(fs::current_path())) {
-            if (entry.path().extension() == strSuffix) {
-                names.push_back(entry.path().filename());
-            }
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    fs::path m_path;
-
-private:
-    fs::path m_previous;
-    static inline int s_nCount = 0;
-};
-
-void Press(CKovraPlotterView& view, int nKey) {
-    QKeyEvent event(QEvent::KeyPress, nKey, Qt::NoModifier);
-    QCoreApplication::sendEvent(&view, &event);
-}
 
 TEST(ExportTest, F8WritesTheChannelsToANewTimeStampedFile) {
     CScratchDirectory directory;

@@ -1,0 +1,132 @@
+#include "RecordingControl.h"
+
+#include "KovraPlotterView.h"
+#include "UserDialogs.h"
+
+#include <QFileInfo>
+#include <QLabel>
+#include <QMainWindow>
+#include <QStatusBar>
+#include <QTimer>
+
+#include <cstring>
+
+namespace {
+
+constexpr int kPaneIntervalMs = 250;
+
+} // namespace
+
+CRecordingControl::CRecordingControl(CKovraPlotterView& view)
+    : QObject(&view), m_view(view), m_pPaneTimer(new QTimer(this)) {
+    m_pPaneTimer->setSingleShot(true);
+    connect(m_pPaneTimer, &QTimer::timeout, this, &CRecordingControl::ShowPane);
+}
+
+CRecordingControl::~CRecordingControl() {
+    Stop();
+}
+
+void CRecordingControl::OnRecord() {
+    const QString strPath = UserDialogs().GetSaveFileName(
+        &m_view, QStringLiteral("Comma separated files (*.csv);;All files (*)"),
+        QStringLiteral("csv"));
+    if (strPath.isEmpty()) {
+        return;
+    }
+    if (Recording()) {
+        OnStopRecording();
+    }
+    m_strName = QFileInfo(strPath).fileName();
+    m_nSets = 0;
+    m_start = std::chrono::steady_clock::now();
+    // The failure is noticed on the writer's thread; it is reported on this one.
+    const bool bStarted = m_writer.Start(
+        strPath.toStdString(),
+        [this] {
+            QMetaObject::invokeMethod(this, &CRecordingControl::OnWriterFailed,
+                                      Qt::QueuedConnection);
+        },
+        m_options);
+    if (!bStarted) {
+        UserDialogs().Notify(&m_view, QStringLiteral("Problem opening file.."));
+        return;
+    }
+    m_view.SetStatusText("Recording to %s", qPrintable(m_strName));
+    ShowPane();
+    emit StateChanged();
+}
+
+void CRecordingControl::OnStopRecording() {
+    if (!Recording()) {
+        return;
+    }
+    if (!m_writer.Stop()) {
+        ReportFailure();
+    } else {
+        m_view.SetStatusText("Recording stopped: %llu sets in %s",
+                             static_cast<unsigned long long>(m_nSets), qPrintable(m_strName));
+    }
+    ShowPane();
+    emit StateChanged();
+}
+
+void CRecordingControl::Stop() {
+    if (Recording()) {
+        m_writer.Stop();
+        ShowPane();
+        emit StateChanged();
+    }
+}
+
+void CRecordingControl::OnWriterFailed() {
+    // A recording that has ended meanwhile (the user stopped it) was reported then.
+    if (!Recording() || !m_writer.Failed()) {
+        return;
+    }
+    m_writer.Stop();
+    ReportFailure();
+    ShowPane();
+    emit StateChanged();
+}
+
+void CRecordingControl::ReportFailure() {
+    UserDialogs().Notify(
+        &m_view, QStringLiteral("Recording stopped: %1 could not be written (%2). The "
+                                "sets recorded until then are in %3")
+                     .arg(m_strName, QString::fromLocal8Bit(std::strerror(m_writer.Error())),
+                          QString::fromStdString(m_writer.Path())));
+}
+
+void CRecordingControl::AddSet(std::span<const float> values) {
+    if (!Recording()) {
+        return;
+    }
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - m_start);
+    m_writer.AddSet(elapsed.count(), values);
+    ++m_nSets;
+    if (!m_pPaneTimer->isActive()) {
+        m_pPaneTimer->start(kPaneIntervalMs);
+    }
+}
+
+QString CRecordingControl::PaneText() const {
+    if (!Recording()) {
+        return {};
+    }
+    return QStringLiteral("REC %1, %2 sets").arg(m_strName).arg(m_nSets);
+}
+
+void CRecordingControl::ShowPane() {
+    auto* pFrame = qobject_cast<QMainWindow*>(m_view.window());
+    if (pFrame == nullptr) {
+        return;
+    }
+    if (m_pPane == nullptr) {
+        m_pPane = new QLabel(pFrame);
+        pFrame->statusBar()->addPermanentWidget(m_pPane);
+    }
+    m_pPane->setText(PaneText());
+    m_pPane->setVisible(Recording());
+}
