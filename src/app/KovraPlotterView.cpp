@@ -12,6 +12,9 @@
 #include "PaintReplay.h"
 #include "PlotData.h"
 #include "PlotScroll.h"
+#include "PortChoice.h"
+#include "PortConnection.h"
+#include "PortDiscovery.h"
 #include "PortSetupDlg.h"
 #include "RecordingControl.h"
 #include "SerialWnd.h"
@@ -51,8 +54,6 @@ public:
     LPARAM m_lParam;
 };
 
-constexpr const char* kPortNames[] = {"COM1", "COM2", "COM3", "COM4"};
-constexpr DWORD kSpeeds[] = {2400, 9600, 19200, 38400, 57600};
 constexpr int kReadChunk = 100;
 constexpr std::size_t kMaxBytesPerNotification = 64 * 1024;
 
@@ -96,6 +97,7 @@ void CKovraPlotterView::OnInitialUpdate() {
     m_fYMin = -2.5f;
     m_fPointsPerDiv = 5.0f;
     m_nSpeed = 1;
+    m_nTypedSpeed = 0;
     m_nPort = 0;
     m_nParity = 0;
     m_nStopBits = 0;
@@ -108,6 +110,7 @@ void CKovraPlotterView::OnInitialUpdate() {
     g_pPlotData->CreateChannels();
     g_pPlotData->m_pSetLog = &m_setLog;
     m_bCollecting = true;
+    m_bEndSetsAtLineEnd = false;
     m_bDoublePpdAtMax = false;
     m_bAutoScale = false;
     m_fAutoMin = 0.0f;
@@ -193,7 +196,7 @@ bool CKovraPlotterView::ReadAndInterpret(bool bReportErrors) {
         const int nResult = g_pSerial->Read(buffer, kReadChunk, &nRead, nullptr, INFINITE);
         // A device that went away fails the read too; its own notice follows, and a box
         // about it would only be in the way.
-        if (nResult != 0 && nResult != ERROR_GEN_FAILURE && bReportErrors) {
+        if (nResult != 0 && bReportErrors && !g_pSerial->IsDeviceGone()) {
             UserDialogs().Notify(this, QStringLiteral("read error"));
         }
         if (nRead > 0) {
@@ -273,41 +276,44 @@ void CKovraPlotterView::GenerateTestSet() {
 }
 
 void CKovraPlotterView::OnConnectionPortSetup() {
+    // A board plugged in since the last look is offered too.
+    RediscoverPorts();
     CPortSetupDlg dialog(this);
     dialog.m_nSpeed = m_nSpeed;
+    dialog.m_nTypedSpeed = m_nTypedSpeed;
     dialog.m_nParity = m_nParity;
     dialog.m_nPort = m_nPort;
     dialog.m_nStopBits = m_nStopBits;
+    dialog.m_bEndSetsAtLineEnd = m_bEndSetsAtLineEnd;
     if (UserDialogs().Run(dialog) == QDialog::Accepted) {
         m_nSpeed = dialog.m_nSpeed;
+        m_nTypedSpeed = dialog.m_nTypedSpeed;
         m_nParity = dialog.m_nParity;
         m_nPort = dialog.m_nPort;
         m_nStopBits = dialog.m_nStopBits;
+        m_bEndSetsAtLineEnd = dialog.m_bEndSetsAtLineEnd;
     }
 }
 
 void CKovraPlotterView::OnConnectionConnect() {
-    SetStatusText(OpenSerialPort() ? "Connected.." : "Error Connecting..");
+    if (OpenSerialPort()) {
+        SetStatusText("Connected..");
+    } else {
+        SetStatusText("Error Connecting.. %s", m_strConnectFailure.c_str());
+    }
 }
 
 void CKovraPlotterView::OnConnectionDisconnect() {
     SetStatusText(CloseSerialPort() ? "Disconnected.." : "Error Disconnecting..");
 }
 
+DWORD CKovraPlotterView::SelectedSpeedBps() const {
+    return SpeedOfChoice(m_nSpeed, m_nTypedSpeed);
+}
+
 bool CKovraPlotterView::OpenSerialPort() {
-    if (m_nPort >= 0 && m_nPort <= 3) {
-        if (g_pSerial->Open(kPortNames[m_nPort], this, 0, 0, 0, 0) != 0) {
-            return false;
-        }
-    }
-    const DWORD dwSpeed = m_nSpeed >= 0 && m_nSpeed <= 4 ? kSpeeds[m_nSpeed] : 9600;
-    const BYTE nStopBits = m_nStopBits == 1 ? TWOSTOPBITS : ONESTOPBIT;
-    const BYTE nParity = m_nParity == 1 ? EVENPARITY : m_nParity == 2 ? ODDPARITY : NOPARITY;
-    // A port that cannot take the settings is closed again, so that a later Connect can
-    // succeed.
-    if (g_pSerial->Configure(dwSpeed, 8, nParity, nStopBits) != 0 ||
-        g_pSerial->SetReadMode(0) != 0) {
-        g_pSerial->Close();
+    const CPortSelection selection{m_nPort, m_nSpeed, m_nTypedSpeed, m_nStopBits, m_nParity};
+    if (!ConnectPort(*g_pSerial, this, selection, &m_strConnectFailure)) {
         return false;
     }
     m_bConnected = true;

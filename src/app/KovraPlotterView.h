@@ -71,8 +71,11 @@ public:
     void OnConnectionPortSetup();
     void OnConnectionConnect();
     void OnConnectionDisconnect();
+    // Connects with the chosen settings; on failure the reason is kept for the status text.
     bool OpenSerialPort();
     bool CloseSerialPort();
+    // The speed the next Connect uses, in bits per second.
+    DWORD SelectedSpeedBps() const;
     void OnChannelToggle(int nChannel);
     void OnFileSave();
     void OnQuickCsv();
@@ -127,9 +130,14 @@ public:
     // Port settings (list indexes) and connection.
     int m_nPort = 0;
     int m_nSpeed = 1;
+    // A speed typed in Port Setup that its list does not have (with m_nSpeed -1), in bits per
+    // second; 0 when the list's speed applies.
+    int m_nTypedSpeed = 0;
     int m_nStopBits = 0;
     int m_nParity = 0;
     bool m_bConnected = false;
+    // Sets end at a line end as well as at '#'.
+    bool m_bEndSetsAtLineEnd = false;
     // Acquisition and plot settings.
     bool m_bCollecting = true;
     float m_fPointsPerDiv = 5.0f;
@@ -198,6 +206,7 @@ private:
     CJobRunner* m_pJobs;
     std::unique_ptr<CFileOpener> m_pOpener;
     CRecordingControl* m_pRecording;
+    std::string m_strConnectFailure;
     QImage m_picture;
     CFramePacer* m_pPacer = nullptr;
     CSetSizeLog m_setLog;
