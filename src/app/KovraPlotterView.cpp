@@ -111,6 +111,7 @@ void CKovraPlotterView::OnInitialUpdate() {
     g_pPlotData->m_pSetLog = &m_setLog;
     m_bCollecting = true;
     m_bEndSetsAtLineEnd = false;
+    g_pPlotData->SetEndSetsAtLineEnd(m_bEndSetsAtLineEnd);
     m_bDoublePpdAtMax = false;
     m_bAutoScale = false;
     m_fAutoMin = 0.0f;
@@ -185,13 +186,14 @@ LRESULT CKovraPlotterView::OnSerialMsg(WPARAM wParam, LPARAM /*lParam*/) {
 // posted to ourselves, which comes after the paint and the user's input.
 bool CKovraPlotterView::ReadAndInterpret(bool bReportErrors) {
     bool bSetCompleted = false;
+    bool bInterpreted = false;
     const int nFirstCount = FirstChannelCount();
     for (std::size_t nTaken = 0;; nTaken += kReadChunk) {
         if (nTaken >= kMaxBytesPerNotification) {
             Post(g_nDefaultComMsg, MAKEWPARAM(EV_RXCHAR, 0), 0);
             break;
         }
-        char buffer[kReadChunk + 1];
+        char buffer[kReadChunk];
         DWORD nRead = 0;
         const int nResult = g_pSerial->Read(buffer, kReadChunk, &nRead, nullptr, INFINITE);
         // A device that went away fails the read too; its own notice follows, and a box
@@ -199,15 +201,16 @@ bool CKovraPlotterView::ReadAndInterpret(bool bReportErrors) {
         if (nResult != 0 && bReportErrors && !g_pSerial->IsDeviceGone()) {
             UserDialogs().Notify(this, QStringLiteral("read error"));
         }
-        if (nRead > 0) {
-            buffer[nRead] = '\0';
-            if (m_bCollecting) {
-                bSetCompleted |= g_pPlotData->Interpret(buffer);
-            }
+        if (nRead > 0 && m_bCollecting) {
+            bSetCompleted |= g_pPlotData->Interpret(buffer, nRead);
+            bInterpreted = true;
         }
         if (nResult != 0 || nRead < kReadChunk || g_pSerial == nullptr) {
             break;
         }
+    }
+    if (bInterpreted && m_setEndHint.OnBytesInterpreted(CSetEndHint::Clock::now(), bSetCompleted)) {
+        SetStatusText("%s", CSetEndHint::Text(g_pPlotData->GetEndSetsAtLineEnd()));
     }
     if (bSetCompleted) {
         if (m_bKeepCollectingWhenScrolled) {
@@ -291,7 +294,8 @@ void CKovraPlotterView::OnConnectionPortSetup() {
         m_nParity = dialog.m_nParity;
         m_nPort = dialog.m_nPort;
         m_nStopBits = dialog.m_nStopBits;
-        m_bEndSetsAtLineEnd = dialog.m_bEndSetsAtLineEnd;
+        // Applies at once to a connected board too.
+        SetEndSetsAtLineEnd(dialog.m_bEndSetsAtLineEnd);
     }
 }
 
@@ -316,9 +320,20 @@ bool CKovraPlotterView::OpenSerialPort() {
     if (!ConnectPort(*g_pSerial, this, selection, &m_strConnectFailure)) {
         return false;
     }
+    // Whatever was half received before belongs to another connection.
+    g_pPlotData->DiscardPartialSet();
+    g_pPlotData->SetEndSetsAtLineEnd(m_bEndSetsAtLineEnd);
+    m_setEndHint.Reset();
     m_bConnected = true;
     emit CommandStateChanged();
     return true;
+}
+
+void CKovraPlotterView::SetEndSetsAtLineEnd(bool bEndSetsAtLineEnd) {
+    m_bEndSetsAtLineEnd = bEndSetsAtLineEnd;
+    if (g_pPlotData != nullptr) {
+        g_pPlotData->SetEndSetsAtLineEnd(bEndSetsAtLineEnd);
+    }
 }
 
 bool CKovraPlotterView::CloseSerialPort() {

@@ -6,6 +6,7 @@
 #include "PaintReplay.h"
 #include "PlotGeometry.h"
 #include "SeriesSummary.h"
+#include "SetEndHint.h"
 #include "SetSizeLog.h"
 
 #include <QAbstractScrollArea>
@@ -74,6 +75,8 @@ public:
     // Connects with the chosen settings; on failure the reason is kept for the status text.
     bool OpenSerialPort();
     bool CloseSerialPort();
+    // Whether a line end also ends a set, here and in the store.
+    void SetEndSetsAtLineEnd(bool bEndSetsAtLineEnd);
     // The speed the next Connect uses, in bits per second.
     DWORD SelectedSpeedBps() const;
     void OnChannelToggle(int nChannel);
@@ -136,7 +139,7 @@ public:
     int m_nStopBits = 0;
     int m_nParity = 0;
     bool m_bConnected = false;
-    // Sets end at a line end as well as at '#'.
+    // Sets end at '#' only (the default) or also at a line end.
     bool m_bEndSetsAtLineEnd = false;
     // Acquisition and plot settings.
     bool m_bCollecting = true;
@@ -214,6 +217,7 @@ private:
     int m_nPaints = 0;
     bool m_bCapturing = false;
     std::vector<SChannelLayer> m_vLayers;
+    CSetEndHint m_setEndHint;
     bool m_bInitialized = false;
     bool m_bDestroyed = false;
 };

@@ -76,6 +76,17 @@ void CopyRows(const CSeriesSnapshot& series, std::size_t first, std::size_t coun
     std::fill(pOut + copied, pOut + count, 0.0f);
 }
 
+// Every channel up to the last one that holds a sample: a short or empty last set must not
+// hide the columns that earlier sets filled.
+std::size_t ColumnCount(const CPlotData& data) {
+    for (int c = CPlotData::kChannelCount; c > 0; --c) {
+        if (data.GetSampleCount(c - 1) > 0) {
+            return static_cast<std::size_t>(c);
+        }
+    }
+    return 0;
+}
+
 EExportStatus WriteRows(const CCsvSnapshot& snapshot, COutputFile& file, CJobProgress* pProgress) {
     const std::size_t nRows = snapshot.m_nRows;
     const std::size_t nColumns = snapshot.m_vColumns.size();
@@ -181,8 +192,9 @@ char* AppendFixed2(char* p, float f) {
 CCsvSnapshot TakeCsvSnapshot(const CPlotData& data) {
     CCsvSnapshot snapshot;
     snapshot.m_nRows = data.GetSeries(0).size();
-    snapshot.m_vColumns.reserve(data.m_nLastSetCount);
-    for (int c = 0; c < data.m_nLastSetCount; ++c) {
+    const std::size_t nColumns = ColumnCount(data);
+    snapshot.m_vColumns.reserve(nColumns);
+    for (int c = 0; c < static_cast<int>(nColumns); ++c) {
         snapshot.m_vColumns.push_back(data.GetSeries(c).Snapshot());
     }
     return snapshot;

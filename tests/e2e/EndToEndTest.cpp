@@ -23,18 +23,23 @@ using namespace std::chrono_literals;
 
 constexpr auto kArrival = 60s;
 
-// What an export of the model's channels contains: "%0.2f" cells by the C library.
+// What an export of the model's channels contains: "%0.2f" cells by the C library, one
+// column for every channel up to the last that holds a value.
 std::string ExpectedCsv(const CReferenceInterpreter& model) {
     const auto& channels = model.Channels();
+    std::size_t nColumns = channels.size();
+    while (nColumns > 0 && channels[nColumns - 1].empty()) {
+        --nColumns;
+    }
     std::string strCsv;
     char szCell[64];
     for (std::size_t r = 0; r < channels[0].size(); ++r) {
-        for (int c = 0; c < model.LastSetCount(); ++c) {
-            const auto& channel = channels[static_cast<std::size_t>(c)];
+        for (std::size_t c = 0; c < nColumns; ++c) {
+            const auto& channel = channels[c];
             const float v = r < channel.size() ? channel[r] : 0.0f;
             std::snprintf(szCell, sizeof szCell, "%0.2f", static_cast<double>(v));
             strCsv += szCell;
-            if (c + 1 < model.LastSetCount()) {
+            if (c + 1 < nColumns) {
                 strCsv += ",\t";
             }
         }
@@ -240,8 +245,10 @@ TEST(EndToEndTest, GarbageLongNumbersAndWideSetsDoNoHarm) {
     }
     device.Send(strWide + "#11 22 33#");
     ASSERT_TRUE(program.WaitForValues(13, kArrival));
+    // The first ten values of the wide set fill ten channels, all of which are exported.
     EXPECT_EQ(directory.Read(QuickExport(program)),
-              "1.00,\t2.00,\t3.00\r\n11.00,\t22.00,\t33.00\r\n");
+              "1.00,\t2.00,\t3.00,\t4.00,\t5.00,\t6.00,\t7.00,\t8.00,\t9.00,\t10.00\r\n"
+              "11.00,\t22.00,\t33.00,\t0.00,\t0.00,\t0.00,\t0.00,\t0.00,\t0.00,\t0.00\r\n");
     EXPECT_EQ(program.Quit(), 0);
 }
 
@@ -282,6 +289,36 @@ TEST(EndToEndTest, TheCommandLineConnectsToADeviceAtStart) {
     CProgram missing(directory.Path(), {"/dev/kovra-no-such-board"});
     EXPECT_EQ(missing.Status(), "Error Connecting.. /dev/kovra-no-such-board does not exist");
     EXPECT_EQ(missing.Quit(), 0);
+}
+
+// A board printing one reading a line without '#': the status bar says why nothing is
+// plotted, and once Port Setup ends sets at line ends, the lines are plotted (nothing of
+// what came before: the half set ends with the connection).
+TEST(EndToEndTest, ABoardPrintingLinesIsToldAboutAndThenPlotted) {
+    CScratchDirectory directory;
+    CPtyPair device;
+    CProgram program(directory.Path(), {"--speed", "115200", device.Path()});
+    ASSERT_EQ(program.Status(), "Connected..");
+    const std::string strHint = "Receiving data, but no set has ended: sets end with '#' (Port "
+                                "Setup can end them at line ends)";
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (program.Status() != strHint && std::chrono::steady_clock::now() < deadline) {
+        device.Send("1.5 -2 3\r\n");
+        std::this_thread::sleep_for(100ms);
+    }
+    EXPECT_EQ(program.Status(), strHint);
+    EXPECT_EQ(program.Caption(), std::make_pair(0L, 0));
+
+    program.Command("key F3");
+    program.Command("dialog-set comboSetEnd '#' or a line end");
+    program.Command("dialog-ok");
+    EXPECT_EQ(program.Command("command 32774").back(), "dialog Port Setup accepted");
+    program.Command("key F2");
+    ASSERT_EQ(program.Status(), "Connected..");
+    device.Send("4 5 6\r\n7 8 9\r\n");
+    ASSERT_TRUE(program.WaitForValues(6, kArrival));
+    EXPECT_EQ(directory.Read(QuickExport(program)), "4.00,\t5.00,\t6.00\r\n7.00,\t8.00,\t9.00\r\n");
+    EXPECT_EQ(program.Quit(), 0);
 }
 
 TEST(EndToEndTest, WrongDevicesAndSpeedsOnTheCommandLineEndWithStatus2) {
