@@ -201,6 +201,7 @@ bool CKovraPlotterView::ReadAndInterpret(bool bReportErrors) {
         if (nResult != 0 && bReportErrors && !g_pSerial->IsDeviceGone()) {
             UserDialogs().Notify(this, QStringLiteral("read error"));
         }
+        m_pRecording->Feed(buffer, nRead);
         if (nRead > 0 && m_bCollecting) {
             bSetCompleted |= g_pPlotData->Interpret(buffer, nRead);
             bInterpreted = true;
@@ -323,6 +324,7 @@ bool CKovraPlotterView::OpenSerialPort() {
     // Whatever was half received before belongs to another connection.
     g_pPlotData->DiscardPartialSet();
     g_pPlotData->SetEndSetsAtLineEnd(m_bEndSetsAtLineEnd);
+    m_pRecording->OnPortOpened(m_bEndSetsAtLineEnd);
     m_setEndHint.Reset();
     m_bConnected = true;
     emit CommandStateChanged();
@@ -331,6 +333,7 @@ bool CKovraPlotterView::OpenSerialPort() {
 
 void CKovraPlotterView::SetEndSetsAtLineEnd(bool bEndSetsAtLineEnd) {
     m_bEndSetsAtLineEnd = bEndSetsAtLineEnd;
+    m_pRecording->SetEndSetsAtLineEnd(bEndSetsAtLineEnd);
     if (g_pPlotData != nullptr) {
         g_pPlotData->SetEndSetsAtLineEnd(bEndSetsAtLineEnd);
     }

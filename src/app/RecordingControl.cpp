@@ -98,6 +98,23 @@ void CRecordingControl::ReportFailure() {
                           QString::fromStdString(m_writer.Path())));
 }
 
+void CRecordingControl::Feed(const char* pBytes, std::size_t nBytes) {
+    m_interpreter.Feed(pBytes, nBytes, *this);
+}
+
+void CRecordingControl::OnPortOpened(bool bEndSetsAtLineEnd) {
+    m_interpreter.DiscardPartialSet();
+    m_interpreter.SetEndSetsAtLineEnd(bEndSetsAtLineEnd);
+}
+
+void CRecordingControl::SetEndSetsAtLineEnd(bool bEndSetsAtLineEnd) {
+    m_interpreter.SetEndSetsAtLineEnd(bEndSetsAtLineEnd);
+}
+
+void CRecordingControl::OnSet(const Sample* pValues, int nCount) {
+    AddSet(std::span<const float>(pValues, static_cast<std::size_t>(nCount)));
+}
+
 void CRecordingControl::AddSet(std::span<const float> values) {
     if (!Recording()) {
         return;

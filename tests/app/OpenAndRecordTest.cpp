@@ -6,6 +6,7 @@
 #include "JobRunner.h"
 #include "KovraPlotterView.h"
 #include "PlotData.h"
+#include "PortNames.h"
 #include "RecordingControl.h"
 #include "ScratchDirectory.h"
 
@@ -17,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <sstream>
 #include <sys/stat.h>
 
 namespace {
@@ -168,6 +170,52 @@ TEST_F(RecordTest, RecordsUntilStoppedWithACheckMarkAndTheCountInTheStatusBar) {
     Record("");
     EXPECT_FALSE(Recorder().Recording());
     EXPECT_EQ(Contents("rec.csv"), strText);
+}
+
+// The values of each set in a recording, without the times.
+std::vector<std::string> RecordedSets(const std::string& strText) {
+    std::vector<std::string> vSets;
+    std::istringstream lines(strText);
+    std::string strLine;
+    std::getline(lines, strLine); // the header
+    while (std::getline(lines, strLine)) {
+        const std::size_t nComma = strLine.find(',');
+        vSets.push_back(nComma == std::string::npos ? "" : strLine.substr(nComma + 1));
+    }
+    return vSets;
+}
+
+TEST_F(RecordTest, EverySetReceivedWhileConnectedIsRecordedCollectingOrNot) {
+    CPtyPair terminal;
+    SetPortMapping("COM1", terminal.Path().c_str());
+    QAction* pConnect = m_app.Frame().Action(ID_CONNECTION_CONNECT);
+    pConnect->trigger();
+    ASSERT_TRUE(m_app.View().m_bConnected);
+    auto waitForSets = [&](std::uint64_t nSets) {
+        return CAppFixture::WaitFor([&] { return Recorder().SetCount() == nSets; });
+    };
+    // A set that began before the recording is recorded whole.
+    terminal.Send("1 2#9 9 ");
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return g_pPlotData->GetSampleCount(0) == 1; }));
+    Record((m_directory.m_path / "rec.csv").string());
+    terminal.Send("8#");
+    ASSERT_TRUE(waitForSets(1));
+    // Collection off: the store takes nothing, the recording everything.
+    Press(m_app.View(), Qt::Key_F5);
+    terminal.Send("3 4##");
+    ASSERT_TRUE(waitForSets(3));
+    EXPECT_EQ(g_pPlotData->GetSampleCount(0), 2);
+    // Half a set, then Disconnect and Connect: the recording goes on with a fresh set.
+    terminal.Send("5 6");
+    CAppFixture::Pump(100);
+    m_app.Frame().Action(ID_CONNECTION_DISCONNECT)->trigger();
+    pConnect->trigger();
+    ASSERT_TRUE(m_app.View().m_bConnected);
+    terminal.Send("7#");
+    ASSERT_TRUE(waitForSets(4));
+    m_app.Frame().Action(ID_FILE_STOPRECORDING)->trigger();
+    EXPECT_EQ(RecordedSets(Contents("rec.csv")),
+              (std::vector<std::string>{"9,9,8", "3,4", "", "7"}));
 }
 
 TEST_F(RecordTest, AWriteFailureStopsTheRecordingWithAMessageAndCollectionGoesOn) {
