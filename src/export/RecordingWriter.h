@@ -12,7 +12,7 @@
 #include <vector>
 
 struct SRecordingOptions {
-    std::chrono::milliseconds m_writeDelay{100};
+    std::chrono::milliseconds m_writeDelay{50};
     std::chrono::milliseconds m_syncInterval{5000};
     std::size_t m_nMaxPending = 1'000'000;
 };
@@ -28,7 +28,7 @@ struct SRecordingOptions {
 // widens the header; the lines before it keep their columns. The header is written with the
 // first set, so a recording without sets is an empty file.
 //
-// Durability: a set is written to the file within the write delay of its hand-over (100 ms by
+// Durability: a set is written to the file within the write delay of its hand-over (50 ms by
 // default), so a killed program loses at most that much; written data is flushed to the disk
 // (fdatasync) at least every sync interval (5 s) and when the recording stops, so a power cut
 // loses at most that much.
