@@ -102,16 +102,21 @@ TEST(ExportTest, ALongExportRunsWhileCollectionAndTheUserGoOn) {
     app.m_dialogs.m_strSaveFileName = QString::fromStdString(directory.m_path / "chosen.csv");
     app.Frame().Action(ID_FILE_SAVE)->trigger();
     ASSERT_TRUE(view.Jobs().Busy());
-    // New sets, a clear and more sets while the file is written: the file holds what was
-    // stored when the export began.
+    // New sets, a clear, more sets and a file opened in place of the data while the file is
+    // written: the file holds what was stored when the export began.
     g_pPlotData->Interpret("9 9 9 9 9#");
     Press(view, Qt::Key_F12);
     g_pPlotData->Interpret("8 8#");
+    std::ofstream("opened.csv") << "7\n6\n";
+    app.m_dialogs.m_strOpenFileName = "opened.csv";
+    app.m_dialogs.m_vConfirmAnswers = {true};
+    app.Frame().Action(ID_FILE_OPEN)->trigger();
     ASSERT_TRUE(CAppFixture::WaitFor([&] { return !view.Jobs().Busy(); }, 120'000));
     EXPECT_EQ(Contents("chosen.csv"), Contents("expected.csv"));
-    EXPECT_EQ(app.m_dialogs.m_vProgress, std::vector<QString>{"Writing chosen.csv.."});
+    ASSERT_FALSE(app.m_dialogs.m_vProgress.empty());
+    EXPECT_EQ(app.m_dialogs.m_vProgress.front(), "Writing chosen.csv..");
     EXPECT_TRUE(app.m_dialogs.m_vNotified.empty());
-    EXPECT_EQ(g_pPlotData->GetSampleCount(0), 1);
+    EXPECT_EQ(g_pPlotData->GetSampleCount(0), 2);
 }
 
 TEST(ExportTest, ACancelledExportLeavesNoFileAndKeepsTheOlderOne) {
