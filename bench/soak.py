@@ -25,7 +25,9 @@ def resident_kib(pid):
 
 class Program:
     def __init__(self, path, directory, port):
-        env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+        # Its settings stay in the run's directory, never in the user's.
+        env = dict(os.environ, QT_QPA_PLATFORM="offscreen",
+                   KOVRA_SETTINGS=os.path.join(directory, "kovraplotter.conf"))
         self.process = subprocess.Popen(
             [path, "--control", "--port-map", f"COM1={port}"], cwd=directory, env=env,
             stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,

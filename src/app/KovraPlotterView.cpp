@@ -8,6 +8,7 @@
 #include "FileOpener.h"
 #include "FramePacer.h"
 #include "JobRunner.h"
+#include "LogFile.h"
 #include "MainFrame.h"
 #include "PaintReplay.h"
 #include "PlotData.h"
@@ -102,7 +103,7 @@ void CKovraPlotterView::OnInitialUpdate() {
     m_nParity = 0;
     m_nStopBits = 0;
     // Appending keeps whatever a user already has in a file of that name.
-    g_pDebugLog = std::fopen("debug.txt", "a");
+    g_pDebugLog = OpenLogFile("debug.txt");
     g_pSerial = new CSerialWnd;
     m_bConnected = false;
     g_pPlotData = new CPlotData;
@@ -124,6 +125,7 @@ void CKovraPlotterView::DestroyWindow() {
         return;
     }
     m_bDestroyed = true;
+    emit TearingDown();
     // An export in progress is stopped and its file removed; an older file stays. A
     // recording ends with every set on the disk.
     m_pJobs->CancelAll();
@@ -314,6 +316,10 @@ void CKovraPlotterView::OnConnectionDisconnect() {
 
 DWORD CKovraPlotterView::SelectedSpeedBps() const {
     return SpeedOfChoice(m_nSpeed, m_nTypedSpeed);
+}
+
+const char* CKovraPlotterView::SelectedPortName() const {
+    return PortOfChoice(m_nPort);
 }
 
 bool CKovraPlotterView::OpenSerialPort() {

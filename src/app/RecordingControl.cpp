@@ -1,12 +1,11 @@
 #include "RecordingControl.h"
 
 #include "KovraPlotterView.h"
+#include "MainFrame.h"
+#include "StatusPane.h"
 #include "UserDialogs.h"
 
 #include <QFileInfo>
-#include <QLabel>
-#include <QMainWindow>
-#include <QStatusBar>
 #include <QTimer>
 
 #include <cstring>
@@ -128,22 +127,14 @@ void CRecordingControl::AddSet(std::span<const float> values) {
     }
 }
 
-QString CRecordingControl::PaneText() const {
-    if (!Recording()) {
-        return {};
-    }
-    return QStringLiteral("REC %1, %2 sets").arg(m_strName).arg(m_nSets);
-}
-
 void CRecordingControl::ShowPane() {
-    auto* pFrame = qobject_cast<QMainWindow*>(m_view.window());
-    if (pFrame == nullptr) {
+    auto* pFrame = qobject_cast<CMainFrame*>(m_view.window());
+    if (pFrame == nullptr || pFrame->StatusPane() == nullptr) {
         return;
     }
-    if (m_pPane == nullptr) {
-        m_pPane = new QLabel(pFrame);
-        pFrame->statusBar()->addPermanentWidget(m_pPane);
+    if (Recording()) {
+        pFrame->StatusPane()->SetRecording(m_strName.toStdString(), m_nSets);
+    } else {
+        pFrame->StatusPane()->StopRecording();
     }
-    m_pPane->setText(PaneText());
-    m_pPane->setVisible(Recording());
 }

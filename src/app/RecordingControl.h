@@ -11,7 +11,6 @@
 #include <span>
 
 class CKovraPlotterView;
-class QLabel;
 class QTimer;
 
 // File > "Record to file..": every set received while connected goes to a CSV log as it
@@ -21,7 +20,7 @@ class QTimer;
 // first one that ends after the start.
 // The recording goes on across Disconnect and Connect, and ends with "Stop recording", with
 // the program, or when the disk fails (then a message says so and where the file is;
-// collection goes on). The status bar shows "REC name.csv" and the number of sets.
+// collection goes on). The status pane shows "REC name.csv" and the number of sets.
 class CRecordingControl : public QObject, private CSetSink {
     Q_OBJECT
 
@@ -45,8 +44,6 @@ public:
     // A set completed from the bytes read while connected; its time is now.
     void AddSet(std::span<const float> values);
     std::uint64_t SetCount() const { return m_nSets; }
-    // What the status bar shows while recording.
-    QString PaneText() const;
 
     SRecordingOptions m_options;
 
@@ -66,8 +63,6 @@ private:
     QString m_strName;
     std::chrono::steady_clock::time_point m_start;
     std::uint64_t m_nSets = 0;
-    // Until the status pane of the shell shows the recording: a label of its own there.
-    QLabel* m_pPane = nullptr;
     // The count is shown a few times a second, not for every set.
     QTimer* m_pPaneTimer;
 };

@@ -4,7 +4,7 @@
 #include "JobRunner.h"
 #include "KovraPlotterView.h"
 #include "PlotData.h"
-#include "ScratchDirectory.h"
+#include "ScratchCurrentDirectory.h"
 
 #include <QAction>
 #include <QApplication>
@@ -23,7 +23,7 @@ namespace fs = std::filesystem;
 namespace {
 
 TEST(ExportTest, F8WritesTheChannelsToANewTimeStampedFile) {
-    CScratchDirectory directory;
+    CScratchCurrentDirectory directory;
     CAppFixture app;
     g_pPlotData->Interpret("1.5 0.25#-2 3.14159#");
     Press(app.View(), Qt::Key_F8);
@@ -45,7 +45,7 @@ TEST(ExportTest, AFailedExportSaysSoInsteadOfClaimingSuccess) {
     CAppFixture app;
     g_pPlotData->Interpret("1#");
     {
-        CScratchDirectory directory;
+        CScratchCurrentDirectory directory;
         // The current directory is gone: nothing can be created in it.
         fs::remove(directory.m_path);
         Press(app.View(), Qt::Key_F8);
@@ -63,7 +63,7 @@ TEST(ExportTest, AFailedExportSaysSoInsteadOfClaimingSuccess) {
 }
 
 TEST(ExportTest, SaveWritesWhereTheDialogSays) {
-    CScratchDirectory directory;
+    CScratchCurrentDirectory directory;
     CAppFixture app;
     g_pPlotData->Interpret("-0.001#");
     app.m_dialogs.m_strSaveFileName = QString::fromStdString(directory.m_path / "chosen.csv");
@@ -92,7 +92,7 @@ void NoQuietWait(CKovraPlotterView& view) {
 }
 
 TEST(ExportTest, ALongExportRunsWhileCollectionAndTheUserGoOn) {
-    CScratchDirectory directory;
+    CScratchCurrentDirectory directory;
     CAppFixture app;
     CKovraPlotterView& view = app.View();
     FillForALongExport();
@@ -120,7 +120,7 @@ TEST(ExportTest, ALongExportRunsWhileCollectionAndTheUserGoOn) {
 }
 
 TEST(ExportTest, ACancelledExportLeavesNoFileAndKeepsTheOlderOne) {
-    CScratchDirectory directory;
+    CScratchCurrentDirectory directory;
     CAppFixture app;
     CKovraPlotterView& view = app.View();
     FillForALongExport();
@@ -143,7 +143,7 @@ TEST(ExportTest, ACancelledExportLeavesNoFileAndKeepsTheOlderOne) {
 }
 
 TEST(ExportTest, ClosingTheProgramStopsAnExportAndRemovesItsFile) {
-    CScratchDirectory directory;
+    CScratchCurrentDirectory directory;
     CAppFixture app;
     FillForALongExport();
     NoQuietWait(app.View());
@@ -159,7 +159,7 @@ TEST(ExportTest, ClosingTheProgramStopsAnExportAndRemovesItsFile) {
 }
 
 TEST(ExportTest, F9SavesTheViewWithItsScrollBarAndCopyTakesThePlotOnly) {
-    CScratchDirectory directory;
+    CScratchCurrentDirectory directory;
     CAppFixture app;
     CKovraPlotterView& view = app.View();
     for (int k = 0; k < 200; ++k) {

@@ -8,12 +8,11 @@
 #include "PlotData.h"
 #include "PortNames.h"
 #include "RecordingControl.h"
-#include "ScratchDirectory.h"
+#include "ScratchCurrentDirectory.h"
+#include "StatusPane.h"
 
 #include <QAction>
 #include <QKeyEvent>
-#include <QLabel>
-#include <QStatusBar>
 
 #include <gtest/gtest.h>
 
@@ -40,7 +39,7 @@ void Open(CAppFixture& app, const std::string& strPath) {
 }
 
 TEST(OpenTest, AFileTakesThePlaceOfTheDataAfterTheQuestionAndCollectionGoesOff) {
-    CScratchDirectory directory;
+    CScratchCurrentDirectory directory;
     CAppFixture app;
     std::ofstream("rec.csv") << "time_s,ch1,ch2\n0.000,1.5,2\n0.010,-3\nbad,1\n0.020,inf,4\n";
     g_pPlotData->Interpret("7 8 9#");
@@ -63,6 +62,8 @@ TEST(OpenTest, AFileTakesThePlaceOfTheDataAfterTheQuestionAndCollectionGoesOff) 
     EXPECT_EQ(g_pPlotData->GetMin(0), -3.0f);
     EXPECT_FALSE(app.View().m_bCollecting);
     EXPECT_FALSE(app.Frame().Action(ID_OTHER_TOGGLEPLOT)->isChecked());
+    EXPECT_TRUE(app.Frame().StatusPane()->text().contains("paused"))
+        << app.Frame().StatusPane()->text().toStdString();
     EXPECT_EQ(app.Status(), "Loaded 3 rows from rec.csv (1 skipped)");
     EXPECT_EQ(app.View().CaptionText(), "5 values in 2 channels");
 
@@ -78,7 +79,7 @@ TEST(OpenTest, AFileTakesThePlaceOfTheDataAfterTheQuestionAndCollectionGoesOff) 
 }
 
 TEST(OpenTest, AnExportOpensAsItShowsItsValues) {
-    CScratchDirectory directory;
+    CScratchCurrentDirectory directory;
     CAppFixture app;
     g_pPlotData->Interpret("1.234 -5.678#9.999 0.001#-0.004 7#");
     Press(app.View(), Qt::Key_F8);
@@ -91,7 +92,7 @@ TEST(OpenTest, AnExportOpensAsItShowsItsValues) {
 }
 
 TEST(OpenTest, ACancelledOrFailedLoadLeavesTheStoreAsItWas) {
-    CScratchDirectory directory;
+    CScratchCurrentDirectory directory;
     CAppFixture app;
     CPlotData big;
     big.m_cLimiter = '#';
@@ -129,17 +130,14 @@ protected:
         m_app.m_dialogs.m_strSaveFileName = QString::fromStdString(strPath);
         m_app.Frame().Action(ID_FILE_RECORD)->trigger();
     }
+    // The recording's part of the status pane.
     QString Pane() const {
-        const auto vLabels = m_app.Frame().statusBar()->findChildren<QLabel*>();
-        for (QLabel* pLabel : vLabels) {
-            if (pLabel->text().startsWith("REC ")) {
-                return pLabel->isVisible() ? pLabel->text() : QString();
-            }
-        }
-        return {};
+        const QString strPane = m_app.Frame().StatusPane()->text();
+        const qsizetype nAt = strPane.indexOf(" | REC ");
+        return nAt < 0 ? QString() : strPane.mid(nAt + 3);
     }
 
-    CScratchDirectory m_directory;
+    CScratchCurrentDirectory m_directory;
     CAppFixture m_app;
 };
 

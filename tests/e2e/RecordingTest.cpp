@@ -115,6 +115,7 @@ TEST(RecordingTest, EverySetOfARandomStreamIsRecordedInOrderCollectingOrNot) {
     CProgram program(directory.Path(), {"--port-map", "COM1=" + device.Path()});
     program.Command("key F2");
     StartRecording(program, directory.Path() + "/rec.csv");
+    EXPECT_NE(program.Pane().find(" | REC rec.csv, 0 sets"), std::string::npos) << program.Pane();
     std::mt19937 random(1313);
     std::vector<Set> vSets;
     const std::string strText = RandomSets(100'000, random, vSets);

@@ -19,14 +19,14 @@ inline std::string Contents(const fs::path& path) {
 }
 
 // A directory of its own for a test's files, the current one while the test runs.
-class CScratchDirectory {
+class CScratchCurrentDirectory {
 public:
-    CScratchDirectory() : m_previous(fs::current_path()) {
+    CScratchCurrentDirectory() : m_previous(fs::current_path()) {
         m_path = fs::current_path() / ("scratch-" + std::to_string(++s_nCount));
         fs::create_directory(m_path);
         fs::current_path(m_path);
     }
-    ~CScratchDirectory() {
+    ~CScratchCurrentDirectory() {
         fs::current_path(m_previous);
         fs::remove_all(m_path);
     }
