@@ -4,9 +4,13 @@
 #include <new>
 #include <sys/mman.h>
 
-void CSampleSeries::CBlockRelease::operator()(Sample* pBlock) const noexcept {
-    munmap(pBlock, kBlockBytes);
+namespace {
+
+void ReleaseBlock(Sample* pBlock) noexcept {
+    munmap(pBlock, CSampleSeries::kBlockBytes);
 }
+
+} // namespace
 
 void CSampleSeries::Append(Sample v) {
     if (!MakeRoom()) {
@@ -19,17 +23,18 @@ bool CSampleSeries::MakeRoom() noexcept {
     if (HasRoom()) {
         return true;
     }
-    // Mapped for itself, so that clearing gives the memory back to the system at once (the
-    // memory rules go by what the system sees) rather than leave it in the allocator. Its
-    // pages take physical memory only as samples arrive.
+    // Mapped for itself, so that the last release (a clear, or the last snapshot letting go)
+    // gives the memory back to the system at once (the memory rules go by what the system
+    // sees) rather than leave it in the allocator. Its pages take physical memory only as
+    // samples arrive.
     void* pMapped =
         mmap(nullptr, kBlockBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (pMapped == MAP_FAILED) {
         return false;
     }
-    std::unique_ptr<Sample[], CBlockRelease> pBlock(static_cast<Sample*>(pMapped));
     try {
-        m_vBlocks.push_back(std::move(pBlock));
+        // Should the bookkeeping fail, the block is released again.
+        m_vBlocks.emplace_back(static_cast<Sample*>(pMapped), ReleaseBlock);
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -54,4 +59,11 @@ std::uint64_t CSampleSeries::NewGeneration() {
 
 std::size_t CSampleSeries::CapacityBytes() const {
     return m_vBlocks.size() * kBlockBytes + m_vBlocks.capacity() * sizeof(m_vBlocks[0]);
+}
+
+CSeriesSnapshot CSampleSeries::Snapshot() const {
+    CSeriesSnapshot snapshot;
+    snapshot.m_vBlocks.assign(m_vBlocks.begin(), m_vBlocks.end());
+    snapshot.m_nSize = m_nSize;
+    return snapshot;
 }

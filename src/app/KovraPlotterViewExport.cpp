@@ -3,6 +3,7 @@
 
 #include "BmpWriter.h"
 #include "CsvWriter.h"
+#include "JobRunner.h"
 #include "PlotData.h"
 #include "TimeStampedName.h"
 #include "TonePlayer.h"
@@ -13,7 +14,14 @@
 #include <QClipboard>
 #include <QScrollBar>
 
+#include <cerrno>
+
 namespace {
+
+std::string FileNameOf(const std::string& strPath) {
+    const std::size_t nSlash = strPath.rfind('/');
+    return nSlash == std::string::npos ? strPath : strPath.substr(nSlash + 1);
+}
 
 // Empty when the picture could not be had.
 std::vector<std::uint8_t> MakeDib(const QImage& image) {
@@ -78,17 +86,45 @@ bool CKovraPlotterView::ReportCsvResult(const CExportResult& result) {
     case EExportStatus::kNoMemory:
         UserDialogs().Notify(this, QStringLiteral("Not enough memory to write the file.."));
         return false;
+    case EExportStatus::kCancelled:
+        SetStatusText("Export cancelled: %s not written", FileNameOf(result.m_strPath).c_str());
+        return false;
     }
     return false;
+}
+
+void CKovraPlotterView::StartCsvExport(const std::string& strName, CsvWriter fnWrite,
+                                       std::function<void(const CExportResult&)> fnReport) {
+    try {
+        // The values stored now: collection goes on while the file is written.
+        auto pSnapshot = std::make_shared<const CCsvSnapshot>(TakeCsvSnapshot(*g_pPlotData));
+        auto pResult = std::make_shared<CExportResult>();
+        m_pJobs->Start(
+            QStringLiteral("Writing %1..").arg(QString::fromStdString(strName)),
+            [pSnapshot, pResult, fnWrite = std::move(fnWrite)](CJobProgress& progress) {
+                *pResult = fnWrite(*pSnapshot, progress);
+            },
+            [pResult, fnReport] { fnReport(*pResult); });
+    } catch (const std::bad_alloc&) {
+        // Not even the list of the store's blocks could be had.
+        fnReport({EExportStatus::kNoMemory, {}, ENOMEM});
+    }
 }
 
 void CKovraPlotterView::OnFileSave() {
     const QString strPath = UserDialogs().GetSaveFileName(
         this, QStringLiteral("Comma separated files (*.csv);;All files (*)"),
         QStringLiteral("csv"));
-    if (!strPath.isEmpty()) {
-        ReportCsvResult(WriteCsv(*g_pPlotData, strPath.toStdString()));
+    if (strPath.isEmpty()) {
+        return;
     }
+    const std::string strTarget = strPath.toStdString();
+    StartCsvExport(
+        FileNameOf(strTarget),
+        [strTarget](const CCsvSnapshot& snapshot, CJobProgress& progress) {
+            return WriteCsv(snapshot, strTarget, &progress);
+        },
+        [this](const CExportResult& result) { ReportCsvResult(result); });
 }
 
 bool CKovraPlotterView::QuickCsv(std::string* pstrName) {
@@ -97,18 +133,32 @@ bool CKovraPlotterView::QuickCsv(std::string* pstrName) {
     return ReportCsvResult(result);
 }
 
+void CKovraPlotterView::StartQuickCsv(bool bKey) {
+    const std::tm tmNow = LocalTimeNow();
+    StartCsvExport(
+        MakeTimeStampedName(tmNow, ".csv"),
+        [tmNow](const CCsvSnapshot& snapshot, CJobProgress& progress) {
+            return WriteCsvToNewFile(snapshot, tmNow, {}, &progress);
+        },
+        [this, bKey](const CExportResult& result) {
+            const bool bOk = ReportCsvResult(result);
+            if (!bKey || result.m_eStatus == EExportStatus::kCancelled) {
+                return;
+            }
+            if (bOk) {
+                SetStatusText("%s", ("Channels dumped to " + result.m_strPath).c_str());
+            } else {
+                SetStatusText("%s", ("Error: channels not dumped to " + result.m_strPath).c_str());
+            }
+        });
+}
+
 void CKovraPlotterView::OnQuickCsv() {
-    std::string strName;
-    QuickCsv(&strName);
+    StartQuickCsv(false);
 }
 
 void CKovraPlotterView::OnKeyQuickCsv() {
-    std::string strName;
-    if (QuickCsv(&strName)) {
-        SetStatusText("%s", ("Channels dumped to " + strName).c_str());
-    } else {
-        SetStatusText("%s", ("Error: channels not dumped to " + strName).c_str());
-    }
+    StartQuickCsv(true);
 }
 
 bool CKovraPlotterView::SaveViewAsBmp(std::string* pstrName) {

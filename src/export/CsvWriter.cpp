@@ -1,5 +1,6 @@
 #include "CsvWriter.h"
 
+#include "JobProgress.h"
 #include "OutputFile.h"
 #include "PlotData.h"
 #include "TimeStampedName.h"
@@ -66,7 +67,7 @@ char* AppendSmall(char* p, std::uint32_t n) {
     return p + kSmallNumbers.m_v[n][3];
 }
 
-void CopyRows(const CSampleSeries& series, std::size_t first, std::size_t count, float* pOut) {
+void CopyRows(const CSeriesSnapshot& series, std::size_t first, std::size_t count, float* pOut) {
     const std::size_t size = series.size();
     const std::size_t last = std::min(first + count, std::max(size, first));
     std::size_t copied = 0;
@@ -89,14 +90,16 @@ std::size_t ColumnCount(const CPlotData& data) {
     return 0;
 }
 
-bool WriteRows(const CPlotData& data, COutputFile& file) {
-    const std::size_t nRows = data.GetSeries(0).size();
-    const std::size_t nColumns = ColumnCount(data);
-    std::array<const CSampleSeries*, CPlotData::kChannelCount> vSeries{};
-    for (std::size_t c = 0; c < nColumns; ++c) {
-        vSeries[c] = &data.GetSeries(static_cast<int>(c));
+EExportStatus WriteRows(const CCsvSnapshot& snapshot, COutputFile& file, CJobProgress* pProgress) {
+    const std::size_t nRows = snapshot.m_nRows;
+    const std::size_t nColumns = snapshot.m_vColumns.size();
+    if (pProgress != nullptr) {
+        pProgress->SetTotal(nRows);
     }
-
+    // One column per channel at most, as a snapshot of the store has.
+    if (nColumns > CPlotData::kChannelCount) {
+        return EExportStatus::kWriteFailed;
+    }
     std::array<float, CPlotData::kChannelCount * kChunkRows> vChunk;
     std::array<char, kFallbackBufferSize> vFallback;
     const std::unique_ptr<char[]> pLarge(new (std::nothrow) char[kBufferSize]);
@@ -107,9 +110,12 @@ bool WriteRows(const CPlotData& data, COutputFile& file) {
     char* p = pBuffer;
 
     for (std::size_t first = 0; first < nRows; first += kChunkRows) {
+        if (pProgress != nullptr && pProgress->Cancelled()) {
+            return EExportStatus::kCancelled;
+        }
         const std::size_t count = std::min(kChunkRows, nRows - first);
         for (std::size_t c = 0; c < nColumns; ++c) {
-            CopyRows(*vSeries[c], first, count, vChunk.data() + c * kChunkRows);
+            CopyRows(snapshot.m_vColumns[c], first, count, vChunk.data() + c * kChunkRows);
         }
         for (std::size_t r = 0; r < count; ++r) {
             for (std::size_t c = 0; c < nColumns; ++c) {
@@ -125,26 +131,35 @@ bool WriteRows(const CPlotData& data, COutputFile& file) {
             *p++ = '\n';
             if (p >= pFlushAt) {
                 if (!file.Write(pBuffer, static_cast<std::size_t>(p - pBuffer))) {
-                    return false;
+                    return EExportStatus::kWriteFailed;
                 }
                 p = pBuffer;
             }
         }
+        if (pProgress != nullptr) {
+            pProgress->Add(count);
+        }
     }
-    return file.Write(pBuffer, static_cast<std::size_t>(p - pBuffer));
+    return file.Write(pBuffer, static_cast<std::size_t>(p - pBuffer)) ? EExportStatus::kOk
+                                                                      : EExportStatus::kWriteFailed;
 }
 
-CExportResult Finish(const CPlotData& data, COutputFile& file, std::string strPath) {
+CExportResult Finish(const CCsvSnapshot& snapshot, COutputFile& file, std::string strPath,
+                     CJobProgress* pProgress) {
     CExportResult result;
     result.m_strPath = std::move(strPath);
-    const bool bWritten = WriteRows(data, file);
-    result.m_eStatus = file.Commit() && bWritten ? EExportStatus::kOk : EExportStatus::kWriteFailed;
-    result.m_nErrno = file.Error();
+    result.m_eStatus = WriteRows(snapshot, file, pProgress);
+    if (result.m_eStatus != EExportStatus::kOk) {
+        file.Abandon();
+    } else if (!file.Commit()) {
+        result.m_eStatus = EExportStatus::kWriteFailed;
+    }
+    result.m_nErrno = result.m_eStatus == EExportStatus::kCancelled ? 0 : file.Error();
     return result;
 }
 
-// The names of the files still take a little memory; when even that is not there, the export
-// fails whole (the file removes itself) and says why.
+// The names of the files and the snapshot's list of blocks still take a little memory; when
+// even that is not there, the export fails whole (its file removes itself) and says why.
 template <class F>
 CExportResult WithoutMemoryFailure(F&& fnExport) noexcept {
     try {
@@ -187,25 +202,46 @@ char* AppendFixed2(char* p, float f) {
     return p + 2;
 }
 
-CExportResult WriteCsv(const CPlotData& data, const std::string& strPath) {
+CCsvSnapshot TakeCsvSnapshot(const CPlotData& data) {
+    CCsvSnapshot snapshot;
+    snapshot.m_nRows = data.GetSeries(0).size();
+    const std::size_t nColumns = ColumnCount(data);
+    snapshot.m_vColumns.reserve(nColumns);
+    for (int c = 0; c < static_cast<int>(nColumns); ++c) {
+        snapshot.m_vColumns.push_back(data.GetSeries(c).Snapshot());
+    }
+    return snapshot;
+}
+
+CExportResult WriteCsv(const CCsvSnapshot& snapshot, const std::string& strPath,
+                       CJobProgress* pProgress) {
     return WithoutMemoryFailure([&]() -> CExportResult {
-        // Should the store throw (a channel it does not have), the file removes itself.
         COutputFile file;
         if (!file.OpenReplacing(strPath)) {
             return {EExportStatus::kCannotOpen, strPath, file.Error()};
         }
-        return Finish(data, file, strPath);
+        return Finish(snapshot, file, strPath, pProgress);
     });
 }
 
-CExportResult WriteCsvToNewFile(const CPlotData& data, const std::tm& tmLocal,
-                                const std::string& strDirectory) {
+CExportResult WriteCsvToNewFile(const CCsvSnapshot& snapshot, const std::tm& tmLocal,
+                                const std::string& strDirectory, CJobProgress* pProgress) {
     return WithoutMemoryFailure([&]() -> CExportResult {
         COutputFile file;
         std::string strPath;
         if (!CreateTimeStampedFile(file, tmLocal, ".csv", strDirectory, strPath)) {
             return {EExportStatus::kCannotOpen, strPath, file.Error()};
         }
-        return Finish(data, file, std::move(strPath));
+        return Finish(snapshot, file, std::move(strPath), pProgress);
     });
+}
+
+CExportResult WriteCsv(const CPlotData& data, const std::string& strPath) {
+    return WithoutMemoryFailure([&] { return WriteCsv(TakeCsvSnapshot(data), strPath); });
+}
+
+CExportResult WriteCsvToNewFile(const CPlotData& data, const std::tm& tmLocal,
+                                const std::string& strDirectory) {
+    return WithoutMemoryFailure(
+        [&] { return WriteCsvToNewFile(TakeCsvSnapshot(data), tmLocal, strDirectory); });
 }

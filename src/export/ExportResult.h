@@ -11,7 +11,10 @@ enum class EExportStatus {
     // Opened, but the data did not all reach the file. No partial file is left: an earlier
     // file of the name is untouched, or there is none.
     kWriteFailed,
-    // There was no memory for the export's buffers; as kWriteFailed, no partial file is left.
+    // Stopped on request before the end: as with kWriteFailed, nothing of it is left.
+    kCancelled,
+    // Not even the little memory an export still needs (names, the snapshot's block list)
+    // could be had: as with kWriteFailed, nothing of it is left.
     kNoMemory,
 };
 

@@ -20,12 +20,16 @@ const std::string kFullText = "Memory full: collection stopped. Export with F8."
 #if !defined(__SANITIZE_ADDRESS__)
 // Puts the running program under an address-space limit this much above what it has mapped
 // (as prlimit --pid does), so that wherever it starts, the store fills in a few seconds.
-// First the threads the toolkit starts on the first paint and capture are started: their
-// stacks would take much of a small margin.
-void LimitAddressSpace(CProgram& program, const CPtyPair& device, std::size_t nMoreBytes) {
+// First the threads of the first paint and capture are started (and of the first export,
+// with bExport): their stacks, kept for the next ones, would take much of a small margin.
+void LimitAddressSpace(CProgram& program, const CPtyPair& device, std::size_t nMoreBytes,
+                       bool bExport) {
     device.Send("0 0#");
     ASSERT_TRUE(program.WaitForValues(2, 20s));
     program.Command("key F9");
+    if (bExport) {
+        ASSERT_FALSE(program.QuickExport().empty());
+    }
     program.Command("key F12");
     std::ifstream statm("/proc/" + std::to_string(program.Pid()) + "/statm");
     std::size_t nPages = 0;
@@ -130,7 +134,7 @@ TEST(MemoryFullTest, CollectionStopsBeforeTheAddressSpaceLimitAndEveryValueIsKep
     CProgram program(directory.Path(), {"--port-map", "COM1=" + device.Path()});
     program.Command("key F2");
     ASSERT_EQ(program.Status(), "Connected..");
-    LimitAddressSpace(program, device, 48 << 20);
+    LimitAddressSpace(program, device, 64 << 20, true);
 #endif
     FillUp(program, device, directory);
     // The paint and the screenshot have the memory that was left unused.
@@ -152,7 +156,8 @@ TEST(MemoryFullTest, AnAllocationThatFailsStopsCollectionAndNothingElse) {
     CProgram program(directory.Path(),
                      {"--port-map", "COM1=" + device.Path(), "--memory-budget", "1T"});
     program.Command("key F2");
-    LimitAddressSpace(program, device, 32 << 20);
+    // No export before: its thread would leave memory that the rest could fall back on.
+    LimitAddressSpace(program, device, 32 << 20, false);
     FillUp(program, device, directory);
     program.Command("key F9");
     EXPECT_EQ(program.Status(), "Error: not enough memory to save current view");

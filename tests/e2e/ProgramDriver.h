@@ -57,18 +57,21 @@ public:
     std::string Pane();
     // The caption's value count and channel count.
     std::pair<long, int> Caption();
-    // Presses F8 and returns the name of the file it reports; empty when it reports none.
+    // Presses F8 and returns the name of the file it reports once the export has ended (a
+    // long one ends after the key has returned); empty when it reports none.
     std::string QuickExport();
+    // Waits until the status bar shows something else than strBefore, and returns it.
+    std::string WaitForNewStatus(const std::string& strBefore, std::chrono::milliseconds timeout);
     // Waits until the caption shows nValues values; false after the time-out.
     bool WaitForValues(long nValues, std::chrono::milliseconds timeout);
     // Waits until the caption has stopped changing for half a second.
     void WaitUntilSettled();
     // Ends the program with "quit"; its exit status (-1 for a crash or a hang).
     int Quit();
-    int Pid() const { return m_process.Pid(); }
     void Signal(int nSignal) const { m_process.Signal(nSignal); }
     // Waits for the program to end by itself; its exit status (-1 for a crash or a hang).
     int WaitForExit();
+    int Pid() const { return m_process.Pid(); }
 
 private:
     CChildProcess m_process;
