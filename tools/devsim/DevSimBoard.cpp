@@ -43,6 +43,9 @@ int CDevSimBoard::Start(const CBoardSettings& settings) {
         (!std::isfinite(settings.fHangUpAfterSeconds) || settings.fHangUpAfterSeconds < 0.0)) {
         m_strError = "the hang-up time must be 0 or a positive number";
     }
+    if (m_strError.empty() && !(settings.fDelaySeconds >= 0.0 && settings.fDelaySeconds <= 1e7)) {
+        m_strError = "the delay must be 0 or a positive number of seconds";
+    }
     if (!m_strError.empty()) {
         return ERROR_INVALID_PARAMETER;
     }
@@ -90,8 +93,10 @@ int CDevSimBoard::Start(const CBoardSettings& settings) {
     }
     if (nResult == ERROR_SUCCESS) {
         m_strPortPath = szName;
-        m_nScheduleStartNs = CDeadline::NowNs();
+        m_nScheduleStartNs =
+            CDeadline::NowNs() + static_cast<std::int64_t>(settings.fDelaySeconds * 1e9);
         m_nScheduled = 0;
+        m_nGenerated = 0;
         nResult = CThread::Start(&CDevSimBoard::ThreadRoutine, this, &m_hThread);
     }
     if (nResult != ERROR_SUCCESS) {
@@ -179,10 +184,18 @@ std::int64_t CDevSimBoard::Produce(std::int64_t nNowNs) {
             return -1;
         }
     } else {
+        if (m_settings.nSetLimit >= 0) {
+            nDue = std::min(nDue, static_cast<std::uint64_t>(m_settings.nSetLimit) - m_nGenerated);
+        }
         for (std::uint64_t i = 0; i < nDue; ++i) {
             m_pGenerator->AppendSet(&m_strPending);
         }
         m_nScheduled += nDue;
+        m_nGenerated += nDue;
+        if (m_settings.nSetLimit >= 0 &&
+            m_nGenerated == static_cast<std::uint64_t>(m_settings.nSetLimit)) {
+            return -1;
+        }
     }
     if (fRate <= 0.0) {
         return -1;
@@ -196,7 +209,8 @@ DWORD CDevSimBoard::Run() {
         m_settings.fHangUpAfterSeconds > 0.0
             ? CDeadline::NowNs() + static_cast<std::int64_t>(m_settings.fHangUpAfterSeconds * 1e9)
             : -1;
-    std::int64_t nNextNs = -1;
+    // The first sets are due when the delay is over.
+    std::int64_t nNextNs = m_nScheduleStartNs;
     char scratch[kChunk];
     for (;;) {
         const std::int64_t nNow = CDeadline::NowNs();

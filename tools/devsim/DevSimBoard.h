@@ -19,6 +19,8 @@ struct CBoardSettings {
     bool bLoop = false;               // replay the file again and again
     double fHangUpAfterSeconds = 0.0; // > 0: hang up by itself after this many seconds
     int nSetsPerWrite = 1;            // paced sets go out this many to a write
+    double fDelaySeconds = 0.0;       // nothing is written before this many seconds
+    std::int64_t nSetLimit = -1;      // >= 0: generate this many sets, then stay idle
 };
 
 // A simulated board on a pseudo-terminal. The board holds the master side and writes on its
@@ -80,6 +82,7 @@ private:
     std::size_t m_nPendingOffset = 0;
     std::int64_t m_nScheduleStartNs = 0;
     std::uint64_t m_nScheduled = 0; // sets or bytes produced since m_nScheduleStartNs
+    std::uint64_t m_nGenerated = 0; // sets produced since Start
     std::atomic<std::uint64_t> m_nBytesWritten{0};
     std::atomic<std::uint64_t> m_nSetsWritten{0};
 };
