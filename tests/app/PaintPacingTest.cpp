@@ -193,23 +193,31 @@ TEST_F(PaintPacingTest, TheWheelOverTheScrollBarMovesOneSampleTheWayItDoesOverTh
         strSets += "1#";
     }
     Receive(strSets);
-    m_view.UpdateScrollBar();
-    QScrollBar* pBar = m_view.horizontalScrollBar();
-    auto wheel = [&](int nDelta) {
-        QWheelEvent event({5, 5}, pBar->mapToGlobal(QPointF(5, 5)), {}, {0, nDelta}, Qt::NoButton,
-                          Qt::NoModifier, Qt::NoScrollPhase, false);
-        QCoreApplication::sendEvent(pBar, &event);
-    };
     // From the middle, where the bar itself could move either way.
     m_view.ScrollBy(ScrollAction::PageOlder);
     m_view.ScrollBy(ScrollAction::PageOlder);
     m_view.UpdateScrollBar();
-    wheel(-120);
-    EXPECT_EQ(m_view.m_nScrollBack, 101);
-    wheel(-120);
-    EXPECT_EQ(m_view.m_nScrollBack, 102);
-    wheel(120);
-    EXPECT_EQ(m_view.m_nScrollBack, 101);
+    QScrollBar* pBar = m_view.horizontalScrollBar();
+    // The bar as the user sees it: shown, under the pointer. (A hidden bar takes no wheel.)
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return pBar->isVisible(); }));
+    auto wheel = [&](QPoint delta) {
+        QWheelEvent event({5, 5}, pBar->mapToGlobal(QPointF(5, 5)), {}, delta, Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(pBar, &event);
+    };
+    std::vector<int> vScrollBack;
+    for (int k = 0; k < 3; ++k) {
+        wheel({0, -120});
+        vScrollBack.push_back(m_view.m_nScrollBack);
+    }
+    for (int k = 0; k < 4; ++k) {
+        wheel({0, 120});
+        vScrollBack.push_back(m_view.m_nScrollBack);
+    }
+    // A sideways wheel (a tilt wheel, a touchpad) the same way.
+    wheel({-120, 0});
+    vScrollBack.push_back(m_view.m_nScrollBack);
+    EXPECT_EQ(vScrollBack, (std::vector<int>{101, 102, 103, 102, 101, 100, 99, 100}));
     EXPECT_FALSE(m_view.m_bCollecting);
 }
 
