@@ -10,6 +10,7 @@
 #include "PaintReplay.h"
 #include "PlotData.h"
 #include "PlotScroll.h"
+#include "PlotScrollBar.h"
 #include "PortSetupDlg.h"
 #include "SerialWnd.h"
 #include "UserDialogs.h"
@@ -59,6 +60,8 @@ CKovraPlotterView::CKovraPlotterView(QWidget* pParent) : QAbstractScrollArea(pPa
     setFocusPolicy(Qt::StrongFocus);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_pScrollBar = new CPlotScrollBar;
+    setHorizontalScrollBar(m_pScrollBar);
     // The paint covers every pixel itself.
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setAutoFillBackground(false);
@@ -66,7 +69,8 @@ CKovraPlotterView::CKovraPlotterView(QWidget* pParent) : QAbstractScrollArea(pPa
             &CKovraPlotterView::OnHScroll);
     connect(horizontalScrollBar(), &QScrollBar::sliderReleased, this,
             &CKovraPlotterView::UpdateScrollBar);
-    // The wheel over the bar scrolls as it does over the plot.
+    // The wheel over the bar scrolls as it does over the plot (eventFilter). The scroll area
+    // watches its bars anyway; this says so.
     horizontalScrollBar()->installEventFilter(this);
     m_pPacer = new CFramePacer([this] { viewport()->update(); }, this);
 }

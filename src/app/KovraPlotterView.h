@@ -21,6 +21,7 @@
 
 class CDrawContext;
 class CFramePacer;
+class CPlotScrollBar;
 struct CExportResult;
 class CPlotData;
 class QPrinter;
@@ -180,6 +181,7 @@ private:
 
     QImage m_picture;
     CFramePacer* m_pPacer = nullptr;
+    CPlotScrollBar* m_pScrollBar = nullptr;
     CSetSizeLog m_setLog;
     std::array<CSeriesSummary, 10> m_vSummaries;
     int m_nPaints = 0;

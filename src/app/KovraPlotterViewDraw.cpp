@@ -8,6 +8,7 @@
 #include "PaintReplay.h"
 #include "PlotData.h"
 #include "PlotScroll.h"
+#include "PlotScrollBar.h"
 #include "TonePlayer.h"
 #include "TraceBuilder.h"
 #include "UserDialogs.h"
@@ -258,19 +259,7 @@ int CKovraPlotterView::FirstChannelCount() const {
 }
 
 void CKovraPlotterView::UpdateScrollBar() {
-    const CScrollBarState state =
-        ComputeScrollBar(FirstChannelCount(), m_fPointsPerDiv, m_nScrollBack);
-    QScrollBar* pBar = horizontalScrollBar();
-    if (state.m_bHidden) {
-        pBar->setRange(0, 0);
-        return;
-    }
-    pBar->setRange(state.m_nMin, state.m_nLastPos);
-    pBar->setPageStep(state.m_nPage);
-    // The box under the mouse stays where the user drags it; it is put in place on release.
-    if (!pBar->isSliderDown()) {
-        pBar->setValue(state.m_nPos);
-    }
+    m_pScrollBar->Show(ComputeScrollBar(FirstChannelCount(), m_fPointsPerDiv, m_nScrollBack));
 }
 
 void CKovraPlotterView::ApplyScroll(const CScrollResult& result) {
