@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CmdUI.h"
+#include "DirectCanvas.h"
 #include "NotifyTarget.h"
 
 #include "PaintReplay.h"
@@ -98,6 +99,7 @@ public:
     QImage ShownPicture();
     // Paints of the view so far, and what paces those that new data asks for.
     int PaintCount() const { return m_nPaints; }
+    const CDirectCanvas& Canvas() const { return m_canvas; }
     CFramePacer& Pacer() const { return *m_pPacer; }
     void UpdateScrollBar();
     // "N values in M channels", as the plot shows it.
@@ -179,7 +181,9 @@ private:
     void ApplyScroll(const CScrollResult& result);
     bool ReportCsvResult(const CExportResult& result);
 
+    // The last paint's picture, unless it went straight to the window (m_canvas).
     QImage m_picture;
+    CDirectCanvas m_canvas;
     CFramePacer* m_pPacer = nullptr;
     CPlotScrollBar* m_pScrollBar = nullptr;
     CSetSizeLog m_setLog;

@@ -14,6 +14,7 @@
 #include "UserDialogs.h"
 
 #include <QPageLayout>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
@@ -48,18 +49,31 @@ QPrinter& CKovraPlotterView::Printer() {
     return printer;
 }
 
-void CKovraPlotterView::paintEvent(QPaintEvent* /*pEvent*/) {
+void CKovraPlotterView::paintEvent(QPaintEvent* pEvent) {
     const QSize size = viewport()->size();
     // A capture shows what is on screen: the last paint's picture, drawn again.
-    if (!m_bCapturing || m_picture.size() != size) {
+    if (m_bCapturing && m_picture.size() == size) {
+        QPainter(viewport()).drawImage(0, 0, m_picture);
+        return;
+    }
+    // The whole view drawn straight where the window keeps it, where it can be.
+    QImage canvas;
+    if ((QRegion(viewport()->rect()) - pEvent->region()).isEmpty()) {
+        canvas = m_canvas.Begin(*viewport());
+    }
+    if (!canvas.isNull()) {
+        OnDraw(canvas);
+        m_picture = QImage();
+    } else {
+        m_canvas.Forget();
         if (m_picture.size() != size) {
             m_picture = QImage(size, QImage::Format_RGB32);
         }
         OnDraw(m_picture);
-        ++m_nPaints;
-        m_pPacer->OnPainted();
+        QPainter(viewport()).drawImage(0, 0, m_picture);
     }
-    QPainter(viewport()).drawImage(0, 0, m_picture);
+    ++m_nPaints;
+    m_pPacer->OnPainted();
 }
 
 std::array<CReplayChannel, 10> CKovraPlotterView::SummarisedChannels() {

@@ -11,6 +11,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QScreen>
 #include <QScrollBar>
 #include <QWheelEvent>
 
@@ -185,6 +186,39 @@ TEST_F(PaintPacingTest, CapturesShowTheLastPaintAndChangeNothing) {
     EXPECT_EQ(m_view.PaintCount(), nPaints);
     EXPECT_TRUE(QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32) ==
                 shown);
+}
+
+// What the window shows, read from the screen.
+QImage OnScreen(QWidget& widget) {
+    const QPoint origin = widget.mapTo(widget.window(), QPoint(0, 0));
+    return widget.screen()
+        ->grabWindow(widget.window()->winId(), origin.x(), origin.y(), widget.width(),
+                     widget.height())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+TEST_F(PaintPacingTest, TheViewPaintsStraightIntoTheWindowAndCapturesShowWhatItPainted) {
+    m_view.m_bAutoScale = true;
+    std::string strSets;
+    for (int k = 0; k < 80; ++k) {
+        strSets += std::to_string(k % 7) + " -" + std::to_string(k % 5) + "#";
+    }
+    const int nBefore = m_view.PaintCount();
+    Receive(strSets);
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return m_view.PaintCount() > nBefore; }));
+    CAppFixture::Pump(50);
+    ASSERT_TRUE(m_view.Canvas().HoldsLastPaint());
+    const QImage shown = OnScreen(*m_view.viewport());
+    // Sets that no paint has shown yet.
+    Receive("30 -30#31 -31#");
+    EXPECT_TRUE(m_view.ShownPicture() == shown);
+    EXPECT_FALSE(m_view.RenderPicture() == shown);
+    // Painted at last, the same way as the reference picture.
+    const QImage expected = m_view.RenderPicture();
+    m_view.viewport()->repaint();
+    EXPECT_TRUE(m_view.Canvas().HoldsLastPaint());
+    EXPECT_TRUE(OnScreen(*m_view.viewport()) == expected);
 }
 
 TEST_F(PaintPacingTest, TheWheelOverTheScrollBarMovesOneSampleTheWayItDoesOverThePlot) {
