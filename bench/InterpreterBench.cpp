@@ -1,6 +1,7 @@
 // Interpreter throughput on a realistic stream, fed in 100-byte chunks as the serial
-// handler feeds it, beside two references over the same text: atof per number (the naive
-// reader) and a memchr scan (a bound no parser beats). Also reports the memory a stored
+// handler feeds it (as C strings, as received bytes, and one set a line with sets ending at
+// line ends), beside two references over the same text: atof per number (the naive reader)
+// and a memchr scan (a bound no parser beats). Also reports the memory a stored
 // sample costs after 10 million values in one channel.
 #include "PlotData.h"
 
@@ -17,7 +18,7 @@ namespace {
 constexpr std::size_t kStreamBytes = 8 << 20;
 constexpr std::size_t kChunk = 100;
 
-std::string MakeStream(int valuesPerSet) {
+std::string MakeStream(int valuesPerSet, const char* szSetEnd) {
     std::mt19937 random(42);
     std::uniform_real_distribution<double> value(-99.999, 99.999);
     std::string stream;
@@ -29,31 +30,50 @@ std::string MakeStream(int valuesPerSet) {
                 std::snprintf(cell, sizeof cell, k == 0 ? "%.3f" : " %.3f", value(random));
             stream.append(cell, static_cast<std::size_t>(n));
         }
-        stream += "#\r\n";
+        stream += szSetEnd;
     }
     return stream;
 }
 
 const std::string& Stream(int valuesPerSet) {
-    static const std::string three = MakeStream(3);
-    static const std::string ten = MakeStream(10);
+    static const std::string three = MakeStream(3, "#\r\n");
+    static const std::string ten = MakeStream(10, "#\r\n");
     return valuesPerSet == 3 ? three : ten;
 }
 
+// The same values, one set a line, as most boards print them.
+const std::string& LineStream(int valuesPerSet) {
+    static const std::string three = MakeStream(3, "\r\n");
+    static const std::string ten = MakeStream(10, "\r\n");
+    return valuesPerSet == 3 ? three : ten;
+}
+
+enum class EFeed { kCString, kBytes, kLines };
+
+// Feeds the stream in 100-byte chunks as the serial handler does: as C strings (the
+// test-set generator's way), as received bytes, or as received bytes ending sets at line ends.
+template <EFeed eFeed>
 void BM_Interpret(benchmark::State& state) {
-    const std::string& stream = Stream(static_cast<int>(state.range(0)));
+    const int valuesPerSet = static_cast<int>(state.range(0));
+    const std::string& stream =
+        eFeed == EFeed::kLines ? LineStream(valuesPerSet) : Stream(valuesPerSet);
     // One store for all iterations, cleared between them, so that like the reference it
     // writes into memory that is already mapped.
     CPlotData data;
     data.m_cLimiter = '#';
     data.CreateChannels();
+    data.SetEndSetsAtLineEnd(eFeed == EFeed::kLines);
     char chunk[kChunk + 1];
     for (auto _ : state) {
         for (std::size_t at = 0; at < stream.size(); at += kChunk) {
             const std::size_t n = std::min(kChunk, stream.size() - at);
-            std::memcpy(chunk, stream.data() + at, n);
-            chunk[n] = '\0';
-            benchmark::DoNotOptimize(data.Interpret(chunk));
+            if constexpr (eFeed == EFeed::kCString) {
+                std::memcpy(chunk, stream.data() + at, n);
+                chunk[n] = '\0';
+                benchmark::DoNotOptimize(data.Interpret(chunk));
+            } else {
+                benchmark::DoNotOptimize(data.Interpret(stream.data() + at, n));
+            }
         }
         benchmark::DoNotOptimize(data.GetSampleCount(0));
         state.PauseTiming();
@@ -156,7 +176,9 @@ void BM_MemoryPerSample(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK(BM_Interpret)->Arg(3)->Arg(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Interpret<EFeed::kCString>)->Arg(3)->Arg(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Interpret<EFeed::kBytes>)->Arg(3)->Arg(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Interpret<EFeed::kLines>)->Arg(3)->Arg(10)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AtofReference)->Arg(3)->Arg(10)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MemchrReference)->Arg(3)->Arg(10)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MemoryPerSample)->Iterations(1)->Unit(benchmark::kMillisecond);

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
-    qt6-base-dev libqt6serialport6-dev libx11-dev
+    qt6-base-dev libx11-dev
     libasound2-dev fonts-dejavu-core locales
     "$@"
 )

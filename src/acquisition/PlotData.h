@@ -1,9 +1,9 @@
 #pragma once
 
 #include "PlotChannel.h"
+#include "SetInterpreter.h"
 #include "SetSizeLog.h"
 
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -12,11 +12,15 @@
 class CPlotData {
 public:
     static constexpr int kChannelCount = 10;
-    static constexpr int kMaxNumberLength = 99;
+    static constexpr int kMaxNumberLength = CSetInterpreter::kMaxNumberLength;
 
     void CreateChannels();
     void DestroyChannels();
+    // Empties every channel and drops the set and the number being assembled.
     void ClearAll();
+    // Drops only the set and the number being assembled, as when a port is opened: what
+    // arrives next starts a fresh set.
+    void DiscardPartialSet();
 
     void AddSample(int i, Sample v);
     Sample GetSample(int i, int j) const;
@@ -43,9 +47,15 @@ public:
     float GetBeepLimitMax(int i) const;
     void SetBeepLimitMax(int i, float fLimit);
 
-    // Feeds received text up to its NUL; true when at least one set was completed.
+    // Feeds text up to its NUL; true when at least one set was completed.
     bool Interpret(const char* text);
-    static bool IsNumberChar(char c) { return c >= ',' && c <= '9'; }
+    // Feeds bytes as received from a port: every one counts, and a NUL is a separator.
+    bool Interpret(const char* text, std::size_t length);
+    static bool IsNumberChar(char c) { return CSetInterpreter::IsNumberChar(c); }
+    // Whether a line end (LF, CR, CR LF) also ends a set; off by default. A change drops the
+    // set being assembled.
+    void SetEndSetsAtLineEnd(bool bEndSetsAtLineEnd);
+    bool GetEndSetsAtLineEnd() const;
 
     char m_cLimiter = 0;
     std::uint8_t m_nLastSetCount = 0;
@@ -53,22 +63,14 @@ public:
     CSetSizeLog* m_pSetLog = nullptr;
 
 private:
+    class CChannelAppender;
+
     CPlotChannel& Channel(int i);
     const CPlotChannel& Channel(int i) const;
-    void AppendToNumber(const char* run, std::size_t length);
-    const char* ConvertInPlace(const char* p);
-    bool InterpretBlock(const char* text);
-    void EndNumber();
-    void PushPending(Sample v);
-    void CompleteSet();
+    void CompleteSet(const Sample* pValues, int nCount);
 
-    // A set has one value per channel; values beyond the tenth have nowhere to go.
-    std::array<Sample, kChannelCount> m_vPending{};
-    int m_nPending = 0;
     std::vector<std::unique_ptr<CPlotChannel>> m_vChannels;
-
-    // The number being assembled lives across calls and survives ClearAll: a number split
+    // The set and the number being assembled live across calls: a set or a number split
     // between two chunks is read as if it had arrived whole.
-    char m_szNumber[kMaxNumberLength + 1] = {};
-    std::uint8_t m_nNumberLen = 0;
+    CSetInterpreter m_interpreter;
 };

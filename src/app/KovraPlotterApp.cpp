@@ -5,22 +5,61 @@
 #include "DevSimBoard.h"
 #include "KovraPlotterView.h"
 #include "MainFrame.h"
+#include "PortChoice.h"
+#include "PortDiscovery.h"
 #include "PortNames.h"
 #include "TestControl.h"
 #include "UserDialogs.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
 #include <QPageSetupDialog>
-#include <QSerialPortInfo>
 #include <QTimer>
 
 #include <cstdio>
-#include <vector>
 
 namespace {
 
 const QString kDocumentTitle = QStringLiteral("Untitled");
+
+// DEVICE and --speed; false with a message on bad input.
+bool ParseConnectArguments(const QStringList& vPositional, const QString& strSpeed, bool bSpeedSet,
+                           SCommandLine* pCommandLine, QString* pstrError) {
+    if (vPositional.size() > 1) {
+        *pstrError = QStringLiteral("Unexpected argument: ") + vPositional[1];
+        return false;
+    }
+    if (bSpeedSet) {
+        DWORD dwSpeed = 0;
+        if (!ParseSpeedText(strSpeed.toStdString(), &dwSpeed)) {
+            *pstrError = QStringLiteral("Bad --speed '%1': expected bits per second, such as "
+                                        "115200")
+                             .arg(strSpeed);
+            return false;
+        }
+        pCommandLine->m_dwSpeed = dwSpeed;
+    }
+    if (vPositional.isEmpty()) {
+        return true;
+    }
+    const QString& strDevice = vPositional[0];
+    for (int nPort = 0; nPort < kPortChoiceCount; ++nPort) {
+        if (strDevice.compare(QLatin1String(PortOfChoice(nPort)), Qt::CaseInsensitive) == 0) {
+            pCommandLine->m_nConnectPort = nPort;
+            return true;
+        }
+    }
+    if (!strDevice.contains(QLatin1Char('/'))) {
+        *pstrError = QStringLiteral("Bad DEVICE '%1': expected a device path such as "
+                                    "/dev/ttyACM0, or COM1..COM4")
+                         .arg(strDevice);
+        return false;
+    }
+    pCommandLine->m_nConnectPort = 0;
+    pCommandLine->m_strDevicePath = QDir::cleanPath(QDir::current().absoluteFilePath(strDevice));
+    return true;
+}
 
 } // namespace
 
@@ -48,8 +87,19 @@ bool ParseCommandLine(const QStringList& vArguments, SCommandLine* pCommandLine,
         QStringLiteral("control"),
         QStringLiteral("Take commands on standard input and answer on standard output, for "
                        "automated tests (key NAME, command ID, answer yes|no, save-as PATH, "
-                       "status, caption, paint-time, quit)."));
+                       "dialog-set NAME TEXT, dialog-ok, status, caption, paint-time, quit)."));
+    const QCommandLineOption speedOption(
+        QStringLiteral("speed"),
+        QStringLiteral("The speed in bits per second for connecting to DEVICE, for example "
+                       "115200."),
+        QStringLiteral("BPS"));
+    parser.addPositionalArgument(
+        QStringLiteral("DEVICE"),
+        QStringLiteral("Connect at start to this device (a path such as /dev/ttyACM0, which "
+                       "becomes COM1), or to COM1..COM4."),
+        QStringLiteral("[DEVICE]"));
     parser.addOption(demoOption);
+    parser.addOption(speedOption);
     parser.addOption(controlOption);
     parser.addOption(portMapOption);
     parser.addOption(snapshotOption);
@@ -60,8 +110,12 @@ bool ParseCommandLine(const QStringList& vArguments, SCommandLine* pCommandLine,
         *pstrError = parser.errorText();
         return false;
     }
-    if (!parser.positionalArguments().isEmpty()) {
-        *pstrError = QStringLiteral("Unexpected argument: ") + parser.positionalArguments()[0];
+    if (!ParseConnectArguments(parser.positionalArguments(), parser.value(speedOption),
+                               parser.isSet(speedOption), pCommandLine, pstrError)) {
+        return false;
+    }
+    if (parser.isSet(demoOption) && pCommandLine->m_nConnectPort >= 0) {
+        *pstrError = QStringLiteral("--demo connects to a board of its own: give no DEVICE");
         return false;
     }
     pCommandLine->m_bHelp = parser.isSet(helpOption);
@@ -94,14 +148,6 @@ CKovraPlotterApp::CKovraPlotterApp() = default;
 
 CKovraPlotterApp::~CKovraPlotterApp() = default;
 
-void CKovraPlotterApp::DetectPorts() {
-    std::vector<std::string> vFound;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        vFound.push_back(info.systemLocation().toStdString());
-    }
-    SetDetectedPorts(vFound);
-}
-
 // The demo board: a few lively channels on a pseudo-terminal, mapped to COM1.
 bool CKovraPlotterApp::StartDemoBoard() {
     CBoardSettings settings;
@@ -121,13 +167,17 @@ bool CKovraPlotterApp::StartDemoBoard() {
 }
 
 bool CKovraPlotterApp::InitInstance(const SCommandLine& commandLine) {
-    DetectPorts();
     for (const QString& strMap : commandLine.m_vPortMaps) {
         SetPortMappingFromText(strMap.toLocal8Bit().constData());
+    }
+    if (!commandLine.m_strDevicePath.isEmpty()) {
+        SetPortMapping("COM1", commandLine.m_strDevicePath.toLocal8Bit().constData());
     }
     if (commandLine.m_bDemo && !StartDemoBoard()) {
         return false;
     }
+    // After the mappings, so that a mapped device does not take a second name.
+    RediscoverPorts();
     m_pFrame = std::make_unique<CMainFrame>();
     m_pFrame->setWindowTitle(kDocumentTitle + QStringLiteral(" - ") +
                              QApplication::applicationName());
@@ -147,15 +197,29 @@ bool CKovraPlotterApp::InitInstance(const SCommandLine& commandLine) {
     }
     m_pFrame->resize(800, 600);
     m_pFrame->show();
-    if (commandLine.m_bDemo) {
-        m_pFrame->View()->OnConnectionConnect();
-        m_pFrame->UpdateCommandUI();
-    }
+    ConnectFromCommandLine(commandLine);
     if (commandLine.m_nSnapshotAfterSeconds >= 0) {
         QTimer::singleShot(commandLine.m_nSnapshotAfterSeconds * 1000, m_pFrame.get(),
                            [this] { TakeSnapshotAndQuit(); });
     }
     return true;
+}
+
+void CKovraPlotterApp::ConnectFromCommandLine(const SCommandLine& commandLine) {
+    CKovraPlotterView* pView = m_pFrame->View();
+    if (commandLine.m_dwSpeed != 0) {
+        ChooseSpeed(commandLine.m_dwSpeed, &pView->m_nSpeed, &pView->m_nTypedSpeed);
+    }
+    if (!commandLine.m_bDemo && commandLine.m_nConnectPort < 0) {
+        return;
+    }
+    pView->m_nPort = commandLine.m_bDemo ? 0 : commandLine.m_nConnectPort;
+    pView->OnConnectionConnect();
+    m_pFrame->UpdateCommandUI();
+    // Whoever started the program from a terminal is told there too.
+    if (!pView->m_bConnected) {
+        std::fprintf(stderr, "kovraplotter: %s\n", qPrintable(m_pFrame->MessageText()));
+    }
 }
 
 // What F9 and F8 write, for a run without a person at the screen.

@@ -17,6 +17,11 @@ struct SCommandLine {
     bool m_bControl = false;
     bool m_bHelp = false;
     bool m_bVersion = false;
+    // DEVICE and --speed: connect at start to COM1..COM4 (0..3), a device path being mapped
+    // to COM1; -1 for no DEVICE. m_dwSpeed 0 keeps the default speed.
+    int m_nConnectPort = -1;
+    QString m_strDevicePath;
+    unsigned m_dwSpeed = 0;
 };
 
 // Parses the arguments (the program name first); false with a message on bad input.
@@ -36,7 +41,7 @@ public:
     void OnFilePrintSetup();
 
 private:
-    void DetectPorts();
+    void ConnectFromCommandLine(const SCommandLine& commandLine);
     void TakeSnapshotAndQuit();
     bool StartDemoBoard();
 

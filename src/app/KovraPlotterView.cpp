@@ -11,6 +11,9 @@
 #include "PlotData.h"
 #include "PlotScroll.h"
 #include "PlotScrollBar.h"
+#include "PortChoice.h"
+#include "PortConnection.h"
+#include "PortDiscovery.h"
 #include "PortSetupDlg.h"
 #include "SerialWnd.h"
 #include "UserDialogs.h"
@@ -49,8 +52,6 @@ public:
     LPARAM m_lParam;
 };
 
-constexpr const char* kPortNames[] = {"COM1", "COM2", "COM3", "COM4"};
-constexpr DWORD kSpeeds[] = {2400, 9600, 19200, 38400, 57600};
 constexpr int kReadChunk = 100;
 constexpr std::size_t kMaxBytesPerNotification = 64 * 1024;
 
@@ -93,6 +94,7 @@ void CKovraPlotterView::OnInitialUpdate() {
     m_fYMin = -2.5f;
     m_fPointsPerDiv = 5.0f;
     m_nSpeed = 1;
+    m_nTypedSpeed = 0;
     m_nPort = 0;
     m_nParity = 0;
     m_nStopBits = 0;
@@ -105,6 +107,8 @@ void CKovraPlotterView::OnInitialUpdate() {
     g_pPlotData->CreateChannels();
     g_pPlotData->m_pSetLog = &m_setLog;
     m_bCollecting = true;
+    m_bEndSetsAtLineEnd = false;
+    g_pPlotData->SetEndSetsAtLineEnd(m_bEndSetsAtLineEnd);
     m_bDoublePpdAtMax = false;
     m_bAutoScale = false;
     m_fAutoMin = 0.0f;
@@ -175,29 +179,31 @@ LRESULT CKovraPlotterView::OnSerialMsg(WPARAM wParam, LPARAM /*lParam*/) {
 // posted to ourselves, which comes after the paint and the user's input.
 bool CKovraPlotterView::ReadAndInterpret(bool bReportErrors) {
     bool bSetCompleted = false;
+    bool bInterpreted = false;
     const int nFirstCount = FirstChannelCount();
     for (std::size_t nTaken = 0;; nTaken += kReadChunk) {
         if (nTaken >= kMaxBytesPerNotification) {
             Post(g_nDefaultComMsg, MAKEWPARAM(EV_RXCHAR, 0), 0);
             break;
         }
-        char buffer[kReadChunk + 1];
+        char buffer[kReadChunk];
         DWORD nRead = 0;
         const int nResult = g_pSerial->Read(buffer, kReadChunk, &nRead, nullptr, INFINITE);
         // A device that went away fails the read too; its own notice follows, and a box
         // about it would only be in the way.
-        if (nResult != 0 && nResult != ERROR_GEN_FAILURE && bReportErrors) {
+        if (nResult != 0 && bReportErrors && !g_pSerial->IsDeviceGone()) {
             UserDialogs().Notify(this, QStringLiteral("read error"));
         }
-        if (nRead > 0) {
-            buffer[nRead] = '\0';
-            if (m_bCollecting) {
-                bSetCompleted |= g_pPlotData->Interpret(buffer);
-            }
+        if (nRead > 0 && m_bCollecting) {
+            bSetCompleted |= g_pPlotData->Interpret(buffer, nRead);
+            bInterpreted = true;
         }
         if (nResult != 0 || nRead < kReadChunk || g_pSerial == nullptr) {
             break;
         }
+    }
+    if (bInterpreted && m_setEndHint.OnBytesInterpreted(CSetEndHint::Clock::now(), bSetCompleted)) {
+        SetStatusText("%s", CSetEndHint::Text(g_pPlotData->GetEndSetsAtLineEnd()));
     }
     if (bSetCompleted) {
         if (m_bKeepCollectingWhenScrolled) {
@@ -266,46 +272,61 @@ void CKovraPlotterView::GenerateTestSet() {
 }
 
 void CKovraPlotterView::OnConnectionPortSetup() {
+    // A board plugged in since the last look is offered too.
+    RediscoverPorts();
     CPortSetupDlg dialog(this);
     dialog.m_nSpeed = m_nSpeed;
+    dialog.m_nTypedSpeed = m_nTypedSpeed;
     dialog.m_nParity = m_nParity;
     dialog.m_nPort = m_nPort;
     dialog.m_nStopBits = m_nStopBits;
+    dialog.m_bEndSetsAtLineEnd = m_bEndSetsAtLineEnd;
     if (UserDialogs().Run(dialog) == QDialog::Accepted) {
         m_nSpeed = dialog.m_nSpeed;
+        m_nTypedSpeed = dialog.m_nTypedSpeed;
         m_nParity = dialog.m_nParity;
         m_nPort = dialog.m_nPort;
         m_nStopBits = dialog.m_nStopBits;
+        // Applies at once to a connected board too.
+        SetEndSetsAtLineEnd(dialog.m_bEndSetsAtLineEnd);
     }
 }
 
 void CKovraPlotterView::OnConnectionConnect() {
-    SetStatusText(OpenSerialPort() ? "Connected.." : "Error Connecting..");
+    if (OpenSerialPort()) {
+        SetStatusText("Connected..");
+    } else {
+        SetStatusText("Error Connecting.. %s", m_strConnectFailure.c_str());
+    }
 }
 
 void CKovraPlotterView::OnConnectionDisconnect() {
     SetStatusText(CloseSerialPort() ? "Disconnected.." : "Error Disconnecting..");
 }
 
+DWORD CKovraPlotterView::SelectedSpeedBps() const {
+    return SpeedOfChoice(m_nSpeed, m_nTypedSpeed);
+}
+
 bool CKovraPlotterView::OpenSerialPort() {
-    if (m_nPort >= 0 && m_nPort <= 3) {
-        if (g_pSerial->Open(kPortNames[m_nPort], this, 0, 0, 0, 0) != 0) {
-            return false;
-        }
-    }
-    const DWORD dwSpeed = m_nSpeed >= 0 && m_nSpeed <= 4 ? kSpeeds[m_nSpeed] : 9600;
-    const BYTE nStopBits = m_nStopBits == 1 ? TWOSTOPBITS : ONESTOPBIT;
-    const BYTE nParity = m_nParity == 1 ? EVENPARITY : m_nParity == 2 ? ODDPARITY : NOPARITY;
-    // A port that cannot take the settings is closed again, so that a later Connect can
-    // succeed.
-    if (g_pSerial->Configure(dwSpeed, 8, nParity, nStopBits) != 0 ||
-        g_pSerial->SetReadMode(0) != 0) {
-        g_pSerial->Close();
+    const CPortSelection selection{m_nPort, m_nSpeed, m_nTypedSpeed, m_nStopBits, m_nParity};
+    if (!ConnectPort(*g_pSerial, this, selection, &m_strConnectFailure)) {
         return false;
     }
+    // Whatever was half received before belongs to another connection.
+    g_pPlotData->DiscardPartialSet();
+    g_pPlotData->SetEndSetsAtLineEnd(m_bEndSetsAtLineEnd);
+    m_setEndHint.Reset();
     m_bConnected = true;
     emit CommandStateChanged();
     return true;
+}
+
+void CKovraPlotterView::SetEndSetsAtLineEnd(bool bEndSetsAtLineEnd) {
+    m_bEndSetsAtLineEnd = bEndSetsAtLineEnd;
+    if (g_pPlotData != nullptr) {
+        g_pPlotData->SetEndSetsAtLineEnd(bEndSetsAtLineEnd);
+    }
 }
 
 bool CKovraPlotterView::CloseSerialPort() {

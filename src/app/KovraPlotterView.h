@@ -7,6 +7,7 @@
 #include "PaintReplay.h"
 #include "PlotGeometry.h"
 #include "SeriesSummary.h"
+#include "SetEndHint.h"
 #include "SetSizeLog.h"
 
 #include <QAbstractScrollArea>
@@ -67,8 +68,13 @@ public:
     void OnConnectionPortSetup();
     void OnConnectionConnect();
     void OnConnectionDisconnect();
+    // Connects with the chosen settings; on failure the reason is kept for the status text.
     bool OpenSerialPort();
     bool CloseSerialPort();
+    // Whether a line end also ends a set, here and in the store.
+    void SetEndSetsAtLineEnd(bool bEndSetsAtLineEnd);
+    // The speed the next Connect uses, in bits per second.
+    DWORD SelectedSpeedBps() const;
     void OnChannelToggle(int nChannel);
     void OnFileSave();
     void OnQuickCsv();
@@ -119,9 +125,14 @@ public:
     // Port settings (list indexes) and connection.
     int m_nPort = 0;
     int m_nSpeed = 1;
+    // A speed typed in Port Setup that its list does not have (with m_nSpeed -1), in bits per
+    // second; 0 when the list's speed applies.
+    int m_nTypedSpeed = 0;
     int m_nStopBits = 0;
     int m_nParity = 0;
     bool m_bConnected = false;
+    // Sets end at '#' only (the default) or also at a line end.
+    bool m_bEndSetsAtLineEnd = false;
     // Acquisition and plot settings.
     bool m_bCollecting = true;
     float m_fPointsPerDiv = 5.0f;
@@ -181,6 +192,7 @@ private:
     void ApplyScroll(const CScrollResult& result);
     bool ReportCsvResult(const CExportResult& result);
 
+    std::string m_strConnectFailure;
     // The last paint's picture, unless it went straight to the window (m_canvas).
     QImage m_picture;
     CDirectCanvas m_canvas;
@@ -191,6 +203,7 @@ private:
     int m_nPaints = 0;
     bool m_bCapturing = false;
     std::vector<SChannelLayer> m_vLayers;
+    CSetEndHint m_setEndHint;
     bool m_bInitialized = false;
     bool m_bDestroyed = false;
 };

@@ -8,7 +8,8 @@ namespace Ui {
 class PortSetupDlg;
 }
 
-// Port, speed, stop bits and parity as list positions; -1 selects nothing.
+// Port, speed, stop bits and parity as list positions (-1 selects nothing), a speed typed
+// that the list does not have, and where a set ends.
 class CPortSetupDlg : public QDialog {
     Q_OBJECT
 
@@ -20,6 +21,10 @@ public:
     int m_nPort = -1;
     int m_nSpeed = -1;
     int m_nStopBits = -1;
+    // In bits per second, with m_nSpeed -1; 0 when the list's speed applies. A text that is
+    // no speed at all leaves both as they were.
+    int m_nTypedSpeed = 0;
+    bool m_bEndSetsAtLineEnd = false;
 
     Ui::PortSetupDlg& Controls() { return *m_pUi; }
 

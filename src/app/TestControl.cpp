@@ -3,17 +3,21 @@
 #include "KovraPlotterView.h"
 #include "MainFrame.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QKeyEvent>
 #include <QKeySequence>
+#include <QLineEdit>
 #include <QSocketNotifier>
 
 #include <cstdio>
 #include <unistd.h>
+#include <utility>
 
 CTestControl::CTestControl(CMainFrame& frame)
     : m_frame(frame), m_pNotifier(new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this)) {
@@ -75,6 +79,11 @@ void CTestControl::Execute(const QString& strLine) {
         m_vAnswers.push_back(strArgument == QLatin1String("yes"));
     } else if (strVerb == QLatin1String("save-as")) {
         m_vSavePaths.push_back(strArgument);
+    } else if (strVerb == QLatin1String("dialog-set")) {
+        m_vDialogFields.emplace_back(strArgument.section(QLatin1Char(' '), 0, 0),
+                                     strArgument.section(QLatin1Char(' '), 1));
+    } else if (strVerb == QLatin1String("dialog-ok")) {
+        m_bDialogOk = true;
     } else if (strVerb == QLatin1String("status")) {
         Print(QStringLiteral("status ") + m_frame.MessageText());
     } else if (strVerb == QLatin1String("caption")) {
@@ -113,8 +122,70 @@ void CTestControl::Notify(QWidget*, const QString& strText) {
 }
 
 int CTestControl::Run(QDialog& dialog) {
-    Print(QStringLiteral("dialog ") + dialog.windowTitle() + QStringLiteral(" cancelled"));
-    return QDialog::Rejected;
+    Print(QStringLiteral("dialog ") + dialog.windowTitle());
+    dialog.show();
+    PrintFields(dialog);
+    for (const auto& [strName, strText] : m_vDialogFields) {
+        SetField(dialog, strName, strText);
+    }
+    m_vDialogFields.clear();
+    const bool bOk = std::exchange(m_bDialogOk, false);
+    if (bOk) {
+        dialog.accept();
+    } else {
+        dialog.reject();
+    }
+    dialog.hide();
+    Print(QStringLiteral("dialog ") + dialog.windowTitle() +
+          (dialog.result() == QDialog::Accepted ? QStringLiteral(" accepted")
+                                                : QStringLiteral(" cancelled")));
+    return dialog.result();
+}
+
+void CTestControl::PrintFields(QDialog& dialog) {
+    for (QWidget* pWidget : dialog.findChildren<QWidget*>()) {
+        const QString strName = pWidget->objectName();
+        // A list one may type in has a text field of its own, with no name.
+        if (strName.isEmpty() || qobject_cast<QComboBox*>(pWidget->parentWidget()) != nullptr) {
+            continue;
+        }
+        if (auto* pCombo = qobject_cast<QComboBox*>(pWidget)) {
+            Print(QStringLiteral("field %1 = %2").arg(strName, pCombo->currentText()));
+            for (int k = 0; k < pCombo->count(); ++k) {
+                Print(QStringLiteral("option %1 %2").arg(strName, pCombo->itemText(k)));
+            }
+        } else if (auto* pEdit = qobject_cast<QLineEdit*>(pWidget)) {
+            Print(QStringLiteral("field %1 = %2").arg(strName, pEdit->text()));
+        } else if (auto* pButton = qobject_cast<QAbstractButton*>(pWidget);
+                   pButton != nullptr && pButton->isCheckable()) {
+            Print(QStringLiteral("field %1 = %2")
+                      .arg(strName,
+                           pButton->isChecked() ? QStringLiteral("on") : QStringLiteral("off")));
+        }
+    }
+}
+
+void CTestControl::SetField(QDialog& dialog, const QString& strName, const QString& strText) {
+    QWidget* pWidget = dialog.findChild<QWidget*>(strName);
+    if (auto* pCombo = qobject_cast<QComboBox*>(pWidget)) {
+        const int nIndex = pCombo->findText(strText, Qt::MatchExactly);
+        if (nIndex >= 0) {
+            pCombo->setCurrentIndex(nIndex);
+            // As a user's choice: the dialog's own handlers see it.
+            emit pCombo->activated(nIndex);
+        } else if (pCombo->isEditable()) {
+            pCombo->setEditText(strText);
+        } else {
+            Print(QStringLiteral("error no option %1 in %2").arg(strText, strName));
+        }
+    } else if (auto* pEdit = qobject_cast<QLineEdit*>(pWidget)) {
+        pEdit->setText(strText);
+    } else if (auto* pButton = qobject_cast<QAbstractButton*>(pWidget);
+               pButton != nullptr && pButton->isCheckable()) {
+        pButton->setChecked(strText == QLatin1String("on"));
+    } else {
+        Print(QStringLiteral("error no field ") + strName);
+    }
 }
 
 QString CTestControl::GetSaveFileName(QWidget*, const QString&, const QString&) {

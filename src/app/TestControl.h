@@ -6,6 +6,8 @@
 #include <QStringList>
 
 #include <deque>
+#include <utility>
+#include <vector>
 
 class CMainFrame;
 class QSocketNotifier;
@@ -16,12 +18,19 @@ class QSocketNotifier;
 //   command ID             a menu command or accelerator by its id
 //   answer yes|no          the answer to the next question
 //   save-as PATH           the file chosen in the next save dialog ("" cancels)
+//   dialog-set NAME TEXT   in the next dialog, the field NAME takes TEXT: the list item of
+//                          that text (or TEXT typed, in a list one may type in), the text of
+//                          a text field, "on" or "off" for a check box
+//   dialog-ok              the next dialog ends with OK (else it is cancelled)
 //   status                 prints "status TEXT", the status bar's text
 //   caption                prints "caption TEXT", the plot's caption
 //   paint-time             prints "paint-time MS ms", the time of painting the view once
 //   paints                 prints "paints N", the number of paints of the view so far
 //   quit                   ends the program as Exit does, without the question
-// Message boxes print "message TEXT" and are dismissed. Every command ends with "done".
+// Message boxes print "message TEXT" and are dismissed. A dialog prints "dialog TITLE", then
+// what it shows: "field NAME = TEXT" for each list, text field and check box, and "option
+// NAME TEXT" for each item of a list; then "dialog TITLE accepted" or "... cancelled". Every
+// command ends with "done".
 class CTestControl : public QObject, public CUserDialogs {
     Q_OBJECT
 
@@ -39,10 +48,14 @@ private:
     void OnReadable();
     void Execute(const QString& strLine);
     static void Print(const QString& strLine);
+    static void PrintFields(QDialog& dialog);
+    static void SetField(QDialog& dialog, const QString& strName, const QString& strText);
 
     CMainFrame& m_frame;
     QSocketNotifier* m_pNotifier;
     QByteArray m_pending;
     std::deque<bool> m_vAnswers;
     std::deque<QString> m_vSavePaths;
+    std::vector<std::pair<QString, QString>> m_vDialogFields;
+    bool m_bDialogOk = false;
 };

@@ -74,9 +74,20 @@ void CopyRows(const CSampleSeries& series, std::size_t first, std::size_t count,
     std::fill(pOut + copied, pOut + count, 0.0f);
 }
 
+// Every channel up to the last one that holds a sample: a short or empty last set must not
+// hide the columns that earlier sets filled.
+std::size_t ColumnCount(const CPlotData& data) {
+    for (int c = CPlotData::kChannelCount; c > 0; --c) {
+        if (data.GetSampleCount(c - 1) > 0) {
+            return static_cast<std::size_t>(c);
+        }
+    }
+    return 0;
+}
+
 bool WriteRows(const CPlotData& data, COutputFile& file) {
     const std::size_t nRows = data.GetSeries(0).size();
-    const std::size_t nColumns = data.m_nLastSetCount;
+    const std::size_t nColumns = ColumnCount(data);
     std::vector<const CSampleSeries*> vSeries(nColumns);
     for (std::size_t c = 0; c < nColumns; ++c) {
         vSeries[c] = &data.GetSeries(static_cast<int>(c));

@@ -18,8 +18,8 @@ inline constexpr std::size_t kMaxFixed2Length = 43;
 char* AppendFixed2(char* p, float f);
 
 // Writes the channel store as CSV text: one row per sample of channel 1, one column per
-// channel of the last completed set (hidden ones too), cells "%0.2f" separated by ",\t",
-// 0.00 beyond the end of a shorter channel, CR LF after every row. An existing file at
+// channel up to the last one that holds a sample (hidden ones too), cells "%0.2f" separated
+// by ",\t", 0.00 beyond the end of a shorter channel, CR LF after every row. An existing file at
 // strPath is replaced only once the new one is complete.
 CExportResult WriteCsv(const CPlotData& data, const std::string& strPath);
 

@@ -4,7 +4,14 @@
 
 #include <cerrno>
 
+namespace {
+
+thread_local int t_nLastSystemErrno = 0;
+
+} // namespace
+
 int ErrorFromErrno(int nErrno) noexcept {
+    t_nLastSystemErrno = nErrno;
     switch (nErrno) {
     case ENOENT:
         return ERROR_FILE_NOT_FOUND;
@@ -18,4 +25,12 @@ int ErrorFromErrno(int nErrno) noexcept {
 
 int LastError() noexcept {
     return ErrorFromErrno(errno);
+}
+
+int LastSystemErrno() noexcept {
+    return t_nLastSystemErrno;
+}
+
+void SetLastSystemErrno(int nErrno) noexcept {
+    t_nLastSystemErrno = nErrno;
 }

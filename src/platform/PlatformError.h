@@ -7,3 +7,9 @@ int ErrorFromErrno(int nErrno) noexcept;
 
 // The code for the errno the last system call left behind.
 int LastError() noexcept;
+
+// The errno behind the last code this thread got from ErrorFromErrno, 0 before any: the
+// detail that a code leaves out (5 is both "no permission" and "in use"), for telling a user
+// why. A failure found without a system call records its nearest errno here itself.
+int LastSystemErrno() noexcept;
+void SetLastSystemErrno(int nErrno) noexcept;

@@ -19,7 +19,9 @@ namespace {
 struct CPortTable {
     std::mutex mutex;
     std::map<std::string, std::string> explicitMap;
+    // The device behind "COM1", "COM2", ...; "" for a free name.
     std::vector<std::string> vDetected;
+    std::map<std::string, std::string> descriptions; // by device
 };
 
 CPortTable& Table() {
@@ -112,11 +114,53 @@ std::vector<std::string> OrderPortDevices(const std::vector<std::string>& vFound
     return vDevices;
 }
 
-void SetDetectedPorts(const std::vector<std::string>& vFound, SerialHardwareProbe pfnProbe) {
-    std::vector<std::string> vDevices = OrderPortDevices(vFound, pfnProbe);
+void SetDetectedPorts(const std::vector<CFoundPort>& vFound, SerialHardwareProbe pfnProbe) {
+    std::vector<std::string> vPaths;
+    std::map<std::string, std::string> descriptions;
+    for (const CFoundPort& found : vFound) {
+        vPaths.push_back(found.strPath);
+        if (!found.strDescription.empty()) {
+            descriptions[found.strPath] = found.strDescription;
+        }
+    }
+    const std::vector<std::string> vDevices = OrderPortDevices(vPaths, pfnProbe);
+    const auto isFound = [&](const std::string& strPath) {
+        return std::find(vDevices.begin(), vDevices.end(), strPath) != vDevices.end();
+    };
+
     CPortTable& table = Table();
     std::lock_guard lock(table.mutex);
-    table.vDetected = std::move(vDevices);
+    const auto isMappedName = [&](std::size_t nSlot) {
+        return table.explicitMap.count("COM" + std::to_string(nSlot + 1)) != 0;
+    };
+    const auto isMappedDevice = [&](const std::string& strPath) {
+        return std::any_of(table.explicitMap.begin(), table.explicitMap.end(),
+                           [&](const auto& mapping) { return mapping.second == strPath; });
+    };
+    std::vector<std::string>& vSlots = table.vDetected;
+    for (std::size_t i = 0; i < vSlots.size(); ++i) {
+        if (!isFound(vSlots[i]) || isMappedName(i) || isMappedDevice(vSlots[i])) {
+            vSlots[i].clear();
+        }
+    }
+    for (const std::string& strPath : vDevices) {
+        if (std::find(vSlots.begin(), vSlots.end(), strPath) != vSlots.end() ||
+            isMappedDevice(strPath)) {
+            continue;
+        }
+        std::size_t nSlot = 0;
+        while ((nSlot < vSlots.size() && !vSlots[nSlot].empty()) || isMappedName(nSlot)) {
+            ++nSlot;
+        }
+        while (vSlots.size() <= nSlot) {
+            vSlots.emplace_back();
+        }
+        vSlots[nSlot] = strPath;
+    }
+    while (!vSlots.empty() && vSlots.back().empty()) {
+        vSlots.pop_back();
+    }
+    table.descriptions = std::move(descriptions);
 }
 
 bool SetPortMapping(const char* szName, const char* szDevice) noexcept {
@@ -163,6 +207,7 @@ void ClearPortMappings() noexcept {
     std::lock_guard lock(table.mutex);
     table.explicitMap.clear();
     table.vDetected.clear();
+    table.descriptions.clear();
 }
 
 int ResolvePortName(const char* szName, std::string* pstrPath) noexcept {
@@ -183,7 +228,8 @@ int ResolvePortName(const char* szName, std::string* pstrPath) noexcept {
             return ERROR_SUCCESS;
         }
         const std::size_t nIndex = ComIndex(strName);
-        if (nIndex >= 1 && nIndex <= table.vDetected.size()) {
+        if (nIndex >= 1 && nIndex <= table.vDetected.size() &&
+            !table.vDetected[nIndex - 1].empty()) {
             *pstrPath = table.vDetected[nIndex - 1];
             return ERROR_SUCCESS;
         }
@@ -196,6 +242,12 @@ int ResolvePortName(const char* szName, std::string* pstrPath) noexcept {
 std::string DescribePortName(const char* szName) {
     std::string strPath;
     ResolvePortName(szName, &strPath);
-    return std::string(szName != nullptr ? szName : "") + "  (" +
-           (strPath.empty() ? std::string("none") : strPath) + ")";
+    std::string strText = std::string(szName != nullptr ? szName : "") + "  (" +
+                          (strPath.empty() ? std::string("none") : strPath) + ")";
+    CPortTable& table = Table();
+    std::lock_guard lock(table.mutex);
+    if (const auto it = table.descriptions.find(strPath); it != table.descriptions.end()) {
+        strText += "  " + it->second;
+    }
+    return strText;
 }

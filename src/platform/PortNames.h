@@ -7,10 +7,17 @@
 //
 // A name that begins with '/' is a device path, used as it is. Any other name is looked up
 // without regard to case: an explicit mapping (SetPortMapping) wins; otherwise "COMn" is the
-// n-th detected device (SetDetectedPorts). Enumerating devices is the caller's business; it
-// hands the list over here. All functions are thread-safe.
+// device detection gave that name (SetDetectedPorts). Finding devices is the caller's business
+// (PortDiscovery.h); it hands the list over here. All functions are thread-safe.
 
 using SerialHardwareProbe = bool (*)(const std::string& strPath);
+
+// A device as found on the system: its path and, for a USB device, its maker and product as
+// the device reports them ("" when unknown).
+struct CFoundPort {
+    std::string strPath;
+    std::string strDescription;
+};
 
 // Whether an on-board port (/dev/ttyS*) has a UART behind it, from sysfs or TIOCGSERIAL.
 bool SerialHardwarePresent(const std::string& strPath) noexcept;
@@ -20,8 +27,11 @@ bool SerialHardwarePresent(const std::string& strPath) noexcept;
 // ttyS* devices without hardware are left out; duplicates are dropped.
 std::vector<std::string> OrderPortDevices(const std::vector<std::string>& vFound,
                                           SerialHardwareProbe pfnProbe = &SerialHardwarePresent);
-// Replaces the detected devices with vFound, ordered as above.
-void SetDetectedPorts(const std::vector<std::string>& vFound,
+// Matches the names to the devices found now, so that a device plugged in later is offered
+// too. A name keeps its device for as long as that device is found; a device found for the
+// first time takes the lowest free name, in the order above. Names that have an explicit
+// mapping, and the devices those name, take no part.
+void SetDetectedPorts(const std::vector<CFoundPort>& vFound,
                       SerialHardwareProbe pfnProbe = &SerialHardwarePresent);
 
 // Maps a name to a device path (absolute); an empty or null device removes the mapping. False
@@ -34,5 +44,6 @@ void ClearPortMappings() noexcept;
 
 // The device behind a name: 0, or 2 (file not found) when there is none.
 int ResolvePortName(const char* szName, std::string* pstrPath) noexcept;
-// "COM1  (/dev/ttyACM0)", or "COM1  (none)" when nothing is behind the name.
+// "COM1  (/dev/ttyACM0)", with the device's maker and product when known
+// ("COM1  (/dev/ttyACM0)  Arduino LLC, Arduino Uno"), or "COM1  (none)".
 std::string DescribePortName(const char* szName);

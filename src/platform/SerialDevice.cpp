@@ -42,23 +42,24 @@ private:
     int m_hFd;
 };
 
-// Raw bytes in and out, no echo, no flow control, no modem control; VMIN 1 so that a
-// non-blocking read tells "nothing yet" (EAGAIN) from a hang-up (0).
+// Raw mode (LineSettings.h), through the same writer as every later setting.
 int MakeRaw(int hFd) {
-    termios tio{};
-    if (tcgetattr(hFd, &tio) != 0) {
-        return LastError();
+    CTtyState state;
+    if (const int nErrno = ReadTtyState(hFd, &state); nErrno != 0) {
+        return ErrorFromErrno(nErrno);
     }
-    cfmakeraw(&tio);
-    tio.c_cflag |= CLOCAL | CREAD;
-    tio.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
-    tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK);
-    tio.c_cc[VMIN] = 1;
-    tio.c_cc[VTIME] = 0;
-    if (tcsetattr(hFd, TCSANOW, &tio) != 0) {
-        return LastError();
+    MakeRawState(&state);
+    if (const int nErrno = WriteTtyState(hFd, state); nErrno != 0) {
+        return ErrorFromErrno(nErrno);
     }
     return ERROR_SUCCESS;
+}
+
+// A UART samples each bit in its middle, so a speed a little off still talks; a driver that
+// could not come near the speed asked for falls back to another one, which shows here.
+bool NearEnough(DWORD dwGot, DWORD dwWanted) {
+    const std::int64_t nOff = static_cast<std::int64_t>(dwGot) - dwWanted;
+    return (nOff < 0 ? -nOff : nOff) * 100 <= static_cast<std::int64_t>(dwWanted) * 3;
 }
 
 } // namespace
@@ -66,7 +67,7 @@ int MakeRaw(int hFd) {
 int CSerialDevice::Open(const char* szPath, std::unique_ptr<CSerialDevice>* ppDevice) noexcept {
     ppDevice->reset();
     if (szPath == nullptr || *szPath == '\0') {
-        return ERROR_FILE_NOT_FOUND;
+        return ErrorFromErrno(ENOENT);
     }
     CFdGuard fd(open(szPath, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (fd.Get() < 0) {
@@ -110,6 +111,7 @@ int CSerialDevice::Open(const char* szPath, std::unique_ptr<CSerialDevice>* ppDe
 
     auto* pDevice = new (std::nothrow) CSerialDevice(fd.Get(), wake.Get(), epoll.Get());
     if (pDevice == nullptr) {
+        SetLastSystemErrno(ENOMEM);
         return ERROR_NOT_ENOUGH_MEMORY;
     }
     fd.Release();
@@ -140,31 +142,50 @@ CSerialDevice::~CSerialDevice() {
 }
 
 int CSerialDevice::GetState(DCB* pDcb) noexcept {
-    termios tio{};
-    if (tcgetattr(m_hFd, &tio) != 0) {
-        return LastError();
+    CTtyState state;
+    if (const int nErrno = ReadTtyState(m_hFd, &state); nErrno != 0) {
+        return ErrorFromErrno(nErrno);
     }
-    LineSettingsFromTermios(tio, pDcb);
     std::lock_guard lock(m_mutex);
     pDcb->EvtChar = m_cEventChar;
+    pDcb->fParity = m_bParityCheck;
+    LineSettingsFromState(state, pDcb);
     return ERROR_SUCCESS;
 }
 
 int CSerialDevice::SetState(const DCB& dcb) noexcept {
     if (const int n = CheckLineSettings(dcb); n != ERROR_SUCCESS) {
+        SetLastSystemErrno(EINVAL);
         return n;
     }
-    termios tio{};
-    if (tcgetattr(m_hFd, &tio) != 0) {
-        return LastError();
+    CTtyState before;
+    if (const int nErrno = ReadTtyState(m_hFd, &before); nErrno != 0) {
+        return ErrorFromErrno(nErrno);
     }
-    LineSettingsToTermios(dcb, &tio);
-    if (tcsetattr(m_hFd, TCSANOW, &tio) != 0) {
-        return LastError();
+    CTtyState wanted = before;
+    LineSettingsToState(dcb, &wanted);
+    if (const int nErrno = WriteTtyState(m_hFd, wanted); nErrno != 0) {
+        return ErrorFromErrno(nErrno);
+    }
+    // A driver takes a speed it cannot do without a word; only reading it back tells.
+    CTtyState taken;
+    if (const int nErrno = ReadTtyState(m_hFd, &taken); nErrno != 0) {
+        return ErrorFromErrno(nErrno);
+    }
+    if (!NearEnough(taken.dwOutSpeed, dcb.BaudRate)) {
+        WriteTtyState(m_hFd, before);
+        SetLastSystemErrno(ERANGE);
+        return ERROR_INVALID_PARAMETER;
     }
     std::lock_guard lock(m_mutex);
     m_cEventChar = dcb.EvtChar;
+    m_bParityCheck = dcb.fParity;
     return ERROR_SUCCESS;
+}
+
+bool CSerialDevice::IsGone() noexcept {
+    std::lock_guard lock(m_mutex);
+    return m_bGone;
 }
 
 int CSerialDevice::GetTimeouts(COMMTIMEOUTS* pTimeouts) noexcept {

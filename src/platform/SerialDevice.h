@@ -45,7 +45,9 @@ public:
     CSerialDevice& operator=(const CSerialDevice&) = delete;
 
     int GetState(DCB* pDcb) noexcept;
-    // Baud rates are the termios speeds; 1.5 stop bits and unknown speeds give 87.
+    // Any speed from 1 bps (termios2); 87 for 1.5 stop bits, a speed of 0, and a speed the
+    // driver does not take (more than 3 % off when read back: the old settings stay, and
+    // LastSystemErrno() gives ERANGE).
     int SetState(const DCB& dcb) noexcept;
     int GetTimeouts(COMMTIMEOUTS* pTimeouts) noexcept;
     int SetTimeouts(const COMMTIMEOUTS& timeouts) noexcept;
@@ -76,6 +78,8 @@ public:
     int SetConfig(const COMMCONFIG& config, DWORD nSize) noexcept;
 
     int GetFd() const noexcept { return m_hFd; }
+    // Whether the device went away (see above): every later wait and read says so.
+    bool IsGone() noexcept;
 
     DWORD Drive(CManualEvent& event, DWORD dwTimeoutMs, int* pnError) noexcept override;
     void Forget(CManualEvent& event) noexcept override;
@@ -129,6 +133,7 @@ private:
     std::uint32_t m_nSerial = 0;
     COMMTIMEOUTS m_timeouts;
     char m_cEventChar = 0;
+    bool m_bParityCheck = false;
     bool m_bGone = false;
     int m_nKnownInput = 0; // bytes queued at the last look, less those read since
     bool m_bHasCounters = false;

@@ -310,6 +310,10 @@ DWORD CSerialBase::TakeEvents() {
     return dwEvents;
 }
 
+bool CSerialBase::IsDeviceGone() {
+    return m_hPort && m_hPort->IsGone();
+}
+
 int CSerialBase::ClearLineErrors(DWORD* pdwErrors) {
     *pdwErrors = 0;
     if (!m_hPort) {

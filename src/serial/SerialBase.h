@@ -59,6 +59,9 @@ public:
     // The bits of the last completed event wait that are watched, plus EV_KOVRA_DEVICE_GONE,
     // which cannot be unwatched; clears them.
     DWORD TakeEvents();
+    // Whether the open port's device went away (unplugged): its reads fail for that reason,
+    // and the listener's last notification says so. False while closed.
+    bool IsDeviceGone();
 
 protected:
     enum ETransfer { kTransferRead, kTransferWrite, kTransferWait };

@@ -9,6 +9,7 @@
 
 namespace {
 
+using namespace std::string_literals;
 using Channels = std::vector<std::vector<float>>;
 
 CPlotData MakeStore() {
@@ -61,7 +62,8 @@ TEST(InterpreterTest, WorkedExamples) {
         {{"abc"}, false, Expect({}), 0},
         {{""}, false, Expect({}), 0},
         {{"1 2 3"}, false, Expect({}), 0},
-        {{"9 8#7\0006#"}, true, Expect({{9.0f}, {8.0f}}), 2},
+        // The C-string form stops at a NUL: nothing after it is seen.
+        {{"9 8#7\0006#"s}, true, Expect({{9.0f}, {8.0f}}), 2},
     };
     for (const auto& example : examples) {
         SCOPED_TRACE(example.chunks.front());
@@ -92,16 +94,15 @@ TEST(InterpreterTest, NumberValues) {
 }
 
 TEST(InterpreterTest, OverlongRunsConvertTheirFirst99Characters) {
-    for (std::size_t length : {98u, 99u, 100u, 101u, 150u, 400u}) {
+    // Zeros then "157": the value tells exactly where the run was cut.
+    const std::pair<std::size_t, float> cases[] = {{98, 157.0f}, {99, 157.0f}, {100, 15.0f},
+                                                   {101, 1.0f},  {102, 0.0f},  {400, 0.0f}};
+    for (const auto& [length, value] : cases) {
         SCOPED_TRACE(length);
-        // "1." then ones, then a marker digit that only counts when within the first 99.
-        std::string run = "1.";
-        run.append(length - 3, '0');
-        run.push_back('9');
+        const std::string run = std::string(length - 3, '0') + "157";
         CPlotData data = MakeStore();
         ASSERT_TRUE(data.Interpret((run + " 2#").c_str()));
-        const float expected = length <= 99 ? static_cast<float>(std::atof(run.c_str())) : 1.0f;
-        EXPECT_EQ(data.GetSample(0, 0), expected);
+        EXPECT_EQ(data.GetSample(0, 0), value);
         EXPECT_EQ(data.GetSample(1, 0), 2.0f);
     }
     CPlotData data = MakeStore();
@@ -149,12 +150,72 @@ TEST(InterpreterTest, ValuesBeyondTheTenthAreDiscarded) {
     EXPECT_EQ(data.m_nLastSetCount, 10);
 }
 
-TEST(InterpreterTest, NumberInProgressSurvivesClearAll) {
+TEST(InterpreterTest, ClearAllAndDiscardPartialSetStartAFreshSetAndNumber) {
+    // A board unplugged in the middle of "10 20 30#" and plugged in again.
+    CPlotData cleared = MakeStore();
+    EXPECT_TRUE(cleared.Interpret("1 2 3#\r\n10 20 3"));
+    cleared.ClearAll();
+    EXPECT_TRUE(cleared.Interpret("4 5 6#"));
+    EXPECT_EQ(Contents(cleared), Expect({{4.0f}, {5.0f}, {6.0f}}));
+    EXPECT_EQ(cleared.m_nLastSetCount, 3);
+
+    CPlotData reopened = MakeStore();
+    reopened.SetColor(0, 5);
+    reopened.Interpret("1 2 3#\r\n10 20 3");
+    reopened.DiscardPartialSet();
+    EXPECT_EQ(reopened.m_nLastSetCount, 3);
+    EXPECT_TRUE(reopened.Interpret("4 5 6#"));
+    EXPECT_EQ(Contents(reopened), Expect({{1.0f, 4.0f}, {2.0f, 5.0f}, {3.0f, 6.0f}}));
+    EXPECT_EQ(reopened.GetColor(0), 5);
+}
+
+TEST(InterpreterTest, LineEndedSetsReachTheChannelsWhenAskedFor) {
     CPlotData data = MakeStore();
-    EXPECT_FALSE(data.Interpret("12"));
-    data.ClearAll();
-    EXPECT_TRUE(data.Interpret("3 4#"));
-    EXPECT_EQ(Contents(data), Expect({{123.0f}, {4.0f}}));
+    EXPECT_FALSE(data.GetEndSetsAtLineEnd());
+    EXPECT_FALSE(data.Interpret("1 2\r\n"));
+    data.SetEndSetsAtLineEnd(true);
+    EXPECT_TRUE(data.GetEndSetsAtLineEnd());
+    // The half set gathered under the other rule is dropped.
+    EXPECT_TRUE(data.Interpret("3\r\n\r\n4 5\r\n"));
+    EXPECT_EQ(Contents(data), Expect({{3.0f, 4.0f}, {5.0f}}));
+    EXPECT_EQ(data.m_nLastSetCount, 2);
+}
+
+TEST(InterpreterTest, ReceivedNulBytesSeparateAndLoseNothing) {
+    const std::pair<std::string, Channels> cases[] = {
+        {"9 8#7\0006#"s, Expect({{9.0f, 7.0f}, {8.0f, 6.0f}})},
+        {"12\00034#"s, Expect({{12.0f}, {34.0f}})},
+        {"\0\0\0001\0#\0"s, Expect({{1.0f}})},
+    };
+    for (const auto& [bytes, channels] : cases) {
+        SCOPED_TRACE(bytes);
+        CPlotData data = MakeStore();
+        EXPECT_TRUE(data.Interpret(bytes.data(), bytes.size()));
+        EXPECT_EQ(Contents(data), channels);
+    }
+    // A NUL after each set, fed in the 100-byte reads of the serial handler.
+    std::string stream;
+    for (int k = 0; k < 23; ++k) {
+        stream += std::to_string(k) + " " + std::to_string(-k) + "#\r\n\0"s;
+    }
+    CPlotData data = MakeStore();
+    for (std::size_t at = 0; at < stream.size(); at += 100) {
+        data.Interpret(stream.data() + at, std::min<std::size_t>(100, stream.size() - at));
+    }
+    ASSERT_EQ(data.GetSampleCount(0), 23);
+    EXPECT_EQ(data.GetSample(1, 22), -22.0f);
+}
+
+TEST(InterpreterTest, NulIsNoLimiterWhateverTheLimiter) {
+    for (char limiter : {' ', '\t', '\0'}) {
+        SCOPED_TRACE(static_cast<int>(limiter));
+        CPlotData data = MakeStore();
+        data.m_cLimiter = limiter;
+        const std::string bytes = "1\0002"s + limiter;
+        data.Interpret(bytes.data(), bytes.size());
+        EXPECT_EQ(data.GetSampleCount(0), limiter == '\0' ? 0 : 1);
+        EXPECT_EQ(data.GetSampleCount(1), limiter == '\0' ? 0 : 1);
+    }
 }
 
 TEST(InterpreterTest, HighBytesAndControlBytesSeparate) {
@@ -170,10 +231,11 @@ TEST(InterpreterTest, DecimalPointIsAFullStopWhateverTheLocale) {
         GTEST_SKIP() << "no locale with a decimal comma available";
     }
     ASSERT_STREQ(std::localeconv()->decimal_point, ",");
+    // Short numbers and one long enough to go to the C library's own conversion.
     CPlotData data = MakeStore();
-    data.Interpret("1.5 -0.25 1,5#");
+    data.Interpret("1.5 -0.25 1,5 2.718281828459045235360287#");
     std::setlocale(LC_ALL, "C");
-    EXPECT_EQ(Contents(data), Expect({{1.5f}, {-0.25f}, {1.0f}}));
+    EXPECT_EQ(Contents(data), Expect({{1.5f}, {-0.25f}, {1.0f}, {2.7182817f}}));
 }
 
 } // namespace

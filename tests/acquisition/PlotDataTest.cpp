@@ -102,11 +102,10 @@ TEST_F(PlotDataTest, ClearAllKeepsTheLookAndDropsDataAlarmsAndThePendingSet) {
     EXPECT_EQ(m_data.m_nLastSetCount, 0);
     EXPECT_EQ(m_data.GetMax(0), 0.0f);
 
-    // The half-received set (4, then 5 still being assembled) is gone except the number
-    // in progress, which is not the store's to drop.
+    // The half-received set (4, then 5 still being assembled) is gone with its number.
     ASSERT_TRUE(m_data.Interpret("#"));
-    EXPECT_EQ(m_data.m_nLastSetCount, 1);
-    EXPECT_EQ(m_data.GetSample(0, 0), 5.0f);
+    EXPECT_EQ(m_data.m_nLastSetCount, 0);
+    EXPECT_EQ(m_data.GetTotalSampleCount(), 0);
 }
 
 TEST_F(PlotDataTest, HiddenChannelsKeepCollectingAndToggleBack) {

@@ -4,6 +4,7 @@
 #include "PlotData.h"
 #include "PortNames.h"
 #include "SerialWnd.h"
+#include "SetEndHint.h"
 
 #include <QAction>
 
@@ -131,6 +132,57 @@ TEST(AcquisitionGlueTest, OnlyReceivedDataNotificationsAreRead) {
     EXPECT_EQ(g_pPlotData->GetSampleCount(0), 2);
     view.OnSerialMsg(MAKEWPARAM(EV_RXCHAR, 0), 0);
     EXPECT_EQ(g_pPlotData->GetSampleCount(0), 3);
+}
+
+TEST(AcquisitionGlueTest, NulBytesFromTheBoardLoseNothing) {
+    CConnectedApp connected;
+    std::string strBurst;
+    for (int k = 0; k < 23; ++k) {
+        strBurst += std::to_string(k) + " " + std::to_string(k + 1) + std::string("#\r\n\0", 4);
+    }
+    connected.terminal.Send(strBurst);
+    ASSERT_TRUE(CAppFixture::WaitFor([] { return g_pPlotData->GetSampleCount(0) == 23; }));
+    EXPECT_EQ(g_pPlotData->GetSample(1, 22), 23.0f);
+}
+
+TEST(AcquisitionGlueTest, ConnectingAgainStartsAFreshSet) {
+    CConnectedApp connected;
+    connected.terminal.Send("1 2 3#\r\n10 20 3");
+    ASSERT_TRUE(CAppFixture::WaitFor([] { return g_pPlotData->GetSampleCount(0) == 1; }));
+    CAppFixture::Pump(100);
+    connected.app.Frame().Action(ID_CONNECTION_DISCONNECT)->trigger();
+    connected.app.Frame().Action(ID_CONNECTION_CONNECT)->trigger();
+    ASSERT_TRUE(connected.app.View().m_bConnected);
+    connected.terminal.Send("4 5 6#");
+    ASSERT_TRUE(CAppFixture::WaitFor([] { return g_pPlotData->GetSampleCount(0) == 2; }));
+    EXPECT_EQ(Channel(0), (std::vector<float>{1.0f, 4.0f}));
+    EXPECT_EQ(Channel(2), (std::vector<float>{3.0f, 6.0f}));
+    EXPECT_EQ(g_pPlotData->GetSampleCount(3), 0);
+}
+
+TEST(AcquisitionGlueTest, ABoardPrintingLinesGetsAHintAndIsPlottedWhenLinesEndSets) {
+    CConnectedApp connected;
+    CKovraPlotterView& view = connected.app.View();
+    const QString strHint = QString::fromUtf8(CSetEndHint::Text(false));
+    // One reading a line, ten lines a second, no '#'.
+    for (int k = 0; k < 40 && connected.app.Status() != strHint; ++k) {
+        connected.terminal.Send("1.5 -2 3\r\n");
+        CAppFixture::Pump(100);
+    }
+    EXPECT_EQ(connected.app.Status(), strHint);
+    EXPECT_EQ(g_pPlotData->GetTotalSampleCount(), 0);
+
+    view.SetEndSetsAtLineEnd(true);
+    connected.terminal.Send("4 5 6\r\n7 8 9\r\n");
+    ASSERT_TRUE(CAppFixture::WaitFor([] { return g_pPlotData->GetSampleCount(0) == 2; }));
+    EXPECT_EQ(Channel(0), (std::vector<float>{4.0f, 7.0f}));
+    EXPECT_EQ(Channel(2), (std::vector<float>{6.0f, 9.0f}));
+
+    // The view's setting, as loaded settings leave it, reaches the store with the next port.
+    connected.app.Frame().Action(ID_CONNECTION_DISCONNECT)->trigger();
+    view.m_bEndSetsAtLineEnd = false;
+    connected.app.Frame().Action(ID_CONNECTION_CONNECT)->trigger();
+    EXPECT_FALSE(g_pPlotData->GetEndSetsAtLineEnd());
 }
 
 TEST(AcquisitionGlueTest, NewAsksBeforeClearing) {

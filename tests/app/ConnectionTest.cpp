@@ -1,5 +1,6 @@
 #include "AppTestSupport.h"
 #include "CommandIds.h"
+#include "KernelTtySpeed.h"
 #include "KovraPlotterView.h"
 #include "MessageQueue.h"
 #include "PlotData.h"
@@ -9,8 +10,13 @@
 #include "ui_PortSetupDlg.h"
 
 #include <QAction>
+#include <QDir>
+#include <QLineEdit>
+#include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 namespace {
 
@@ -38,6 +44,12 @@ public:
         m_bOpen = false;
         return 0;
     }
+    int Read(void*, DWORD, DWORD* pnRead, OVERLAPPED*, DWORD) override {
+        if (pnRead != nullptr) {
+            *pnRead = 0;
+        }
+        return m_bOpen ? m_nReadResult : 6;
+    }
 
     std::string m_strOpened;
     bool m_bTargetGiven = false;
@@ -47,6 +59,7 @@ public:
     std::vector<int> m_vConfigured;
     int m_nReadMode = -1;
     int m_nCloses = 0;
+    int m_nReadResult = 0;
 };
 
 struct CRecordingApp {
@@ -84,9 +97,17 @@ TEST(ConnectionTest, ConnectUsesTheChosenSettings) {
         EXPECT_EQ(recording.pSerial->m_vConfigured, expected);
         ASSERT_TRUE(view.CloseSerialPort());
     }
-    view.m_nSpeed = 9;
+    view.m_nSpeed = 14;
     ASSERT_TRUE(view.OpenSerialPort());
     EXPECT_EQ(recording.pSerial->m_vConfigured[0], 9600);
+    EXPECT_EQ(view.SelectedSpeedBps(), 9600u);
+    ASSERT_TRUE(view.CloseSerialPort());
+    // A typed speed wins over the list.
+    view.m_nSpeed = -1;
+    view.m_nTypedSpeed = 74880;
+    EXPECT_EQ(view.SelectedSpeedBps(), 74880u);
+    ASSERT_TRUE(view.OpenSerialPort());
+    EXPECT_EQ(recording.pSerial->m_vConfigured[0], 74880);
 }
 
 TEST(ConnectionTest, FailuresLeaveTheViewDisconnectedAndThePortClosed) {
@@ -94,21 +115,25 @@ TEST(ConnectionTest, FailuresLeaveTheViewDisconnectedAndThePortClosed) {
     CKovraPlotterView& view = recording.app.View();
     recording.pSerial->m_nOpenResult = 2;
     recording.app.Frame().Action(ID_CONNECTION_CONNECT)->trigger();
-    EXPECT_EQ(recording.app.Status(), "Error Connecting..");
+    EXPECT_EQ(recording.app.Status(), "Error Connecting.. no device is behind COM1");
     EXPECT_FALSE(view.m_bConnected);
+    SetPortMapping("COM1", "/dev/ttyKOVRA3");
+    recording.app.Frame().Action(ID_CONNECTION_CONNECT)->trigger();
+    EXPECT_EQ(recording.app.Status(), "Error Connecting.. /dev/ttyKOVRA3 does not exist");
 
     recording.pSerial->m_nOpenResult = 0;
     view.m_nPort = 4;
     recording.pSerial->m_strOpened.clear();
     recording.app.Frame().Action(ID_CONNECTION_CONNECT)->trigger();
-    EXPECT_EQ(recording.app.Status(), "Error Connecting..");
+    EXPECT_EQ(recording.app.Status(), "Error Connecting.. no port is chosen");
     EXPECT_TRUE(recording.pSerial->m_strOpened.empty());
 
     // A port that rejects its settings is closed again, so a later Connect can succeed.
     view.m_nPort = 0;
     recording.pSerial->m_nConfigureResult = 87;
     recording.app.Frame().Action(ID_CONNECTION_CONNECT)->trigger();
-    EXPECT_EQ(recording.app.Status(), "Error Connecting..");
+    EXPECT_EQ(recording.app.Status(), "Error Connecting.. /dev/ttyKOVRA3 refused the settings "
+                                      "9600 bps, 8 data bits, no parity, 1 stop bit");
     EXPECT_FALSE(recording.pSerial->m_bOpen);
     EXPECT_FALSE(view.m_bConnected);
     recording.pSerial->m_nConfigureResult = 0;
@@ -139,7 +164,7 @@ TEST(ConnectionTest, MissingOrBusyDevicesFailToConnect) {
     CAppFixture app;
     SetPortMapping("COM1", "/dev/kovra-no-such-device");
     app.Frame().Action(ID_CONNECTION_CONNECT)->trigger();
-    EXPECT_EQ(app.Status(), "Error Connecting..");
+    EXPECT_EQ(app.Status(), "Error Connecting.. /dev/kovra-no-such-device does not exist");
 
     CPtyPair terminal;
     SetPortMapping("COM1", terminal.Path().c_str());
@@ -147,7 +172,8 @@ TEST(ConnectionTest, MissingOrBusyDevicesFailToConnect) {
     CMessageQueue queue;
     ASSERT_EQ(other.Open(terminal.Path().c_str(), &queue, 0, 0, 0, 0), 0);
     app.Frame().Action(ID_CONNECTION_CONNECT)->trigger();
-    EXPECT_EQ(app.Status(), "Error Connecting..");
+    EXPECT_EQ(app.Status(), "Error Connecting.. " + QString::fromStdString(terminal.Path()) +
+                                " is used by another program");
     other.Close();
     app.Frame().Action(ID_CONNECTION_CONNECT)->trigger();
     EXPECT_EQ(app.Status(), "Connected..");
@@ -208,6 +234,242 @@ TEST(ConnectionTest, PortSetupChangesTheSettingsOnlyOnOk) {
     app.Frame().Action(ID_CONNECTION_PORTSETUP)->trigger();
     EXPECT_EQ(std::vector<int>({view.m_nPort, view.m_nSpeed, view.m_nStopBits, view.m_nParity}),
               std::vector<int>({1, 4, 1, 2}));
+}
+
+// A read that fails while the device is still there is worth a box; only a device that went
+// away (its own notice follows) is not.
+TEST(ConnectionTest, AReadFailureOtherThanAnUnplugIsShown) {
+    CRecordingApp recording;
+    SetPortMapping("COM1", "/dev/ttyKOVRA3");
+    ASSERT_TRUE(recording.app.View().OpenSerialPort());
+    recording.pSerial->m_nReadResult = 31;
+    recording.app.View().Post(g_nDefaultComMsg, MAKEWPARAM(EV_RXCHAR, 0), 0);
+    ASSERT_TRUE(
+        CAppFixture::WaitFor([&] { return !recording.app.m_dialogs.m_vNotified.empty(); }, 2000));
+    EXPECT_EQ(recording.app.m_dialogs.m_vNotified, std::vector<QString>{"read error"});
+}
+
+TEST(ConnectionTest, AReadThatFailsBecauseTheDeviceWentAwayIsLeftToItsNotice) {
+    CPtyPair terminal;
+    CAppFixture app;
+    SetPortMapping("COM1", terminal.Path().c_str());
+    ASSERT_TRUE(app.View().OpenSerialPort());
+    terminal.CloseMaster();
+    // Read before the listener's notice is handled: the read fails for the unplug.
+    app.View().OnSerialMsg(MAKEWPARAM(EV_RXCHAR, 0), 0);
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return !app.View().m_bConnected; }));
+    EXPECT_EQ(app.Status(), "Error: port closed by the device..");
+    EXPECT_TRUE(app.m_dialogs.m_vNotified.empty());
+}
+
+QStringList Items(const QComboBox* pCombo) {
+    QStringList vItems;
+    for (int k = 0; k < pCombo->count(); ++k) {
+        vItems << pCombo->itemText(k);
+    }
+    return vItems;
+}
+
+TEST(ConnectionTest, PortSetupListsHoldTheirChoicesInOrder) {
+    CPortSetupDlg dialog;
+    dialog.show();
+    Ui::PortSetupDlg& ui = dialog.Controls();
+    EXPECT_EQ(dialog.windowTitle(), "Port Setup");
+    EXPECT_EQ(Items(ui.comboSpeed),
+              (QStringList{"2400 bps", "9600 bps", "19200 bps", "38400 bps", "57600 bps",
+                           "115200 bps", "230400 bps", "250000 bps", "460800 bps", "500000 bps",
+                           "921600 bps", "1000000 bps", "2000000 bps", "3000000 bps"}));
+    EXPECT_EQ(Items(ui.comboStopBits), (QStringList{"1", "2"}));
+    EXPECT_EQ(Items(ui.comboParity), (QStringList{"None", "Even", "Odd"}));
+    EXPECT_EQ(ui.labelSetEnd->text(), "End a set at:");
+    EXPECT_EQ(Items(ui.comboSetEnd), (QStringList{"'#' only", "'#' or a line end"}));
+    EXPECT_TRUE(ui.comboSpeed->isEditable());
+    EXPECT_FALSE(ui.comboParity->isEditable());
+}
+
+// Runs Port Setup through the menu, choosing by the texts a user reads, and ends it with OK.
+void ChooseInPortSetup(CAppFixture& app, const QString& strSpeed, const QString& strStopBits,
+                       const QString& strParity) {
+    app.m_dialogs.m_fnRunDialog = [&](QDialog& dialog) {
+        auto& ui = static_cast<CPortSetupDlg&>(dialog).Controls();
+        ui.comboSpeed->setCurrentIndex(ui.comboSpeed->findText(strSpeed));
+        ui.comboStopBits->setCurrentIndex(ui.comboStopBits->findText(strStopBits));
+        ui.comboParity->setCurrentIndex(ui.comboParity->findText(strParity));
+        dialog.accept();
+        return dialog.result();
+    };
+    app.Frame().Action(ID_CONNECTION_PORTSETUP)->trigger();
+}
+
+TEST(ConnectionTest, EachChoiceInPortSetupReachesThePortAsItReads) {
+    CRecordingApp recording;
+    CAppFixture& app = recording.app;
+    SetPortMapping("COM1", "/dev/ttyKOVRA3");
+    const std::vector<std::tuple<QString, QString, QString, std::vector<int>>> cases = {
+        {"2400 bps", "1", "None", {2400, 8, 0, 0}},
+        {"250000 bps", "2", "Even", {250000, 8, 2, 2}},
+        {"3000000 bps", "1", "Odd", {3000000, 8, 1, 0}},
+    };
+    for (const auto& [strSpeed, strStop, strParity, expected] : cases) {
+        ChooseInPortSetup(app, strSpeed, strStop, strParity);
+        ASSERT_TRUE(app.View().OpenSerialPort());
+        EXPECT_EQ(recording.pSerial->m_vConfigured, expected) << strSpeed.toStdString();
+        ASSERT_TRUE(app.View().CloseSerialPort());
+    }
+    const std::vector<int> vSpeeds = {2400,   9600,   19200,  38400,  57600,   115200,  230400,
+                                      250000, 460800, 500000, 921600, 1000000, 2000000, 3000000};
+    for (int i = 0; i < static_cast<int>(vSpeeds.size()); ++i) {
+        const int nSpeed = vSpeeds[static_cast<std::size_t>(i)];
+        ChooseInPortSetup(app, QString::number(nSpeed) + " bps", "1", "None");
+        EXPECT_EQ(app.View().m_nSpeed, i);
+        ASSERT_TRUE(app.View().OpenSerialPort());
+        EXPECT_EQ(recording.pSerial->m_vConfigured[0], nSpeed);
+        ASSERT_TRUE(app.View().CloseSerialPort());
+    }
+}
+
+void Retype(QComboBox* pCombo, const QString& strText) {
+    pCombo->lineEdit()->selectAll();
+    QTest::keyClick(pCombo->lineEdit(), Qt::Key_Delete);
+    QTest::keyClicks(pCombo->lineEdit(), strText);
+}
+
+TEST(ConnectionTest, ASpeedTheListDoesNotHaveCanBeTyped) {
+    CAppFixture app;
+    CKovraPlotterView& view = app.View();
+    QString strTyped = QStringLiteral("74880");
+    QString strShown;
+    app.m_dialogs.m_fnRunDialog = [&](QDialog& dialog) {
+        auto& ui = static_cast<CPortSetupDlg&>(dialog).Controls();
+        strShown = ui.comboSpeed->currentText();
+        Retype(ui.comboSpeed, strTyped);
+        dialog.accept();
+        return dialog.result();
+    };
+    app.Frame().Action(ID_CONNECTION_PORTSETUP)->trigger();
+    EXPECT_EQ(std::make_pair(view.m_nSpeed, view.m_nTypedSpeed), std::make_pair(-1, 74880));
+    EXPECT_EQ(view.SelectedSpeedBps(), 74880u);
+
+    // Shown as typed next time; a speed the list has, typed, is the list's.
+    strTyped = QStringLiteral("115200 bps");
+    app.Frame().Action(ID_CONNECTION_PORTSETUP)->trigger();
+    EXPECT_EQ(strShown, "74880");
+    EXPECT_EQ(std::make_pair(view.m_nSpeed, view.m_nTypedSpeed), std::make_pair(5, 0));
+
+    // Letters are not taken, and no speed at all keeps the one there was.
+    strTyped = QStringLiteral("fast");
+    app.Frame().Action(ID_CONNECTION_PORTSETUP)->trigger();
+    EXPECT_EQ(std::make_pair(view.m_nSpeed, view.m_nTypedSpeed), std::make_pair(5, 0));
+    strTyped = QStringLiteral("0");
+    app.Frame().Action(ID_CONNECTION_PORTSETUP)->trigger();
+    EXPECT_EQ(view.SelectedSpeedBps(), 115200u);
+}
+
+// Minimised and restored by the window manager, the dialog keeps what the user chose so far.
+TEST(ConnectionTest, PortSetupKeepsTheUsersChoicesWhenShownAgain) {
+    CAppFixture app;
+    app.m_dialogs.m_fnRunDialog = [&](QDialog& dialog) {
+        auto& ui = static_cast<CPortSetupDlg&>(dialog).Controls();
+        ui.comboPort->setCurrentIndex(2);
+        ui.comboSpeed->setCurrentIndex(6);
+        ui.comboStopBits->setCurrentIndex(1);
+        ui.comboParity->setCurrentIndex(1);
+        ui.comboSetEnd->setCurrentIndex(1);
+        dialog.setWindowState(Qt::WindowMinimized);
+        dialog.setWindowState(Qt::WindowNoState);
+        EXPECT_TRUE(dialog.isVisible());
+        dialog.accept();
+        return dialog.result();
+    };
+    app.Frame().Action(ID_CONNECTION_PORTSETUP)->trigger();
+    CKovraPlotterView& view = app.View();
+    EXPECT_EQ(std::vector<int>({view.m_nPort, view.m_nSpeed, view.m_nStopBits, view.m_nParity}),
+              std::vector<int>({2, 6, 1, 1}));
+    EXPECT_TRUE(view.m_bEndSetsAtLineEnd);
+}
+
+TEST(ConnectionTest, WhereASetEndsIsChosenInPortSetup) {
+    CAppFixture app;
+    CKovraPlotterView& view = app.View();
+    EXPECT_FALSE(view.m_bEndSetsAtLineEnd);
+    int nShown = -1;
+    int nChoose = 1;
+    bool bOk = true;
+    app.m_dialogs.m_fnRunDialog = [&](QDialog& dialog) {
+        auto& ui = static_cast<CPortSetupDlg&>(dialog).Controls();
+        nShown = ui.comboSetEnd->currentIndex();
+        ui.comboSetEnd->setCurrentIndex(nChoose);
+        bOk ? dialog.accept() : dialog.reject();
+        return dialog.result();
+    };
+    app.Frame().Action(ID_CONNECTION_PORTSETUP)->trigger();
+    EXPECT_EQ(nShown, 0);
+    EXPECT_TRUE(view.m_bEndSetsAtLineEnd);
+    nChoose = 0;
+    bOk = false;
+    app.Frame().Action(ID_CONNECTION_PORTSETUP)->trigger();
+    EXPECT_EQ(nShown, 1);
+    EXPECT_TRUE(view.m_bEndSetsAtLineEnd);
+    bOk = true;
+    app.Frame().Action(ID_CONNECTION_PORTSETUP)->trigger();
+    EXPECT_FALSE(view.m_bEndSetsAtLineEnd);
+}
+
+TEST(ConnectionTest, TheCommandLineNamesADeviceAndASpeed) {
+    const auto parse = [](const QStringList& vArguments, SCommandLine* pCommandLine) {
+        QString strError;
+        const bool bOk =
+            ParseCommandLine(QStringList{"kovraplotter"} + vArguments, pCommandLine, &strError);
+        return bOk ? QString() : strError;
+    };
+    SCommandLine commandLine;
+    EXPECT_EQ(parse({"--speed", "115200", "/dev/ttyACM0"}, &commandLine), "");
+    EXPECT_EQ(commandLine.m_nConnectPort, 0);
+    EXPECT_EQ(commandLine.m_strDevicePath, "/dev/ttyACM0");
+    EXPECT_EQ(commandLine.m_dwSpeed, 115200u);
+    commandLine = {};
+    EXPECT_EQ(parse({"com3"}, &commandLine), "");
+    EXPECT_EQ(commandLine.m_nConnectPort, 2);
+    EXPECT_EQ(commandLine.m_strDevicePath, "");
+    EXPECT_EQ(commandLine.m_dwSpeed, 0u);
+    commandLine = {};
+    EXPECT_EQ(parse({"./board"}, &commandLine), "");
+    EXPECT_EQ(commandLine.m_strDevicePath, QDir::currentPath() + "/board");
+
+    const std::vector<std::pair<QStringList, QString>> bad = {
+        {{"--speed", "fast", "COM1"},
+         "Bad --speed 'fast': expected bits per second, such as "
+         "115200"},
+        {{"--speed", "0"}, "Bad --speed '0': expected bits per second, such as 115200"},
+        {{"ttyACM0"},
+         "Bad DEVICE 'ttyACM0': expected a device path such as /dev/ttyACM0, or "
+         "COM1..COM4"},
+        {{"COM5"},
+         "Bad DEVICE 'COM5': expected a device path such as /dev/ttyACM0, or "
+         "COM1..COM4"},
+        {{"/dev/ttyACM0", "/dev/ttyACM1"}, "Unexpected argument: /dev/ttyACM1"},
+        {{"--demo", "COM2"}, "--demo connects to a board of its own: give no DEVICE"},
+    };
+    for (const auto& [vArguments, strError] : bad) {
+        commandLine = {};
+        EXPECT_EQ(parse(vArguments, &commandLine), strError);
+    }
+}
+
+// As if F2 were pressed at start, at the speed given: the board is plotted at once.
+TEST(ConnectionTest, ADeviceOnTheCommandLineIsConnectedAtStart) {
+    CPtyPair board;
+    SCommandLine commandLine;
+    commandLine.m_nConnectPort = 0;
+    commandLine.m_strDevicePath = QString::fromStdString(board.Path());
+    commandLine.m_dwSpeed = 250000;
+    CAppFixture app(commandLine);
+    EXPECT_EQ(app.Status(), "Connected..");
+    EXPECT_EQ(KernelTtySpeed(board.Slave()), 250000u);
+    EXPECT_EQ(app.View().m_nSpeed, 7);
+    EXPECT_FALSE(app.Frame().Action(ID_CONNECTION_CONNECT)->isEnabled());
+    board.Send("1 2 3#");
+    EXPECT_TRUE(CAppFixture::WaitFor([] { return g_pPlotData->GetSampleCount(2) == 1; }));
 }
 
 } // namespace

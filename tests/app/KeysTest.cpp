@@ -76,7 +76,7 @@ TEST_F(KeysTest, FunctionKeysShowTheirStatusTexts) {
 
     SetPortMapping("COM1", "/dev/kovra-no-such-device");
     Press(Qt::Key_F2);
-    EXPECT_EQ(m_app.Status(), "Error Connecting..");
+    EXPECT_EQ(m_app.Status(), "Error Connecting.. /dev/kovra-no-such-device does not exist");
     CPtyPair terminal;
     SetPortMapping("COM1", terminal.Path().c_str());
     Press(Qt::Key_F2);

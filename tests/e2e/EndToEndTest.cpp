@@ -1,11 +1,14 @@
 // The real program, off-screen, connected to a simulated board on a pseudo-terminal and
 // driven as a user would drive it: the board sends, the user presses keys and chooses
 // commands, and what the program shows and writes is checked.
+#include "FakeSysfs.h"
+#include "KernelTtySpeed.h"
 #include "ProgramDriver.h"
 #include "ReferenceInterpreter.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
@@ -20,18 +23,23 @@ using namespace std::chrono_literals;
 
 constexpr auto kArrival = 60s;
 
-// What an export of the model's channels contains: "%0.2f" cells by the C library.
+// What an export of the model's channels contains: "%0.2f" cells by the C library, one
+// column for every channel up to the last that holds a value.
 std::string ExpectedCsv(const CReferenceInterpreter& model) {
     const auto& channels = model.Channels();
+    std::size_t nColumns = channels.size();
+    while (nColumns > 0 && channels[nColumns - 1].empty()) {
+        --nColumns;
+    }
     std::string strCsv;
     char szCell[64];
     for (std::size_t r = 0; r < channels[0].size(); ++r) {
-        for (int c = 0; c < model.LastSetCount(); ++c) {
-            const auto& channel = channels[static_cast<std::size_t>(c)];
+        for (std::size_t c = 0; c < nColumns; ++c) {
+            const auto& channel = channels[c];
             const float v = r < channel.size() ? channel[r] : 0.0f;
             std::snprintf(szCell, sizeof szCell, "%0.2f", static_cast<double>(v));
             strCsv += szCell;
-            if (c + 1 < model.LastSetCount()) {
+            if (c + 1 < nColumns) {
                 strCsv += ",\t";
             }
         }
@@ -187,7 +195,7 @@ TEST(EndToEndTest, BusyOrMissingPortsAreReportedAndNothingElseChanges) {
     {
         CProgram missing(directory.Path(), {"--port-map", "COM1=/dev/kovra-no-such-board"});
         missing.Command("key F2");
-        EXPECT_EQ(missing.Status(), "Error Connecting..");
+        EXPECT_EQ(missing.Status(), "Error Connecting.. /dev/kovra-no-such-board does not exist");
         EXPECT_EQ(missing.Quit(), 0);
     }
     CPtyPair device;
@@ -196,7 +204,10 @@ TEST(EndToEndTest, BusyOrMissingPortsAreReportedAndNothingElseChanges) {
     ASSERT_GE(hHeld, 0);
     ASSERT_EQ(flock(hHeld, LOCK_EX | LOCK_NB), 0);
     program.Command("key F2");
-    EXPECT_EQ(program.Status(), "Error Connecting..");
+    // This test is the other program.
+    EXPECT_EQ(program.Status(), "Error Connecting.. " + device.Path() +
+                                    " is used by another program: kovra_e2e_tests (process " +
+                                    std::to_string(getpid()) + ")");
     close(hHeld);
     program.Command("key F2");
     EXPECT_EQ(program.Status(), "Connected..");
@@ -227,8 +238,10 @@ TEST(EndToEndTest, GarbageLongNumbersAndWideSetsDoNoHarm) {
     }
     device.Send(strWide + "#11 22 33#");
     ASSERT_TRUE(program.WaitForValues(13, kArrival));
+    // The first ten values of the wide set fill ten channels, all of which are exported.
     EXPECT_EQ(directory.Read(QuickExport(program)),
-              "1.00,\t2.00,\t3.00\r\n11.00,\t22.00,\t33.00\r\n");
+              "1.00,\t2.00,\t3.00,\t4.00,\t5.00,\t6.00,\t7.00,\t8.00,\t9.00,\t10.00\r\n"
+              "11.00,\t22.00,\t33.00,\t0.00,\t0.00,\t0.00,\t0.00,\t0.00,\t0.00,\t0.00\r\n");
     EXPECT_EQ(program.Quit(), 0);
 }
 
@@ -248,6 +261,112 @@ TEST(EndToEndTest, ExportsThatFailSaySo) {
     program.Command("save-as " + directory.Path() + "/data.csv");
     EXPECT_TRUE(program.Command("command 57603").empty());
     EXPECT_EQ(directory.Read("data.csv"), "1.00,\t2.00\r\n");
+    EXPECT_EQ(program.Quit(), 0);
+}
+
+// kovraplotter --speed 115200 /dev/pts/N: connected at start, at that speed, and plotting.
+TEST(EndToEndTest, TheCommandLineConnectsToADeviceAtStart) {
+    CScratchDirectory directory;
+    CPtyPair device;
+    CProgram program(directory.Path(), {"--speed", "115200", device.Path()});
+    EXPECT_EQ(program.Status(), "Connected..");
+    const termios tio = device.Settings();
+    EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B115200));
+    device.Send("1.5 -2 3#\r\n4 5 6#\r\n");
+    ASSERT_TRUE(program.WaitForValues(6, kArrival));
+    EXPECT_EQ(directory.Read(QuickExport(program)),
+              "1.50,\t-2.00,\t3.00\r\n4.00,\t5.00,\t6.00\r\n");
+    EXPECT_EQ(program.Quit(), 0);
+
+    // A device that is not there is said so at start.
+    CProgram missing(directory.Path(), {"/dev/kovra-no-such-board"});
+    EXPECT_EQ(missing.Status(), "Error Connecting.. /dev/kovra-no-such-board does not exist");
+    EXPECT_EQ(missing.Quit(), 0);
+}
+
+// A board printing one reading a line without '#': the status bar says why nothing is
+// plotted, and once Port Setup ends sets at line ends, the lines are plotted (nothing of
+// what came before: the half set ends with the connection).
+TEST(EndToEndTest, ABoardPrintingLinesIsToldAboutAndThenPlotted) {
+    CScratchDirectory directory;
+    CPtyPair device;
+    CProgram program(directory.Path(), {"--speed", "115200", device.Path()});
+    ASSERT_EQ(program.Status(), "Connected..");
+    const std::string strHint = "Receiving data, but no set has ended: sets end with '#' (Port "
+                                "Setup can end them at line ends)";
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (program.Status() != strHint && std::chrono::steady_clock::now() < deadline) {
+        device.Send("1.5 -2 3\r\n");
+        std::this_thread::sleep_for(100ms);
+    }
+    EXPECT_EQ(program.Status(), strHint);
+    EXPECT_EQ(program.Caption(), std::make_pair(0L, 0));
+
+    program.Command("key F3");
+    program.Command("dialog-set comboSetEnd '#' or a line end");
+    program.Command("dialog-ok");
+    EXPECT_EQ(program.Command("command 32774").back(), "dialog Port Setup accepted");
+    program.Command("key F2");
+    ASSERT_EQ(program.Status(), "Connected..");
+    device.Send("4 5 6\r\n7 8 9\r\n");
+    ASSERT_TRUE(program.WaitForValues(6, kArrival));
+    EXPECT_EQ(directory.Read(QuickExport(program)), "4.00,\t5.00,\t6.00\r\n7.00,\t8.00,\t9.00\r\n");
+    EXPECT_EQ(program.Quit(), 0);
+}
+
+TEST(EndToEndTest, WrongDevicesAndSpeedsOnTheCommandLineEndWithStatus2) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--speed", "fast", "/dev/ttyACM0"}, "Bad --speed 'fast'"},
+        {{"--speed", "0", "COM1"}, "Bad --speed '0'"},
+        {{"--speed"}, "Missing value after '--speed'"},
+        {{"ttyACM0"}, "Bad DEVICE 'ttyACM0'"},
+        {{"/dev/ttyACM0", "COM2"}, "Unexpected argument: COM2"},
+    };
+    for (const auto& [vArguments, strMessage] : cases) {
+        const auto [nStatus, strError] = RunToEnd(vArguments);
+        EXPECT_EQ(nStatus, 2) << vArguments[0];
+        EXPECT_NE(strError.find("kovraplotter: " + strMessage), std::string::npos) << strError;
+    }
+}
+
+// A board plugged in while the program runs is offered the next time Port Setup opens, with
+// its maker and product, and can be chosen there and connected.
+TEST(EndToEndTest, ABoardPluggedInAfterStartIsOfferedInPortSetup) {
+    CScratchDirectory directory;
+    CFakeSysfs sysfs;
+    CProgram program(directory.Path(), {}, {"KOVRA_SYSFS_ROOT=" + sysfs.Root().string()});
+    const auto options = [&program] {
+        std::vector<std::string> vPorts;
+        for (const std::string& strLine : program.Command("command 32774")) {
+            if (strLine.rfind("option comboPort ", 0) == 0) {
+                vPorts.push_back(strLine.substr(17));
+            }
+        }
+        return vPorts;
+    };
+    EXPECT_EQ(options(), (std::vector<std::string>{"COM1  (none)", "COM2  (none)", "COM3  (none)",
+                                                   "COM4  (none)"}));
+
+    CPtyPair device;
+    sysfs.AddUsbDevice("usb1/1-4", "Kovra Test Boards", "Plotter Board");
+    sysfs.AddTty("ttyACM0", "usb1/1-4/1-4:1.0", device.Path().substr(5));
+    const std::string strOffered =
+        "COM1  (" + device.Path() + ")  Kovra Test Boards, Plotter Board";
+    EXPECT_EQ(options()[0], strOffered);
+
+    program.Command("dialog-set comboPort " + strOffered);
+    program.Command("dialog-set comboSpeed 250000");
+    program.Command("dialog-ok");
+    const std::vector<std::string> vShown = program.Command("command 32774");
+    ASSERT_FALSE(vShown.empty());
+    EXPECT_EQ(vShown.front(), "dialog Port Setup");
+    EXPECT_EQ(vShown.back(), "dialog Port Setup accepted");
+    EXPECT_NE(std::find(vShown.begin(), vShown.end(), "field comboSpeed = 9600 bps"), vShown.end());
+    program.Command("key F2");
+    ASSERT_EQ(program.Status(), "Connected..");
+    EXPECT_EQ(KernelTtySpeed(device.Slave()), 250000u);
+    device.Send("7 8#");
+    ASSERT_TRUE(program.WaitForValues(2, kArrival));
     EXPECT_EQ(program.Quit(), 0);
 }
 

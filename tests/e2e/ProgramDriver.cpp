@@ -1,5 +1,6 @@
 #include "ProgramDriver.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -24,9 +25,38 @@ using namespace std::chrono_literals;
 
 constexpr auto kCommandTimeout = 20s;
 
+// The environment for the program: off-screen, no sysfs unless the test gives one, and the
+// test's own variables on top.
+std::vector<std::string> ProgramEnvironment(const std::vector<std::string>& vExtra) {
+    std::vector<std::string> vEnvironment = vExtra;
+    const auto add = [&vEnvironment](const std::string& strVariable) {
+        const std::string strName = strVariable.substr(0, strVariable.find('=') + 1);
+        if (std::none_of(vEnvironment.begin(), vEnvironment.end(),
+                         [&](const std::string& str) { return str.rfind(strName, 0) == 0; })) {
+            vEnvironment.push_back(strVariable);
+        }
+    };
+    add("QT_QPA_PLATFORM=offscreen");
+    add("KOVRA_SYSFS_ROOT=/nonexistent");
+    for (char** p = environ; *p != nullptr; ++p) {
+        add(*p);
+    }
+    return vEnvironment;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& vStrings) {
+    std::vector<char*> vPointers;
+    for (std::string& str : vStrings) {
+        vPointers.push_back(str.data());
+    }
+    vPointers.push_back(nullptr);
+    return vPointers;
+}
+
 } // namespace
 
-CProgram::CProgram(const std::string& strDirectory, const std::vector<std::string>& vArguments) {
+CProgram::CProgram(const std::string& strDirectory, const std::vector<std::string>& vArguments,
+                   const std::vector<std::string>& vExtraEnvironment) {
     int toChild[2];
     int fromChild[2];
     if (pipe2(toChild, O_CLOEXEC) != 0 || pipe2(fromChild, O_CLOEXEC) != 0) {
@@ -39,22 +69,9 @@ CProgram::CProgram(const std::string& strDirectory, const std::vector<std::strin
     posix_spawn_file_actions_addchdir_np(&actions, strDirectory.c_str());
     std::vector<std::string> vAll = {KOVRA_PROGRAM, "--control"};
     vAll.insert(vAll.end(), vArguments.begin(), vArguments.end());
-    std::vector<char*> argv;
-    for (std::string& strArgument : vAll) {
-        argv.push_back(strArgument.data());
-    }
-    argv.push_back(nullptr);
-    std::vector<std::string> vEnvironment = {"QT_QPA_PLATFORM=offscreen"};
-    for (char** p = environ; *p != nullptr; ++p) {
-        if (std::strncmp(*p, "QT_QPA_PLATFORM=", 16) != 0) {
-            vEnvironment.emplace_back(*p);
-        }
-    }
-    std::vector<char*> envp;
-    for (std::string& strVariable : vEnvironment) {
-        envp.push_back(strVariable.data());
-    }
-    envp.push_back(nullptr);
+    std::vector<char*> argv = Pointers(vAll);
+    std::vector<std::string> vEnvironment = ProgramEnvironment(vExtraEnvironment);
+    std::vector<char*> envp = Pointers(vEnvironment);
     pid_t pid = -1;
     const int nError = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
@@ -167,6 +184,56 @@ int CProgram::Quit() {
     }
     m_nPid = -1;
     return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
+}
+
+std::pair<int, std::string> RunToEnd(const std::vector<std::string>& vArguments) {
+    int fromChild[2];
+    if (pipe2(fromChild, O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, fromChild[1], STDERR_FILENO);
+    std::vector<std::string> vAll = {KOVRA_PROGRAM};
+    vAll.insert(vAll.end(), vArguments.begin(), vArguments.end());
+    std::vector<char*> argv = Pointers(vAll);
+    std::vector<std::string> vEnvironment = ProgramEnvironment({});
+    std::vector<char*> envp = Pointers(vEnvironment);
+    pid_t pid = -1;
+    const int nError = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    close(fromChild[1]);
+    if (nError != 0) {
+        close(fromChild[0]);
+        throw std::runtime_error(std::string("cannot start the program: ") + strerror(nError));
+    }
+    std::string strError;
+    const auto deadline = std::chrono::steady_clock::now() + kCommandTimeout;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd waiting{fromChild[0], POLLIN, 0};
+        char buffer[4096];
+        ssize_t n = 0;
+        if (left.count() <= 0 || poll(&waiting, 1, static_cast<int>(left.count())) <= 0 ||
+            (n = read(fromChild[0], buffer, sizeof buffer)) <= 0) {
+            break;
+        }
+        strError.append(buffer, static_cast<std::size_t>(n));
+    }
+    close(fromChild[0]);
+    int nStatus = 0;
+    while (waitpid(pid, &nStatus, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &nStatus, 0);
+            return {-1, strError};
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    return {WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1, strError};
 }
 
 void SendPaced(const CPtyPair& device, const std::string& strData, double fBytesPerSecond) {

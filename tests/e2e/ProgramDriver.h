@@ -10,8 +10,11 @@
 
 class CProgram {
 public:
-    // Starts kovraplotter off-screen in strDirectory with the given extra arguments.
-    CProgram(const std::string& strDirectory, const std::vector<std::string>& vArguments);
+    // Starts kovraplotter off-screen in strDirectory with the given extra arguments and
+    // environment ("NAME=VALUE"). It finds no serial device of this machine unless the
+    // environment names a sysfs root of the test's own (KOVRA_SYSFS_ROOT).
+    CProgram(const std::string& strDirectory, const std::vector<std::string>& vArguments,
+             const std::vector<std::string>& vEnvironment = {});
     ~CProgram();
     CProgram(const CProgram&) = delete;
     CProgram& operator=(const CProgram&) = delete;
@@ -36,6 +39,10 @@ private:
     int m_hOutput = -1;
     std::string m_strBuffered;
 };
+
+// Runs kovraplotter off-screen with the arguments, without the driver, for a start that ends
+// at once: its exit status (-1 for a crash or a hang) and what it wrote to standard error.
+std::pair<int, std::string> RunToEnd(const std::vector<std::string>& vArguments);
 
 // Writes the bytes as the device at about fBytesPerSecond.
 void SendPaced(const CPtyPair& device, const std::string& strData, double fBytesPerSecond);

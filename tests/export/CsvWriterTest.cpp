@@ -56,18 +56,28 @@ TEST_F(CsvWriterTest, RowsPerSampleColumnsPerChannel) {
     EXPECT_EQ(Export(data), "1.50,\t0.25\r\n-2.00,\t3.14\r\n");
 }
 
-TEST_F(CsvWriterTest, ShorterChannelsReadZeroAndHiddenChannelsAreWritten) {
+TEST_F(CsvWriterTest, EveryChannelHoldingSamplesIsWrittenWhateverTheLastSet) {
     CPlotData data = MakeStore("1 2 3 9#4 5#6 7 8#");
     data.ToggleHidden(1);
-    // Channel 4 holds a sample but lies beyond the last set's three columns.
-    EXPECT_EQ(Export(data), "1.00,\t2.00,\t3.00\r\n"
-                            "4.00,\t5.00,\t8.00\r\n"
-                            "6.00,\t7.00,\t0.00\r\n");
+    // Channel 4 holds one sample although the last set had three values.
+    EXPECT_EQ(Export(data), "1.00,\t2.00,\t3.00,\t9.00\r\n"
+                            "4.00,\t5.00,\t8.00,\t0.00\r\n"
+                            "6.00,\t7.00,\t0.00,\t0.00\r\n");
+    // A stray '#' or a short last set hides nothing.
+    EXPECT_EQ(Export(MakeStore("1 2 3#4 5 6#")), "1.00,\t2.00,\t3.00\r\n4.00,\t5.00,\t6.00\r\n");
+    EXPECT_EQ(Export(MakeStore("1 2 3#4 5 6##")), "1.00,\t2.00,\t3.00\r\n4.00,\t5.00,\t6.00\r\n");
+    EXPECT_EQ(Export(MakeStore("1 2 3#4 5 6#7#")),
+              "1.00,\t2.00,\t3.00\r\n4.00,\t5.00,\t6.00\r\n7.00,\t0.00,\t0.00\r\n");
+    // An empty channel below one that holds samples is written as zeros.
+    CPlotData gap = MakeStore();
+    gap.AddSample(0, 1.0f);
+    gap.AddSample(2, 3.0f);
+    EXPECT_EQ(Export(gap), "1.00,\t0.00,\t3.00\r\n");
 }
 
-TEST_F(CsvWriterTest, EmptyStoreGivesEmptyFileAndEmptySetEmptyLines) {
+TEST_F(CsvWriterTest, EmptyStoreGivesEmptyFile) {
     EXPECT_EQ(Export(MakeStore()), "");
-    EXPECT_EQ(Export(MakeStore("1 2#3##")), "\r\n\r\n");
+    EXPECT_EQ(Export(MakeStore("##")), "");
 }
 
 TEST_F(CsvWriterTest, RowsLongerThanOneBlockOfTheStore) {

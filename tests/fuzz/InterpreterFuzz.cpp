@@ -1,6 +1,9 @@
 // Feeds arbitrary bytes to the interpreter in chunks whose sizes come from the input and
 // compares the store, bit for bit, with a plain byte-by-byte model of the interpreter. The
 // store and the model live across inputs, so state carried between calls is exercised too.
+// The input's first byte chooses whether line ends end sets and whether the set in progress
+// is dropped first (as opening a port does); each chunk's first byte sets its length and
+// whether it goes in as a C string (up to a NUL) or as received bytes (NUL a separator).
 #include "PlotData.h"
 #include "ReferenceInterpreter.h"
 
@@ -40,14 +43,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int i = 0; i < CPlotData::kChannelCount; ++i) {
         before[i] = store.GetSampleCount(i);
     }
-    std::size_t at = 0;
+    if (size == 0) {
+        return 0;
+    }
+    const bool bLineEnds = (data[0] & 1) != 0;
+    store.SetEndSetsAtLineEnd(bLineEnds);
+    reference.SetEndSetsAtLineEnd(bLineEnds);
+    if ((data[0] & 2) != 0) {
+        store.DiscardPartialSet();
+        reference.DiscardPartialSet();
+    }
+    std::size_t at = 1;
     while (at < size) {
-        // The first byte of each chunk sets its length, so chunk boundaries vary too.
-        const std::size_t length = 1 + data[at] % 128;
+        const std::size_t length = 1 + (data[at] & 0x7f);
+        const bool bBytes = (data[at] & 0x80) != 0;
         const std::string chunk(reinterpret_cast<const char*>(data) + at,
                                 std::min(length, size - at));
-        store.Interpret(chunk.c_str());
-        reference.Feed(chunk.c_str());
+        if (bBytes) {
+            store.Interpret(chunk.data(), chunk.size());
+            reference.FeedBytes(chunk.data(), chunk.size());
+        } else {
+            store.Interpret(chunk.c_str());
+            reference.Feed(chunk.c_str());
+        }
         at += length;
     }
     Check(store.m_nLastSetCount == reference.LastSetCount());

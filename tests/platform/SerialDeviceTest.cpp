@@ -1,5 +1,7 @@
 #include "SerialDevice.h"
+#include "KernelTtySpeed.h"
 #include "LineSettings.h"
+#include "PlatformError.h"
 #include "PtyPair.h"
 
 #include <gtest/gtest.h>
@@ -54,6 +56,8 @@ TEST(SerialDeviceOpenTest, ReportsWhyAPortCannotBeOpened) {
     const int hFile = mkstemp(szFile);
     ASSERT_GE(hFile, 0);
     EXPECT_EQ(CSerialDevice::Open(szFile, &pDevice), ERROR_GEN_FAILURE);
+    // The detail a user is told: not a terminal.
+    EXPECT_EQ(LastSystemErrno(), ENOTTY);
     close(hFile);
     unlink(szFile);
 }
@@ -106,7 +110,9 @@ TEST_F(SerialDeviceTest, LineSettingsReachTheDevice) {
     EXPECT_EQ(cfgetispeed(&tio), static_cast<speed_t>(B57600));
     EXPECT_NE(tio.c_cflag & PARODD, 0u);
     EXPECT_NE(tio.c_cflag & CSTOPB, 0u);
-    EXPECT_NE(tio.c_iflag & INPCK, 0u);
+    DCB back;
+    ASSERT_EQ(m_pDevice->GetState(&back), ERROR_SUCCESS);
+    EXPECT_TRUE(back.fParity);
 
     dcb.BaudRate = 2400;
     dcb.Parity = NOPARITY;
@@ -116,16 +122,17 @@ TEST_F(SerialDeviceTest, LineSettingsReachTheDevice) {
     tio = m_pty.Settings();
     EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B2400));
     EXPECT_EQ(tio.c_cflag & (PARODD | CSTOPB), 0u);
-    EXPECT_EQ(tio.c_iflag & INPCK, 0u);
-    DCB back;
+    // Bad bytes are dropped on the device itself, whatever the parity.
+    EXPECT_EQ(tio.c_iflag & (IGNBRK | IGNPAR | INPCK | BRKINT | PARMRK),
+              static_cast<tcflag_t>(IGNBRK | IGNPAR | INPCK));
     ASSERT_EQ(m_pDevice->GetState(&back), ERROR_SUCCESS);
     EXPECT_EQ(back.BaudRate, 2400u);
     EXPECT_EQ(back.StopBits, ONESTOPBIT);
     EXPECT_FALSE(back.fParity);
 }
 
-TEST(LineSettingsTest, EverySettingSurvivesTheTripThroughATermios) {
-    for (const DWORD dwBaud : {2400u, 9600u, 19200u, 38400u, 57600u, 115200u}) {
+TEST(LineSettingsTest, EverySettingSurvivesTheTripThroughATtyState) {
+    for (const DWORD dwBaud : {2400u, 9600u, 57600u, 115200u, 250000u, 12345u, 3000000u}) {
         for (BYTE nSize = 5; nSize <= 8; ++nSize) {
             for (BYTE nParity = NOPARITY; nParity <= SPACEPARITY; ++nParity) {
                 for (const BYTE nStop : {ONESTOPBIT, TWOSTOPBITS}) {
@@ -133,37 +140,47 @@ TEST(LineSettingsTest, EverySettingSurvivesTheTripThroughATermios) {
                     dcb.BaudRate = dwBaud;
                     dcb.ByteSize = nSize;
                     dcb.Parity = nParity;
-                    dcb.fParity = nParity != NOPARITY;
                     dcb.StopBits = nStop;
                     ASSERT_EQ(CheckLineSettings(dcb), ERROR_SUCCESS);
-                    termios tio{};
-                    LineSettingsToTermios(dcb, &tio);
+                    CTtyState state;
+                    LineSettingsToState(dcb, &state);
                     DCB back;
-                    LineSettingsFromTermios(tio, &back);
+                    LineSettingsFromState(state, &back);
                     EXPECT_EQ(back.BaudRate, dwBaud);
                     EXPECT_EQ(back.ByteSize, nSize);
                     EXPECT_EQ(back.Parity, nParity);
-                    EXPECT_EQ(back.fParity, nParity != NOPARITY);
                     EXPECT_EQ(back.StopBits, nStop);
                 }
             }
         }
     }
+    DCB dcb;
+    for (const DWORD dwBad : {0u, kMaxLineSpeed + 1}) {
+        dcb.BaudRate = dwBad;
+        EXPECT_EQ(CheckLineSettings(dcb), ERROR_INVALID_PARAMETER) << dwBad;
+    }
 }
 
-TEST(LineSettingsTest, ParityIsCheckedOnlyWhenAskedAndBadBytesAreNeverHidden) {
-    DCB dcb;
-    dcb.BaudRate = 9600;
-    dcb.Parity = EVENPARITY;
-    termios tio{};
-    tio.c_iflag = IGNPAR | PARMRK;
-    LineSettingsToTermios(dcb, &tio);
-    EXPECT_EQ(tio.c_cflag & (PARENB | PARODD | CMSPAR), static_cast<tcflag_t>(PARENB));
-    // A byte with a parity error is neither dropped (IGNPAR) nor escaped (PARMRK).
-    EXPECT_EQ(tio.c_iflag & (INPCK | IGNPAR | PARMRK), 0u);
-    dcb.fParity = true;
-    LineSettingsToTermios(dcb, &tio);
-    EXPECT_NE(tio.c_iflag & INPCK, 0u);
+// Left to a plain raw mode, a UART hands in a break, and a byte with a framing or parity
+// error, as a NUL byte (termios(3)): numbers would be split or made up. They are dropped, with
+// or without a parity check, and never escaped into the data (PARMRK).
+TEST(LineSettingsTest, BreaksAndBadBytesNeverReachTheData) {
+    constexpr tcflag_t kDrop = IGNBRK | IGNPAR | INPCK;
+    constexpr tcflag_t kNever = BRKINT | PARMRK | ISTRIP;
+    CTtyState state;
+    state.nIflag = kNever | ICRNL | IXON;
+    MakeRawState(&state);
+    EXPECT_EQ(state.nIflag & (kDrop | kNever), kDrop);
+    for (const bool bParity : {false, true}) {
+        DCB dcb;
+        dcb.BaudRate = 9600;
+        dcb.Parity = bParity ? EVENPARITY : NOPARITY;
+        dcb.fParity = bParity;
+        state.nIflag |= kNever;
+        LineSettingsToState(dcb, &state);
+        EXPECT_EQ(state.nIflag & (kDrop | kNever), kDrop) << bParity;
+        EXPECT_EQ((state.nCflag & PARENB) != 0, bParity);
+    }
 }
 
 TEST_F(SerialDeviceTest, NewCharactersCompleteAWaitButUnreadOnesDoNot) {
@@ -299,6 +316,9 @@ TEST(SerialDeviceCountersTest, BreaksAndLineErrorsComeFromTheDriversCounters) {
     std::unique_ptr<CManualEvent> pEvent;
     ASSERT_EQ(CSerialDevice::Open(pty.PathText(), &pDevice), ERROR_SUCCESS);
     ASSERT_EQ(CManualEvent::Create(&pEvent), ERROR_SUCCESS);
+    // The port drops breaks and bad bytes, and still learns of them from the counters.
+    EXPECT_EQ(pty.Settings().c_iflag & (IGNBRK | IGNPAR | INPCK | BRKINT | PARMRK),
+              static_cast<tcflag_t>(IGNBRK | IGNPAR | INPCK));
     pDevice->SetMask(EV_RXCHAR | EV_BREAK | EV_ERR);
     OVERLAPPED record;
     record.hEvent = pEvent.get();
@@ -308,7 +328,7 @@ TEST(SerialDeviceCountersTest, BreaksAndLineErrorsComeFromTheDriversCounters) {
     ASSERT_EQ(pDevice->WaitEvent(&dwEvents, &record), ERROR_IO_PENDING);
     ++g_nFakeBreaks;
     ++g_nFakeFrames;
-    ASSERT_TRUE(pty.Send(std::string(1, '\0')));
+    ASSERT_TRUE(pty.Send("7"));
     ASSERT_EQ(pEvent->Wait(INFINITE), WAIT_OBJECT_0);
     EXPECT_EQ(dwEvents, EV_RXCHAR | EV_BREAK | EV_ERR);
 
@@ -318,6 +338,68 @@ TEST(SerialDeviceCountersTest, BreaksAndLineErrorsComeFromTheDriversCounters) {
     ASSERT_EQ(pDevice->ClearError(&dwErrors), ERROR_SUCCESS);
     EXPECT_EQ(dwErrors, 0u);
     SetLineCounterReader(nullptr);
+}
+
+// Speeds without a B constant go through termios2; the kernel is asked what it holds.
+TEST_F(SerialDeviceTest, AnySpeedReachesTheDeviceAndReadsBack) {
+    DCB dcb;
+    ASSERT_EQ(m_pDevice->GetState(&dcb), ERROR_SUCCESS);
+    for (const DWORD dwBaud : {250000u, 115200u, 31250u, 2000000u, 9600u}) {
+        dcb.BaudRate = dwBaud;
+        ASSERT_EQ(m_pDevice->SetState(dcb), ERROR_SUCCESS) << dwBaud;
+        EXPECT_EQ(KernelTtySpeed(m_pty.Slave()), dwBaud);
+        DCB back;
+        ASSERT_EQ(m_pDevice->GetState(&back), ERROR_SUCCESS);
+        EXPECT_EQ(back.BaudRate, dwBaud);
+    }
+    // A speed with a B constant is set as that, for programs that know no other.
+    dcb.BaudRate = 115200;
+    ASSERT_EQ(m_pDevice->SetState(dcb), ERROR_SUCCESS);
+    const termios tio = m_pty.Settings();
+    EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B115200));
+    EXPECT_EQ(cfgetispeed(&tio), static_cast<speed_t>(B115200));
+}
+
+// A driver that cannot do a speed takes another without an error, as a UART's does above its
+// clock; this one runs every speed at most at 115200 and a little fast.
+int WriteClampedToDriver(int hFd, const CTtyState& state) {
+    CTtyState clamped = state;
+    if (clamped.dwOutSpeed > 115200) {
+        clamped.dwOutSpeed = 115200;
+    } else if (clamped.dwOutSpeed == 100000) {
+        clamped.dwOutSpeed = 102000; // 2 % off: still talks
+    }
+    return WriteTtyStateToDriver(hFd, clamped);
+}
+
+TEST_F(SerialDeviceTest, ASpeedTheDriverDoesNotTakeIsRefusedAndTheOldOneStays) {
+    DCB dcb;
+    ASSERT_EQ(m_pDevice->GetState(&dcb), ERROR_SUCCESS);
+    dcb.BaudRate = 57600;
+    ASSERT_EQ(m_pDevice->SetState(dcb), ERROR_SUCCESS);
+    SetTtyStateWriter(&WriteClampedToDriver);
+    dcb.BaudRate = 250000;
+    dcb.StopBits = TWOSTOPBITS;
+    const int nRefused = m_pDevice->SetState(dcb);
+    const int nErrno = LastSystemErrno();
+    dcb.BaudRate = 100000;
+    const int nNear = m_pDevice->SetState(dcb);
+    const unsigned nNearSpeed = KernelTtySpeed(m_pty.Slave());
+    SetTtyStateWriter(nullptr);
+    EXPECT_EQ(nRefused, ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(nErrno, ERANGE);
+    EXPECT_EQ(nNear, ERROR_SUCCESS);
+    EXPECT_EQ(nNearSpeed, 102000u);
+    dcb.BaudRate = 57600;
+    dcb.StopBits = ONESTOPBIT;
+    ASSERT_EQ(m_pDevice->SetState(dcb), ERROR_SUCCESS);
+    SetTtyStateWriter(&WriteClampedToDriver);
+    dcb.BaudRate = 250000;
+    dcb.StopBits = TWOSTOPBITS;
+    m_pDevice->SetState(dcb);
+    SetTtyStateWriter(nullptr);
+    EXPECT_EQ(KernelTtySpeed(m_pty.Slave()), 57600u);
+    EXPECT_EQ(m_pty.Settings().c_cflag & CSTOPB, 0u);
 }
 
 TEST(SerialDeviceCountersTest, APortWithoutCountersReportsNoLineErrors) {

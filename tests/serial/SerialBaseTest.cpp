@@ -1,4 +1,5 @@
 #include "SerialBase.h"
+#include "KernelTtySpeed.h"
 #include "PortNames.h"
 #include "PtyPair.h"
 #include "SerialListener.h"
@@ -118,7 +119,7 @@ TEST(SerialOpenTest, OpenLeavesThePortWithItsDefaults) {
     tio = pty.Settings();
     EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B9600));
     EXPECT_EQ(tio.c_cflag & (CSTOPB | CRTSCTS), 0u);
-    EXPECT_EQ(tio.c_iflag & (INPCK | IXON), 0u);
+    EXPECT_EQ(tio.c_iflag & IXON, 0u);
     EXPECT_EQ(port.GetBaudRate(), 9600);
     EXPECT_EQ(port.GetDataBits(), 8);
     EXPECT_EQ(port.GetParity(), 0);
@@ -226,18 +227,26 @@ TEST_F(SerialBaseTest, ConfigureSetsTheLineOnTheDevice) {
         EXPECT_EQ(cfgetospeed(&tio), c.speed) << c.dwBaud;
         EXPECT_EQ((tio.c_cflag & CSTOPB) != 0, c.bTwoStops) << c.dwBaud;
         EXPECT_EQ((tio.c_cflag & PARODD) != 0, c.bOdd) << c.dwBaud;
-        // The parity-check flag follows the parity code.
-        EXPECT_EQ((tio.c_iflag & INPCK) != 0, c.nParity != 0) << c.dwBaud;
         EXPECT_EQ(m_port.GetBaudRate(), static_cast<int>(c.dwBaud));
         EXPECT_EQ(m_port.GetStopBits(), c.nStopBits);
+    }
+    // Speeds beyond the five, with a B constant or without, as the kernel holds them.
+    for (const DWORD dwBaud : {115200u, 250000u, 1000000u, 74880u}) {
+        ASSERT_EQ(m_port.Configure(dwBaud, 8, 0, 0), ERROR_SUCCESS);
+        EXPECT_EQ(KernelTtySpeed(m_pty.Slave()), dwBaud);
+        EXPECT_EQ(m_port.GetBaudRate(), static_cast<int>(dwBaud));
     }
 }
 
 TEST_F(SerialBaseTest, ConfigureRefusesWhatTheLineCannotDoAndKeepsTheOldSettings) {
     ASSERT_EQ(m_port.Configure(19200, 8, 0, 2), ERROR_SUCCESS);
     EXPECT_EQ(m_port.Configure(9600, 8, 0, 1), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(m_port.Configure(12345, 8, 0, 0), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(m_port.Configure(0, 8, 0, 0), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(m_port.Configure(9600, 9, 0, 0), ERROR_INVALID_PARAMETER);
+    SetTtyStateWriter(&WriteAtMost115200);
+    const int nRefused = m_port.Configure(250000, 8, 0, 0);
+    SetTtyStateWriter(nullptr);
+    EXPECT_EQ(nRefused, ERROR_INVALID_PARAMETER);
     const termios tio = m_pty.Settings();
     EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B19200));
     EXPECT_NE(tio.c_cflag & CSTOPB, 0u);

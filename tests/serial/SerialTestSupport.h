@@ -5,7 +5,9 @@
 #include "NotifyTarget.h"
 #include "PtyPair.h"
 #include "SerialWnd.h"
+#include "TtyState.h"
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <poll.h>
@@ -98,4 +100,12 @@ inline std::string ReadNotified(CSerialWnd& port, CMessageQueue& queue, std::siz
         } while (nRead == sizeof buffer);
     }
     return strData;
+}
+
+// A driver that falls back to 115200 for anything faster, as a UART does above its clock
+// (for SetTtyStateWriter).
+inline int WriteAtMost115200(int hFd, const CTtyState& state) {
+    CTtyState clamped = state;
+    clamped.dwOutSpeed = std::min<DWORD>(clamped.dwOutSpeed, 115200);
+    return WriteTtyStateToDriver(hFd, clamped);
 }

@@ -4,6 +4,7 @@
 // in a 100-character buffer, atof for the value. Tests compare the real interpreter and the
 // program's exports against it.
 #include <array>
+#include <cstddef>
 #include <cstdlib>
 #include <vector>
 
@@ -14,33 +15,37 @@ public:
     // Feeds one chunk, which ends at its first NUL.
     void Feed(const char* text) {
         for (const char* p = text; *p != '\0'; ++p) {
-            if (m_nNumberLen > 99) {
-                m_nNumberLen = 99;
-            }
-            const char c = *p;
-            if (c == '#') {
-                if (m_nNumberLen != 0) {
-                    EndNumber();
-                }
-                for (std::size_t j = 0; j < m_vPending.size(); ++j) {
-                    m_vChannels[j].push_back(m_vPending[j]);
-                }
-                m_nLastSetCount = static_cast<int>(m_vPending.size());
-                m_vPending.clear();
-            } else if (c >= ',' && c <= '9') {
-                m_szNumber[m_nNumberLen++] = c;
-            } else if (m_nNumberLen != 0) {
-                EndNumber();
-            }
+            Byte(*p);
         }
     }
 
-    // As the store's ClearAll: the number being assembled stays.
+    // Feeds bytes as a port delivers them: a NUL is a separator like any other.
+    void FeedBytes(const char* text, std::size_t length) {
+        for (std::size_t i = 0; i < length; ++i) {
+            Byte(text[i]);
+        }
+    }
+
+    // Line ends end sets too; a change drops the set in progress.
+    void SetEndSetsAtLineEnd(bool bEndSetsAtLineEnd) {
+        if (bEndSetsAtLineEnd != m_bEndSetsAtLineEnd) {
+            m_bEndSetsAtLineEnd = bEndSetsAtLineEnd;
+            DiscardPartialSet();
+        }
+    }
+
+    void DiscardPartialSet() {
+        m_vPending.clear();
+        m_nNumberLen = 0;
+        m_bDigitInSet = false;
+    }
+
+    // As the store's ClearAll: the set and the number being assembled go too.
     void Clear() {
         for (auto& channel : m_vChannels) {
             channel.clear();
         }
-        m_vPending.clear();
+        DiscardPartialSet();
         m_nLastSetCount = 0;
     }
 
@@ -49,6 +54,39 @@ public:
     int LastSetCount() const { return m_nLastSetCount; }
 
 private:
+    void Byte(char c) {
+        if (m_nNumberLen > 99) {
+            m_nNumberLen = 99;
+        }
+        if (c == '#') {
+            EndSet();
+        } else if (c >= ',' && c <= '9') {
+            m_szNumber[m_nNumberLen++] = c;
+            m_bDigitInSet |= c >= '0';
+        } else if (m_bEndSetsAtLineEnd && (c == '\r' || c == '\n')) {
+            // Only a line that brought a digit is a set; anything else it held is dropped.
+            if (m_bDigitInSet) {
+                EndSet();
+            } else {
+                DiscardPartialSet();
+            }
+        } else if (m_nNumberLen != 0) {
+            EndNumber();
+        }
+    }
+
+    void EndSet() {
+        if (m_nNumberLen != 0) {
+            EndNumber();
+        }
+        for (std::size_t j = 0; j < m_vPending.size(); ++j) {
+            m_vChannels[j].push_back(m_vPending[j]);
+        }
+        m_nLastSetCount = static_cast<int>(m_vPending.size());
+        m_vPending.clear();
+        m_bDigitInSet = false;
+    }
+
     void EndNumber() {
         m_szNumber[m_nNumberLen] = '\0';
         if (m_vPending.size() < kChannels) {
@@ -60,6 +98,8 @@ private:
     char m_szNumber[101] = {};
     int m_nNumberLen = 0;
     std::vector<float> m_vPending;
+    bool m_bDigitInSet = false;
+    bool m_bEndSetsAtLineEnd = false;
     std::array<std::vector<float>, kChannels> m_vChannels;
     int m_nLastSetCount = 0;
 };
