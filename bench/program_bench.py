@@ -33,6 +33,8 @@ import sys
 import tempfile
 import time
 
+from program_driver import Program
+
 CHANNELS = 3
 DELAY = 3.0  # seconds kovra-devsim waits, for the program to start and connect
 WARM_UP = 1.0  # seconds of data before the window opens
@@ -82,48 +84,6 @@ def machine_busy():
         values = [int(v) for v in stat.readline().split()[1:]]
     idle = values[3] + values[4]
     return sum(values) - idle, sum(values)
-
-
-class Program:
-    def __init__(self, path, directory, port, env):
-        self.process = subprocess.Popen(
-            [path, "--control", "--port-map", f"COM1={port}"], cwd=directory, env=env,
-            stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-            text=True, bufsize=1)
-
-    def command(self, line):
-        self.process.stdin.write(line + "\n")
-        self.process.stdin.flush()
-        answers = []
-        while True:
-            answer = self.process.stdout.readline()
-            if answer == "":
-                raise RuntimeError(f"the program ended during '{line}'")
-            answer = answer.rstrip("\n")
-            if answer == "done":
-                return answers
-            answers.append(answer)
-
-    def answer(self, line, prefix):
-        for answer in self.command(line):
-            if answer.startswith(prefix):
-                return answer[len(prefix):]
-        return None
-
-    def values(self):
-        return int(self.answer("caption", "caption ").split()[0])
-
-    def paints(self):
-        text = self.answer("paints", "paints ")
-        return int(text) if text is not None else None
-
-    def quit(self):
-        try:
-            self.command("quit")
-            self.process.wait(timeout=30)
-        except (RuntimeError, BrokenPipeError, subprocess.TimeoutExpired):
-            self.process.kill()
-            self.process.wait()
 
 
 class Display:
