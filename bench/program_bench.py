@@ -149,7 +149,9 @@ def run_case(args, program_path, display, case):
     port = devsim.stdout.readline().strip()
     result = {}
     with tempfile.TemporaryDirectory() as directory:
-        program = Program(program_path, directory, port, display.env)
+        # Its settings stay in the run's directory, never in the user's.
+        env = dict(display.env, KOVRA_SETTINGS=os.path.join(directory, "kovraplotter.conf"))
+        program = Program(program_path, directory, port, env)
         try:
             program.command("key F2")
             status = program.answer("status", "status ") or ""

@@ -38,7 +38,9 @@ def main():
          "--rate", "1000"], stdout=subprocess.PIPE, text=True)
     port = devsim.stdout.readline().strip()
     with tempfile.TemporaryDirectory() as directory:
-        env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+        # Its settings stay in the run's directory, never in the user's.
+        env = dict(os.environ, QT_QPA_PLATFORM="offscreen",
+                   KOVRA_SETTINGS=os.path.join(directory, "kovraplotter.conf"))
         program = Program(os.path.join(args.build, "src/app/kovraplotter"), directory, port, env)
         program.command("key F2")
         print("connect:", program.answer("status", "status "))

@@ -11,11 +11,13 @@ scripts/deps.sh
 cmake --preset release >/dev/null
 cmake --build --preset release --target kovraplotter
 program=$PWD/build/release/src/app/kovraplotter
+# The demo remembers its own settings, never the user's.
+settings=$PWD/build/release/demo-settings.conf
 # The program writes its files (debug.txt, screenshots, exports) where it was started from.
 cd "$here"
 
 if [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then
-    exec "$program" --demo "$@"
+    exec "$program" --demo --settings "$settings" "$@"
 fi
 echo "No display: running the demo off-screen for 5 seconds."
-QT_QPA_PLATFORM=offscreen exec "$program" --demo --snapshot-after 5 "$@"
+QT_QPA_PLATFORM=offscreen exec "$program" --demo --settings "$settings" --snapshot-after 5 "$@"

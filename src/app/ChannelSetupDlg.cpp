@@ -8,6 +8,7 @@
 #include <charconv>
 #include <cstdlib>
 #include <locale.h>
+#include <string>
 
 CChannelSetupDlg::CChannelSetupDlg(QWidget* pParent)
     : QDialog(pParent), m_pUi(std::make_unique<Ui::ChannelSetupDlg>()) {
@@ -43,15 +44,23 @@ QString CChannelSetupDlg::LimitText(float fLimit) {
 }
 
 float CChannelSetupDlg::LimitValue(const QString& strText) {
-    // strtod_l with a "C" locale object reads exactly as atof does there, whatever locale
-    // the process runs in (Qt sets it from the environment).
+    // strtod_l with a "C" locale object reads exactly as atof does there, whatever locale the
+    // process runs in (Qt sets it from the environment).
     static const locale_t hCLocale = newlocale(LC_ALL_MASK, "C", locale_t{});
     if (hCLocale == locale_t{}) {
         return 0.0f;
     }
-    const QByteArray text = strText.toUtf8();
+    // Only the characters a decimal number is made of reach strtod, which would also read
+    // hexadecimal, infinity and NaN forms; the longest decimal number is among them.
+    const std::string strText8 = strText.toStdString();
+    const std::size_t nStart = strText8.find_first_not_of(" \t\n\v\f\r");
+    if (nStart == std::string::npos) {
+        return 0.0f;
+    }
+    const std::size_t nEnd = strText8.find_first_not_of("0123456789+-.eE", nStart);
+    const std::string strNumber = strText8.substr(nStart, nEnd - nStart);
     // Beyond the float range the narrowing gives +-inf, as on this platform's atof.
-    return static_cast<float>(strtod_l(text.constData(), nullptr, hCLocale));
+    return static_cast<float>(strtod_l(strNumber.c_str(), nullptr, hCLocale));
 }
 
 void CChannelSetupDlg::showEvent(QShowEvent* pEvent) {

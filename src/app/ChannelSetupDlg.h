@@ -38,8 +38,8 @@ public:
     // A limit as the fields show it: printf's "%0.2f" with '.' in any locale.
     static QString LimitText(float fLimit);
     // A field's text as atof reads it in the "C" locale, narrowed to float: leading white
-    // space, then the longest number with optional sign, fraction and exponent; the rest is
-    // ignored and a text without a number gives 0.0.
+    // space, then the longest decimal number with optional sign, fraction and exponent (no
+    // hexadecimal, infinity or NaN); the rest is ignored and a text without a number gives 0.0.
     static float LimitValue(const QString& strText);
 
 protected:

@@ -8,6 +8,7 @@
 #include "PortChoice.h"
 #include "PortDiscovery.h"
 #include "PortNames.h"
+#include "SettingsKeeper.h"
 #include "TestControl.h"
 #include "UserDialogs.h"
 
@@ -87,7 +88,8 @@ bool ParseCommandLine(const QStringList& vArguments, SCommandLine* pCommandLine,
         QStringLiteral("control"),
         QStringLiteral("Take commands on standard input and answer on standard output, for "
                        "automated tests (key NAME, command ID, answer yes|no, save-as PATH, "
-                       "dialog-set NAME TEXT, dialog-ok, status, caption, paint-time, quit)."));
+                       "dialog-set NAME TEXT, dialog-ok, window [X Y W H], status, pane, "
+                       "caption, paint-time, quit)."));
     const QCommandLineOption speedOption(
         QStringLiteral("speed"),
         QStringLiteral("The speed in bits per second for connecting to DEVICE, for example "
@@ -98,8 +100,16 @@ bool ParseCommandLine(const QStringList& vArguments, SCommandLine* pCommandLine,
         QStringLiteral("Connect at start to this device (a path such as /dev/ttyACM0, which "
                        "becomes COM1), or to COM1..COM4."),
         QStringLiteral("[DEVICE]"));
+    const QCommandLineOption settingsOption(
+        QStringLiteral("settings"),
+        QStringLiteral("Keep the settings in FILE instead of ~/.config/KovraPlotter/"
+                       "KovraPlotter.conf (also from the environment variable %1). --demo "
+                       "keeps none unless this is given.")
+            .arg(QLatin1String(kSettingsVariable)),
+        QStringLiteral("FILE"));
     parser.addOption(demoOption);
     parser.addOption(speedOption);
+    parser.addOption(settingsOption);
     parser.addOption(controlOption);
     parser.addOption(portMapOption);
     parser.addOption(snapshotOption);
@@ -118,11 +128,15 @@ bool ParseCommandLine(const QStringList& vArguments, SCommandLine* pCommandLine,
         *pstrError = QStringLiteral("--demo connects to a board of its own: give no DEVICE");
         return false;
     }
-    pCommandLine->m_bHelp = parser.isSet(helpOption);
+    // --help-all too, which would otherwise start the program.
+    pCommandLine->m_bHelp = parser.isSet(helpOption) || parser.isSet(QStringLiteral("help-all"));
     pCommandLine->m_bVersion = parser.isSet(versionOption);
     pCommandLine->m_bDemo = parser.isSet(demoOption);
     pCommandLine->m_bControl = parser.isSet(controlOption);
     pCommandLine->m_vPortMaps = parser.values(portMapOption);
+    pCommandLine->m_strSettingsPath = parser.isSet(settingsOption)
+                                          ? parser.value(settingsOption)
+                                          : qEnvironmentVariable(kSettingsVariable);
     for (const QString& strMap : pCommandLine->m_vPortMaps) {
         const qsizetype nEquals = strMap.indexOf(QLatin1Char('='));
         if (nEquals <= 0 || !strMap.mid(nEquals + 1).startsWith(QLatin1Char('/'))) {
@@ -144,7 +158,11 @@ bool ParseCommandLine(const QStringList& vArguments, SCommandLine* pCommandLine,
     return true;
 }
 
-CKovraPlotterApp::CKovraPlotterApp() = default;
+CKovraPlotterApp::CKovraPlotterApp() {
+    // The icon and the dialogs' pictures live in a static library, whose resources nothing
+    // else would pull into the program.
+    Q_INIT_RESOURCE(kovraplotter);
+}
 
 CKovraPlotterApp::~CKovraPlotterApp() = default;
 
@@ -196,6 +214,8 @@ bool CKovraPlotterApp::InitInstance(const SCommandLine& commandLine) {
         m_pControl = std::make_unique<CTestControl>(*m_pFrame);
     }
     m_pFrame->resize(800, 600);
+    m_pSettings = std::make_unique<CSettingsKeeper>(*m_pFrame, commandLine.m_strSettingsPath);
+    m_pSettings->Restore();
     m_pFrame->show();
     ConnectFromCommandLine(commandLine);
     if (commandLine.m_nSnapshotAfterSeconds >= 0) {

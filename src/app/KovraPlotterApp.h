@@ -8,6 +8,7 @@
 class CDevSimBoard;
 class CTestControl;
 class CMainFrame;
+class CSettingsKeeper;
 
 // What the command line asks for.
 struct SCommandLine {
@@ -22,9 +23,16 @@ struct SCommandLine {
     int m_nConnectPort = -1;
     QString m_strDevicePath;
     unsigned m_dwSpeed = 0;
+    // The settings file; empty keeps no settings (every start with the defaults).
+    QString m_strSettingsPath;
 };
 
-// Parses the arguments (the program name first); false with a message on bad input.
+// The environment variable naming a settings file when --settings is not given.
+inline constexpr char kSettingsVariable[] = "KOVRA_SETTINGS";
+
+// Parses the arguments (the program name first); false with a message on bad input. The
+// settings file is the one --settings or KOVRA_SETTINGS names; the caller chooses the
+// user's own file when neither does.
 bool ParseCommandLine(const QStringList& vArguments, SCommandLine* pCommandLine, QString* pstrError,
                       QString* pstrHelp = nullptr);
 
@@ -48,5 +56,6 @@ private:
     // Declared first so that it stops after the frame has closed its port.
     std::unique_ptr<CDevSimBoard> m_pDemoBoard;
     std::unique_ptr<CMainFrame> m_pFrame;
+    std::unique_ptr<CSettingsKeeper> m_pSettings;
     std::unique_ptr<CTestControl> m_pControl;
 };

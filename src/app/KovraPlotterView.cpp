@@ -6,6 +6,7 @@
 #include "CsvWriter.h"
 #include "EventHandOver.h"
 #include "FramePacer.h"
+#include "LogFile.h"
 #include "MainFrame.h"
 #include "PaintReplay.h"
 #include "PlotData.h"
@@ -99,7 +100,7 @@ void CKovraPlotterView::OnInitialUpdate() {
     m_nParity = 0;
     m_nStopBits = 0;
     // Appending keeps whatever a user already has in a file of that name.
-    g_pDebugLog = std::fopen("debug.txt", "a");
+    g_pDebugLog = OpenLogFile("debug.txt");
     g_pSerial = new CSerialWnd;
     m_bConnected = false;
     g_pPlotData = new CPlotData;
@@ -121,6 +122,7 @@ void CKovraPlotterView::DestroyWindow() {
         return;
     }
     m_bDestroyed = true;
+    emit TearingDown();
     if (g_pSerial != nullptr) {
         g_pSerial->Close();
         delete g_pSerial;
@@ -306,6 +308,10 @@ void CKovraPlotterView::OnConnectionDisconnect() {
 
 DWORD CKovraPlotterView::SelectedSpeedBps() const {
     return SpeedOfChoice(m_nSpeed, m_nTypedSpeed);
+}
+
+const char* CKovraPlotterView::SelectedPortName() const {
+    return PortOfChoice(m_nPort);
 }
 
 bool CKovraPlotterView::OpenSerialPort() {

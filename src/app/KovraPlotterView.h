@@ -73,8 +73,10 @@ public:
     bool CloseSerialPort();
     // Whether a line end also ends a set, here and in the store.
     void SetEndSetsAtLineEnd(bool bEndSetsAtLineEnd);
-    // The speed the next Connect uses, in bits per second.
+    // What Connect uses: the speed in bits per second, and the port name (null when the
+    // index names none).
     DWORD SelectedSpeedBps() const;
+    const char* SelectedPortName() const;
     void OnChannelToggle(int nChannel);
     void OnFileSave();
     void OnQuickCsv();
@@ -151,6 +153,8 @@ signals:
     void ExitRequested(int nStatus);
     // The connection or collection state changed: menu items may change.
     void CommandStateChanged();
+    // The teardown is about to run: the last moment the acquisition objects can be read.
+    void TearingDown();
 
 protected:
     bool event(QEvent* pEvent) override;

@@ -4,6 +4,8 @@
 #include "EventHandOver.h"
 #include "KovraPlotterView.h"
 #include "LockKeys.h"
+#include "PortNames.h"
+#include "StatusPane.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAction>
@@ -95,6 +97,8 @@ void CMainFrame::BuildStatusBar() {
         statusBar()->addPermanentWidget(pLabel);
         return pLabel;
     };
+    m_pStatusPane = new CStatusPane(this);
+    statusBar()->addPermanentWidget(m_pStatusPane);
     m_pCapsIndicator = makeIndicator("CAP");
     m_pNumIndicator = makeIndicator("NUM");
     m_pScrollIndicator = makeIndicator("SCRL");
@@ -138,7 +142,20 @@ bool CMainFrame::eventFilter(QObject* pWatched, QEvent* pEvent) {
     return QMainWindow::eventFilter(pWatched, pEvent);
 }
 
+void CMainFrame::UpdateStatusPane() {
+    std::string strDevice;
+    const char* szPort = m_pView->SelectedPortName();
+    if (szPort != nullptr && ResolvePortName(szPort, &strDevice) != 0) {
+        strDevice.clear();
+    }
+    m_pStatusPane->SetConnection(m_pView->m_bConnected, szPort != nullptr ? szPort : "", strDevice,
+                                 m_pView->SelectedSpeedBps());
+    m_pStatusPane->SetCollecting(m_pView->m_bCollecting);
+}
+
 void CMainFrame::UpdateCommandUI() {
+    // Whenever menu items may change, so may the connection and collection state.
+    UpdateStatusPane();
     for (auto it = m_actions.cbegin(); it != m_actions.cend(); ++it) {
         CCmdUI cmdUI{it.key()};
         if (!m_pView->OnUpdateCmdUI(cmdUI)) {
@@ -172,6 +189,17 @@ void CMainFrame::RouteCommand(int nId) {
         }
     }
     UpdateCommandUI();
+    emit CommandRouted(nId);
+}
+
+bool CMainFrame::event(QEvent* pEvent) {
+    // The menu bar sends an empty tip whenever the pointer crosses it, which would wipe the
+    // last status text; an open menu's prompts come through QMenu::hovered instead.
+    if (pEvent->type() == QEvent::StatusTip) {
+        pEvent->accept();
+        return true;
+    }
+    return QMainWindow::event(pEvent);
 }
 
 void CMainFrame::closeEvent(QCloseEvent* pEvent) {

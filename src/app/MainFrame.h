@@ -4,6 +4,7 @@
 #include <QMainWindow>
 
 class CKovraPlotterView;
+class CStatusPane;
 class QAction;
 class QLabel;
 
@@ -17,6 +18,8 @@ public:
 
     CKovraPlotterView* View() const { return m_pView; }
     QAction* Action(int nId) const { return m_actions.value(nId); }
+    // The permanent pane: connection, collection and recording at a glance.
+    CStatusPane* StatusPane() const { return m_pStatusPane; }
 
     void SetMessageText(const QString& strText);
     QString MessageText() const;
@@ -28,8 +31,11 @@ public:
 signals:
     // A command the application object handles (About, Print Setup).
     void AppCommand(int nId);
+    // A command has been carried out (whoever handled it).
+    void CommandRouted(int nId);
 
 protected:
+    bool event(QEvent* pEvent) override;
     void closeEvent(QCloseEvent* pEvent) override;
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
@@ -39,9 +45,11 @@ private:
     void BuildAccelerators();
     void BuildStatusBar();
     void OnMessageChanged(const QString& strMessage);
+    void UpdateStatusPane();
 
     CKovraPlotterView* m_pView;
     QHash<int, QAction*> m_actions;
+    CStatusPane* m_pStatusPane = nullptr;
     QLabel* m_pCapsIndicator = nullptr;
     QLabel* m_pNumIndicator = nullptr;
     QLabel* m_pScrollIndicator = nullptr;

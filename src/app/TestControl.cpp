@@ -2,9 +2,11 @@
 
 #include "KovraPlotterView.h"
 #include "MainFrame.h"
+#include "StatusPane.h"
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDialog>
@@ -14,6 +16,7 @@
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <cstdio>
 #include <unistd.h>
@@ -84,8 +87,38 @@ void CTestControl::Execute(const QString& strLine) {
                                      strArgument.section(QLatin1Char(' '), 1));
     } else if (strVerb == QLatin1String("dialog-ok")) {
         m_bDialogOk = true;
+    } else if (strVerb == QLatin1String("hold")) {
+        bool bOk = false;
+        const int nMs = strArgument.toInt(&bOk);
+        if (!bOk || nMs < 0) {
+            Print(QStringLiteral("error hold takes milliseconds"));
+        } else {
+            m_nHoldMs = nMs;
+        }
+    } else if (strVerb == QLatin1String("resize")) {
+        const int nWidth = strArgument.section(QLatin1Char(' '), 0, 0).toInt();
+        const int nHeight = strArgument.section(QLatin1Char(' '), 1, 1).toInt();
+        if (nWidth <= 0 || nHeight <= 0) {
+            Print(QStringLiteral("error resize takes a width and a height"));
+        } else {
+            m_frame.resize(nWidth, nHeight);
+            m_frame.repaint();
+            Print(QStringLiteral("plot %1 %2")
+                      .arg(view.viewport()->width())
+                      .arg(view.viewport()->height()));
+        }
+    } else if (strVerb == QLatin1String("window")) {
+        const QStringList vNumbers = strArgument.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (vNumbers.size() == 4) {
+            m_frame.setGeometry(vNumbers[0].toInt(), vNumbers[1].toInt(), vNumbers[2].toInt(),
+                                vNumbers[3].toInt());
+        }
+        PrintWindow();
     } else if (strVerb == QLatin1String("status")) {
         Print(QStringLiteral("status ") + m_frame.MessageText());
+    } else if (strVerb == QLatin1String("pane")) {
+        m_frame.UpdateCommandUI();
+        Print(QStringLiteral("pane ") + m_frame.StatusPane()->text());
     } else if (strVerb == QLatin1String("caption")) {
         Print(QStringLiteral("caption ") + view.CaptionText());
     } else if (strVerb == QLatin1String("paint-time")) {
@@ -121,6 +154,31 @@ void CTestControl::Notify(QWidget*, const QString& strText) {
     Print(QStringLiteral("message ") + strText);
 }
 
+void CTestControl::PrintWindow() {
+    const QRect place = m_frame.geometry();
+    Print(QStringLiteral("window %1 %2 %3 %4")
+              .arg(place.x())
+              .arg(place.y())
+              .arg(place.width())
+              .arg(place.height()));
+}
+
+void CTestControl::HoldOpen(bool bAccept, const std::function<void()>& run, QDialog* pDialog) {
+    const int nHoldMs = std::exchange(m_nHoldMs, -1);
+    // The dialog runs its own event loop meanwhile, so this fires inside it. A dialog made
+    // elsewhere is the modal one by then.
+    QTimer::singleShot(
+        nHoldMs, pDialog != nullptr ? static_cast<QObject*>(pDialog) : this, [bAccept, pDialog] {
+            QDialog* pHeld = pDialog != nullptr
+                                 ? pDialog
+                                 : qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (pHeld != nullptr) {
+                pHeld->done(bAccept ? QDialog::Accepted : QDialog::Rejected);
+            }
+        });
+    run();
+}
+
 int CTestControl::Run(QDialog& dialog) {
     Print(QStringLiteral("dialog ") + dialog.windowTitle());
     dialog.show();
@@ -130,7 +188,10 @@ int CTestControl::Run(QDialog& dialog) {
     }
     m_vDialogFields.clear();
     const bool bOk = std::exchange(m_bDialogOk, false);
-    if (bOk) {
+    if (m_nHoldMs >= 0) {
+        HoldOpen(
+            bOk, [&dialog] { dialog.exec(); }, &dialog);
+    } else if (bOk) {
         dialog.accept();
     } else {
         dialog.reject();
@@ -182,13 +243,21 @@ void CTestControl::SetField(QDialog& dialog, const QString& strName, const QStri
         pEdit->setText(strText);
     } else if (auto* pButton = qobject_cast<QAbstractButton*>(pWidget);
                pButton != nullptr && pButton->isCheckable()) {
-        pButton->setChecked(strText == QLatin1String("on"));
+        // A click, as a user's: the dialog's own handlers see it.
+        if (pButton->isChecked() != (strText == QLatin1String("on"))) {
+            pButton->click();
+        }
     } else {
         Print(QStringLiteral("error no field ") + strName);
     }
 }
 
-QString CTestControl::GetSaveFileName(QWidget*, const QString&, const QString&) {
+QString CTestControl::GetSaveFileName(QWidget* pParent, const QString& strFilter,
+                                      const QString& strDefaultSuffix) {
+    if (m_nHoldMs >= 0) {
+        HoldOpen(false,
+                 [&] { CUserDialogs::GetSaveFileName(pParent, strFilter, strDefaultSuffix); });
+    }
     if (m_vSavePaths.empty()) {
         return {};
     }

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -22,7 +23,16 @@ class QSocketNotifier;
 //                          that text (or TEXT typed, in a list one may type in), the text of
 //                          a text field, "on" or "off" for a check box
 //   dialog-ok              the next dialog ends with OK (else it is cancelled)
+//   hold MS                the next dialog (a save dialog too) stays open MS milliseconds in
+//                          its own event loop, as a person looking at it would keep it,
+//                          before it ends as above or is answered
+//   resize W H             resizes the main window and paints it at once, as one step of
+//                          a resize by the window manager does; prints "plot W H", the size
+//                          of the plot's area then
+//   window [X Y W H]       moves and resizes the main window when given numbers; prints
+//                          "window X Y W H", its place and size
 //   status                 prints "status TEXT", the status bar's text
+//   pane                   prints "pane TEXT", the status bar's permanent pane
 //   caption                prints "caption TEXT", the plot's caption
 //   paint-time             prints "paint-time MS ms", the time of painting the view once
 //   paints                 prints "paints N", the number of paints of the view so far
@@ -45,8 +55,12 @@ public:
                             const QString& strDefaultSuffix) override;
 
 private:
+    // Runs a modal dialog (pDialog, or the one that run opens), which is ended (accepted or
+    // cancelled) after the hold.
+    void HoldOpen(bool bAccept, const std::function<void()>& run, QDialog* pDialog = nullptr);
     void OnReadable();
     void Execute(const QString& strLine);
+    void PrintWindow();
     static void Print(const QString& strLine);
     static void PrintFields(QDialog& dialog);
     static void SetField(QDialog& dialog, const QString& strName, const QString& strText);
@@ -58,4 +72,5 @@ private:
     std::deque<QString> m_vSavePaths;
     std::vector<std::pair<QString, QString>> m_vDialogFields;
     bool m_bDialogOk = false;
+    int m_nHoldMs = -1;
 };

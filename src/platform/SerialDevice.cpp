@@ -330,6 +330,16 @@ void CSerialDevice::SetupTransfer(EOperation eKind, COperation& op) const noexce
 }
 
 int CSerialDevice::Pump(EOperation eKind, COperation& op) noexcept {
+    // What was taken off the port earlier is older than what is still in it.
+    bool bFromBuffer = false;
+    if (eKind == kRead && !m_input.IsEmpty()) {
+        op.nDone += static_cast<DWORD>(m_input.Take(op.pData + op.nDone, op.nCount - op.nDone));
+        op.nLastByteNs = CDeadline::NowNs();
+        bFromBuffer = true;
+    }
+    // A failure after bytes from the buffer is left to the next read, so that those are
+    // delivered first.
+    const auto fail = [bFromBuffer](int nCode) { return bFromBuffer ? ERROR_SUCCESS : nCode; };
     while (op.nDone < op.nCount) {
         const std::size_t nWant = op.nCount - op.nDone;
         const ssize_t n = eKind == kRead ? read(m_hFd, op.pData + op.nDone, nWant)
@@ -351,7 +361,7 @@ int CSerialDevice::Pump(EOperation eKind, COperation& op) noexcept {
             if (eKind == kRead) {
                 // With VMIN 1 a non-blocking read gives 0 only when the line has hung up.
                 m_bGone = true;
-                return ERROR_GEN_FAILURE;
+                return fail(ERROR_GEN_FAILURE);
             }
             break;
         }
@@ -364,7 +374,7 @@ int CSerialDevice::Pump(EOperation eKind, COperation& op) noexcept {
         if (errno == EIO) {
             m_bGone = true;
         }
-        return LastError();
+        return eKind == kRead ? fail(LastError()) : LastError();
     }
     return ERROR_SUCCESS;
 }
@@ -463,7 +473,7 @@ DWORD CSerialDevice::CollectEvents(const void* pEvents, int nEvents, bool* pbWok
         if ((pList[i].events & (EPOLLHUP | EPOLLERR)) != 0) {
             m_bGone = true;
         }
-        if ((pList[i].events & EPOLLIN) != 0 && HasNewInput()) {
+        if ((pList[i].events & (EPOLLIN | EPOLLHUP | EPOLLERR)) != 0 && TakeArrivals()) {
             dwRaw |= EV_RXCHAR;
         }
     }
@@ -479,6 +489,28 @@ DWORD CSerialDevice::CollectEvents(const void* pEvents, int nEvents, bool* pbWok
         dwEvents |= EV_KOVRA_DEVICE_GONE;
     }
     return dwEvents;
+}
+
+bool CSerialDevice::TakeArrivals() noexcept {
+    if (m_nReadersWaiting == 0) {
+        std::size_t nAdded = 0;
+        switch (m_input.FillFrom(m_hFd, &nAdded)) {
+        case CInputBuffer::kHungUp:
+            m_bGone = true;
+            [[fallthrough]];
+        case CInputBuffer::kEmptied:
+            m_nKnownInput = 0;
+            return nAdded > 0;
+        case CInputBuffer::kFull:
+        case CInputBuffer::kFailed:
+            if (nAdded > 0) {
+                HasNewInput(); // what is left in the port is not new next time
+                return true;
+            }
+            break;
+        }
+    }
+    return HasNewInput();
 }
 
 // A tty wakes its readers for more than arrivals (a termios change, for one), and an
@@ -551,6 +583,14 @@ CSerialDevice::EAdvance CSerialDevice::Advance(EOperation eKind, COperation& op,
                 }
             }
         } else {
+            if (eKind == kRead && !m_input.IsEmpty()) {
+                // The listener took bytes off the port since this read last looked.
+                const int nStatus = Pump(eKind, op);
+                if (nStatus != ERROR_SUCCESS || Finished(eKind, op, CDeadline::NowNs())) {
+                    *pnStatus = nStatus;
+                    return kFinished;
+                }
+            }
             int nTimeout = wait.PollTimeout();
             if (const std::int64_t nEnd = NextDeadline(op); nEnd >= 0) {
                 const int nOwn = CDeadline::MsUntil(nEnd);
@@ -559,10 +599,13 @@ CSerialDevice::EAdvance CSerialDevice::Advance(EOperation eKind, COperation& op,
                 }
             }
             pollfd pfd{m_hFd, static_cast<short>(eKind == kRead ? POLLIN : POLLOUT), 0};
+            const int nWaiting = eKind == kRead ? 1 : 0;
+            m_nReadersWaiting += nWaiting;
             lock.unlock();
             const int nReady = poll(&pfd, 1, nTimeout);
             const int nErrno = errno;
             lock.lock();
+            m_nReadersWaiting -= nWaiting;
             if (isStale()) {
                 return kStale;
             }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "InputBuffer.h"
 #include "LineCounters.h"
 #include "ManualEvent.h"
 #include "SerialTypes.h"
@@ -32,10 +33,25 @@ class CDeadline;
 // with it at once. Transfers are driven with poll() under the port's time-outs. There is no
 // extra thread and no timer; every wait sleeps in the kernel.
 //
+// The completion that finds new characters also takes them off the port, into a buffer of
+// the device (up to kDrainLimit bytes), and reads serve that buffer before the port. A UART
+// without flow control holds a few KB, a third of a second at 115200 bps: the thread that waits
+// for events (the listener) then keeps it empty however long the reading thread is busy, and
+// the reader finds the bytes in order, as if they had waited in the port. What the events say
+// does not change: EV_RXCHAR for characters that arrived, nothing for bytes that wait unread,
+// in the buffer or in the port, and a hang-up after the bytes that came before it (which the
+// buffer keeps, though a hung-up tty discards its own). While a read waits on the port for
+// more bytes (read mode 1, time-outs), the draining pauses and the read takes the port's bytes
+// itself. When the buffer is full the rest waits in the port, as it did without one.
+//
 // One operation of each kind (read, write, event wait) may be pending at a time, and one thread
 // waits on its event. Operations started without a record block until they are complete.
 class CSerialDevice final : public CEventDriver {
 public:
+    // Bytes taken off the port ahead of the reader at most: six minutes at 115200 bps, ten
+    // seconds at 4 Mbps.
+    static constexpr std::size_t kDrainLimit = 4 * 1024 * 1024;
+
     // Opens a tty for reading and writing, exclusively (TIOCEXCL and an advisory flock), in raw
     // mode, with its input flushed; a result code (2 missing, 5 in use or not permitted, 31 not
     // a terminal or otherwise unusable).
@@ -116,6 +132,8 @@ private:
     static bool Finished(EOperation eKind, const COperation& op, std::int64_t nNowNs) noexcept;
     static std::int64_t NextDeadline(const COperation& op) noexcept;
     DWORD CollectEvents(const void* pEvents, int nEvents, bool* pbWoke) noexcept;
+    // Takes what arrived off the port into m_input; true when new characters came.
+    bool TakeArrivals() noexcept;
     bool HasNewInput() noexcept;
     EAdvance Advance(EOperation eKind, COperation& op, bool bRecorded, const CDeadline& wait,
                      std::unique_lock<std::mutex>& lock, int* pnStatus, DWORD* pdwEvents,
@@ -135,7 +153,9 @@ private:
     char m_cEventChar = 0;
     bool m_bParityCheck = false;
     bool m_bGone = false;
-    int m_nKnownInput = 0; // bytes queued at the last look, less those read since
+    int m_nKnownInput = 0; // bytes queued in the port at the last look, less those read since
+    CInputBuffer m_input{kDrainLimit};
+    int m_nReadersWaiting = 0; // reads polling the port, which take its bytes themselves
     bool m_bHasCounters = false;
     CLineCounters m_countersForEvents;
     CLineCounters m_countersForErrors;

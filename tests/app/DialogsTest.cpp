@@ -272,6 +272,15 @@ TEST(DialogsTest, ChannelSetupReadsTheLimitFieldsAsAtofDoes) {
     EXPECT_EQ(CChannelSetupDlg::LimitValue("- 1"), 0.0f);
     EXPECT_EQ(CChannelSetupDlg::LimitValue("1e400"), std::numeric_limits<float>::infinity());
     EXPECT_EQ(CChannelSetupDlg::LimitValue("0.1"), 0.1f);
+    // Only decimal numbers: no hexadecimal, infinity or NaN forms, a bare exponent is left.
+    const std::pair<const char*, float> decimalOnly[] = {
+        {"0x10", 0.0f},   {" 0X1p4", 0.0f}, {"inf", 0.0f},        {"-Infinity", 0.0f},
+        {"nan", 0.0f},    {"NAN(1)", 0.0f}, {"2e", 2.0f},         {"2e+", 2.0f},
+        {"1.e2", 100.0f}, {".", 0.0f},      {"-.25e-1", -0.025f}, {"\n3", 3.0f},
+    };
+    for (const auto& [szText, fExpected] : decimalOnly) {
+        EXPECT_EQ(CChannelSetupDlg::LimitValue(QString::fromLatin1(szText)), fExpected) << szText;
+    }
     EXPECT_EQ(CChannelSetupDlg::LimitText(-0.001f), "-0.00");
     EXPECT_EQ(CChannelSetupDlg::LimitText(2.675f), "2.67"); // 2.67499995..., as printf rounds
     EXPECT_EQ(CChannelSetupDlg::LimitText(99.995f), "100.00");

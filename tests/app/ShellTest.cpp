@@ -4,9 +4,12 @@
 #include "PlotData.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
+#include <QPixmap>
 
 #include <gtest/gtest.h>
 
@@ -110,6 +113,24 @@ TEST(ShellTest, MenuPromptsShowWhileAnItemIsHighlighted) {
     EXPECT_EQ(app.Status(), "Ready");
 }
 
+TEST(ShellTest, PointingAtTheMenuBarKeepsTheStatusText) {
+    CAppFixture app;
+    app.View().SetStatusText("Plot OFF (not collecting new data)");
+    QMenuBar* pMenuBar = app.Frame().menuBar();
+    // As the window system delivers a pointer that moves across the bar and leaves it.
+    auto moveTo = [](QWidget* pWidget, QPoint point) {
+        QMouseEvent event(QEvent::MouseMove, point, pWidget->mapToGlobal(point), Qt::NoButton,
+                          Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(pWidget, &event);
+    };
+    for (QAction* pPopup : pMenuBar->actions()) {
+        moveTo(pMenuBar, pMenuBar->actionGeometry(pPopup).center());
+    }
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(pMenuBar, &leave);
+    EXPECT_EQ(app.Status(), "Plot OFF (not collecting new data)");
+}
+
 TEST(ShellTest, StatusTextIsFormattedAndCutAt255Characters) {
     CAppFixture app;
     app.View().SetStatusText("%s %d", "value", 42);
@@ -145,22 +166,28 @@ TEST(ShellTest, ExitAsksAndEndsWithStatusZero) {
     EXPECT_EQ(app.m_dialogs.m_vAsked, (std::vector<QString>{"Close Kovra?", "Close Kovra?"}));
 }
 
-TEST(ShellTest, AboutBoxShowsTheVersion) {
+TEST(ShellTest, AboutBoxAndWindowShowTheProgramsIcon) {
     CAppFixture app;
     QString strText;
+    bool bIconShown = false;
     app.m_dialogs.m_fnRunDialog = [&](QDialog& dialog) {
         strText = dialog.windowTitle();
         for (auto* pLabel : dialog.findChildren<QLabel*>()) {
             strText += QLatin1Char('|') + pLabel->text();
+            bIconShown |= !pLabel->pixmap().isNull();
         }
         return int(QDialog::Accepted);
     };
     app.Frame().Action(ID_APP_ABOUT)->trigger();
     EXPECT_TRUE(strText.startsWith("About KovraPlotter|KovraPlotter Version 1.1b"))
         << strText.toStdString();
+    EXPECT_TRUE(bIconShown);
+    EXPECT_FALSE(app.Frame().windowIcon().pixmap(64, 64).isNull());
+    EXPECT_EQ(QPixmap(":/icons/kovraplotter-256.png").size(), QSize(256, 256));
 }
 
 TEST(ShellTest, CommandLineOptions) {
+    qunsetenv(kSettingsVariable);
     SCommandLine commandLine;
     QString strError;
     EXPECT_TRUE(ParseCommandLine({"kovraplotter", "--demo", "--port-map", "COM2=/dev/ttyUSB0",
@@ -174,6 +201,18 @@ TEST(ShellTest, CommandLineOptions) {
             << szBad;
         EXPECT_FALSE(strError.isEmpty());
     }
+    // The settings file: --settings, else the environment, else none (the caller chooses).
+    EXPECT_TRUE(commandLine.m_strSettingsPath.isEmpty());
+    qputenv(kSettingsVariable, "/from/environment.conf");
+    SCommandLine fromEnvironment;
+    EXPECT_TRUE(ParseCommandLine({"kovraplotter"}, &fromEnvironment, &strError));
+    EXPECT_EQ(fromEnvironment.m_strSettingsPath, "/from/environment.conf");
+    SCommandLine fromOption;
+    EXPECT_TRUE(
+        ParseCommandLine({"kovraplotter", "--settings", "mine.conf"}, &fromOption, &strError));
+    EXPECT_EQ(fromOption.m_strSettingsPath, "mine.conf");
+    qunsetenv(kSettingsVariable);
+
     SCommandLine bad;
     EXPECT_FALSE(ParseCommandLine({"kovraplotter", "--snapshot-after", "soon"}, &bad, &strError));
     EXPECT_FALSE(ParseCommandLine({"kovraplotter", "--frobnicate"}, &bad, &strError));

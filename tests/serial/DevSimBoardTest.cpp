@@ -4,13 +4,20 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
+#include <fcntl.h>
 #include <numbers>
+#include <poll.h>
 #include <sstream>
 #include <string>
+#include <sys/ioctl.h>
+#include <termios.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -219,7 +226,11 @@ TEST(DevSimBoardTest, AReplayArrivesByteForByte) {
     CMessage message;
     char buffer[100];
     DWORD nRead = 0;
+    // A board that stops short of the file must fail the test, not hang it.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (queue.Get(&message, 500) || board.GetBytesWritten() < strContent.size()) {
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline)
+            << board.GetBytesWritten() << " of " << strContent.size() << " bytes written";
         do {
             ASSERT_EQ(port.Read(buffer, sizeof buffer, &nRead, nullptr, INFINITE), ERROR_SUCCESS);
             strReceived.append(buffer, nRead);
@@ -263,6 +274,132 @@ TEST(DevSimBoardTest, StopEndsABoardThatNobodyReads) {
         board.Stop();
         EXPECT_TRUE(board.WaitHungUp(0));
     }
+}
+
+// The port side as a reader that has not read yet: raw, so that what waits is not cooked.
+int OpenPortSide(const std::string& strPath) {
+    const int hFd = open(strPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    termios tio{};
+    if (hFd >= 0 && tcgetattr(hFd, &tio) == 0) {
+        cfmakeraw(&tio);
+        tcsetattr(hFd, TCSANOW, &tio);
+    }
+    return hFd;
+}
+
+int Unread(int hFd) {
+    int nWaiting = -1;
+    ioctl(hFd, FIONREAD, &nWaiting);
+    return nWaiting;
+}
+
+TEST(DevSimOverrunTest, WithoutFlowControlWhatDoesNotFitIsDroppedAndCounted) {
+    CBoardSettings settings;
+    settings.bOverrun = true;
+    settings.fBytesPerSecond = 20000.0;
+    settings.nReceiveBuffer = 1000;
+    CDevSimBoard board;
+    ASSERT_EQ(board.Start(settings), ERROR_SUCCESS);
+    const int hPort = OpenPortSide(board.GetPortPath());
+    ASSERT_GE(hPort, 0);
+    // Nobody reads: the queue fills up to the model's buffer and everything after is dropped.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (board.GetCounts().nBytesDropped < 2000 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    // Once full, nothing more goes in while nobody reads.
+    const CBoardCounts full = board.GetCounts();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const CBoardCounts counts = board.GetCounts();
+    EXPECT_EQ(counts.nBytesSent, full.nBytesSent);
+    EXPECT_GT(counts.nBytesDropped, full.nBytesDropped);
+    // A set is at most 23 bytes here: one more would not have fitted. (A pseudo-terminal shows
+    // a write in FIONREAD a moment later, so on a busy machine a few more may slip in.)
+    EXPECT_GT(counts.nBytesSent, 1000u - 23u);
+    // What the counts call sent is exactly what waits in the port, in whole sets.
+    while (Unread(hPort) < static_cast<int>(counts.nBytesSent) &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    std::string strQueued(4096, '\0');
+    const ssize_t nQueued = read(hPort, strQueued.data(), strQueued.size());
+    ASSERT_EQ(nQueued, static_cast<ssize_t>(counts.nBytesSent));
+    strQueued.resize(static_cast<std::size_t>(nQueued));
+    EXPECT_EQ(static_cast<std::uint64_t>(std::count(strQueued.begin(), strQueued.end(), '#')),
+              counts.nSetsSent);
+    EXPECT_EQ(strQueued.substr(strQueued.size() - 3), "#\r\n");
+    // Dropped writes are whole sets too: what was dropped is the sets' worth of text.
+    const std::string strAll =
+        GeneratedText(settings.generator, static_cast<int>(counts.nSetsSent + counts.nSetsDropped));
+    EXPECT_EQ(strAll.size(), counts.nBytesSent + counts.nBytesDropped);
+    close(hPort);
+    board.Stop();
+}
+
+TEST(DevSimOverrunTest, AReaderThatKeepsUpLosesNothingAndTheLineKeepsItsPace) {
+    CBoardSettings settings;
+    settings.bOverrun = true;
+    settings.fBytesPerSecond = 11520.0;
+    CDevSimBoard board;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(board.Start(settings), ERROR_SUCCESS);
+    const int hPort = OpenPortSide(board.GetPortPath());
+    ASSERT_GE(hPort, 0);
+    // Whatever was dropped before the reader came is not the reader's loss.
+    const CBoardCounts before = board.GetCounts();
+    std::string strReceived(before.nBytesSent, '\0');
+    ASSERT_EQ(read(hPort, strReceived.data(), strReceived.size()),
+              static_cast<ssize_t>(strReceived.size()));
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(700);
+    while (std::chrono::steady_clock::now() < end) {
+        pollfd pfd{hPort, POLLIN, 0};
+        poll(&pfd, 1, 50);
+        char buffer[4096];
+        const ssize_t n = read(hPort, buffer, sizeof buffer);
+        if (n > 0) {
+            strReceived.append(buffer, static_cast<std::size_t>(n));
+        }
+    }
+    const CBoardCounts after = board.GetCounts();
+    const double fSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    board.Stop();
+    close(hPort);
+    EXPECT_EQ(after.nBytesDropped, before.nBytesDropped);
+    // Never ahead of the line: a set goes out once its first byte is due.
+    EXPECT_LE(static_cast<double>(after.nBytesSent + after.nBytesDropped),
+              11520.0 * fSeconds + 40.0);
+    EXPECT_GT(after.nBytesSent, before.nBytesSent);
+    // From the moment the reader came, the text is the generator's, set for set. (A write is
+    // counted just after it is made: the reader may have a set or two more.)
+    const auto nSets = [](const CBoardCounts& c) {
+        return static_cast<int>(c.nSetsSent + c.nSetsDropped);
+    };
+    const std::string strExpected =
+        GeneratedText(settings.generator, nSets(after) + 10)
+            .substr(GeneratedText(settings.generator, nSets(before)).size());
+    const std::string strSinceReader = strReceived.substr(before.nBytesSent);
+    EXPECT_GT(strSinceReader.size(), 0u);
+    EXPECT_EQ(strSinceReader, strExpected.substr(0, strSinceReader.size()));
+}
+
+TEST(DevSimOverrunTest, ABoardWithoutFlowControlNeedsAPaceAndARealBuffer) {
+    CBoardSettings settings;
+    settings.bOverrun = true;
+    settings.fSetsPerSecond = 0.0;
+    EXPECT_NE(CheckBoardSettings(settings), "");
+    settings.fBytesPerSecond = 11520.0;
+    EXPECT_EQ(CheckBoardSettings(settings), "");
+    settings.nReceiveBuffer = 0;
+    EXPECT_NE(CheckBoardSettings(settings), "");
+    settings.nReceiveBuffer = 4096;
+    // A replay is paced by bytes only.
+    settings.strReplayFile = "/dev/null";
+    settings.fSetsPerSecond = 100.0;
+    settings.fBytesPerSecond = 0.0;
+    EXPECT_NE(CheckBoardSettings(settings), "");
+    CDevSimBoard board;
+    EXPECT_EQ(board.Start(settings), ERROR_INVALID_PARAMETER);
 }
 
 } // namespace

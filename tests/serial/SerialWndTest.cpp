@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <semaphore>
 #include <string>
+#include <sys/ioctl.h>
+#include <thread>
 
 namespace {
 
@@ -221,9 +224,14 @@ TEST_F(SerialWndTest, AVanishingDeviceGivesOneLastNotificationAndTheListenerEnds
     EXPECT_NE(LOWORD(message.wParam) & EV_KOVRA_DEVICE_GONE, 0u);
     ASSERT_EQ(m_port.ListenerThread()->Wait(10000), WAIT_OBJECT_0);
     EXPECT_EQ(m_queue.GetCount(), 0u);
+    // What came before the device went away is read first, although the hung-up tty has
+    // discarded its own copy; then the read says the device is gone.
     char buffer[100];
     DWORD nRead = 0;
+    EXPECT_EQ(m_port.Read(buffer, sizeof buffer, &nRead, nullptr, INFINITE), ERROR_SUCCESS);
+    EXPECT_EQ(std::string(buffer, nRead), "12 ");
     EXPECT_EQ(m_port.Read(buffer, sizeof buffer, &nRead, nullptr, INFINITE), ERROR_GEN_FAILURE);
+    EXPECT_EQ(nRead, 0u);
     EXPECT_EQ(m_port.Close(), ERROR_SUCCESS);
 }
 
@@ -239,6 +247,132 @@ TEST(SerialWndLifetimeTest, DestroyingAnOpenPortStopsItsListenerAndReleasesThePo
     }
     CSerialWnd again;
     EXPECT_EQ(again.Open(pty.PathText(), &queue, 0, 0, 0, 0), ERROR_SUCCESS);
+}
+
+// A counting pattern that shows any byte lost, doubled or out of place.
+std::string Pattern(std::size_t nStart, std::size_t nCount) {
+    std::string strData;
+    strData.reserve(nCount);
+    for (std::size_t i = nStart; i < nStart + nCount; ++i) {
+        strData.push_back(static_cast<char>(i % 251));
+    }
+    return strData;
+}
+
+int Unread(const CPtyPair& pty) {
+    int nWaiting = -1;
+    ioctl(pty.Slave(), FIONREAD, &nWaiting);
+    return nWaiting;
+}
+
+// Reads in mode 0 until the port has nothing more, as the view does.
+std::string ReadAll(CSerialWnd& port) {
+    std::string strData;
+    char buffer[100];
+    DWORD nRead = 0;
+    do {
+        EXPECT_EQ(port.Read(buffer, sizeof buffer, &nRead, nullptr, INFINITE), ERROR_SUCCESS);
+        strData.append(buffer, nRead);
+    } while (nRead == sizeof buffer);
+    return strData;
+}
+
+// A UART without flow control holds a few KB: the listener must keep the port empty while the
+// reader is busy elsewhere, and the reader must still get every byte in order.
+TEST_F(SerialWndTest, ArrivalsAreTakenOffThePortWhileTheReaderIsBusy) {
+    CSignallingQueue target;
+    ASSERT_EQ(m_port.Open(m_pty.PathText(), &target, 0, 0, 0, 0), ERROR_SUCCESS);
+    std::string strSent;
+    // Far more than the pseudo-terminal holds: without the listener's help the writes would
+    // soon find the port full.
+    for (int i = 0; i < 300; ++i) {
+        const std::string strPiece = Pattern(strSent.size(), 1024);
+        const int nPosted = target.m_nPosted;
+        ASSERT_EQ(write(m_pty.Master(), strPiece.data(), strPiece.size()),
+                  static_cast<ssize_t>(strPiece.size()))
+            << "the port was full after " << strSent.size() << " bytes";
+        strSent += strPiece;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while ((target.m_nPosted == nPosted || Unread(m_pty) != 0) &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ASSERT_EQ(Unread(m_pty), 0) << "after " << strSent.size() << " bytes";
+    }
+    EXPECT_EQ(ReadAll(m_port), strSent);
+}
+
+TEST_F(SerialWndTest, WhatExceedsTheDrainLimitWaitsInThePortAndFollowsInOrder) {
+    CMessageQueue queue;
+    ASSERT_EQ(m_port.Open(m_pty.PathText(), &queue, 0, 0, 0, 0), ERROR_SUCCESS);
+    const std::size_t nTotal = CSerialDevice::kDrainLimit + (1 << 20);
+    const std::string strSent = Pattern(0, nTotal);
+    std::atomic<std::size_t> nWritten{0};
+    std::thread device([&] {
+        while (nWritten < nTotal) {
+            const ssize_t n = write(m_pty.Master(), strSent.data() + nWritten,
+                                    std::min<std::size_t>(65536, nTotal - nWritten));
+            if (n > 0) {
+                nWritten += static_cast<std::size_t>(n);
+            } else {
+                pollfd pfd{m_pty.Master(), POLLOUT, 0};
+                poll(&pfd, 1, 100);
+            }
+        }
+    });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (nWritten < CSerialDevice::kDrainLimit && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_GE(nWritten, CSerialDevice::kDrainLimit);
+    // Nobody reads: the device cannot send the rest, because the buffer stays bounded.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_LT(nWritten, nTotal);
+    std::string strReceived;
+    CMessage message;
+    while (strReceived.size() < nTotal && queue.Get(&message, 10000)) {
+        strReceived += ReadAll(m_port);
+    }
+    device.join();
+    EXPECT_TRUE(strReceived == strSent) << "received " << strReceived.size() << " bytes";
+}
+
+// While a read waits on the port for its full count, the listener must not take the bytes
+// from under it.
+TEST_F(SerialWndTest, AReadForAFullCountGetsItWhileTheListenerRuns) {
+    CMessageQueue queue;
+    ASSERT_EQ(m_port.Open(m_pty.PathText(), &queue, 0, 0, 0, 0), ERROR_SUCCESS);
+    ASSERT_EQ(m_port.SetReadMode(1), ERROR_SUCCESS);
+    for (int i = 0; i < 100; ++i) {
+        std::thread device([this] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            m_pty.Send("01234");
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            m_pty.Send("56789");
+        });
+        char buffer[10];
+        DWORD nRead = 0;
+        EXPECT_EQ(m_port.Read(buffer, sizeof buffer, &nRead, nullptr, 5000), ERROR_SUCCESS);
+        EXPECT_EQ(std::string(buffer, nRead), "0123456789") << i;
+        device.join();
+    }
+
+    // A read left pending with the caller's record, while nobody waits for it, finds what the
+    // listener took off the port meanwhile.
+    std::unique_ptr<CManualEvent> pEvent;
+    ASSERT_EQ(CManualEvent::Create(&pEvent), ERROR_SUCCESS);
+    OVERLAPPED record;
+    record.hEvent = pEvent.get();
+    char buffer[10];
+    CMessage message;
+    while (queue.Get(&message, 0)) {
+    }
+    ASSERT_EQ(m_port.Read(buffer, sizeof buffer, nullptr, &record, INFINITE), ERROR_SUCCESS);
+    ASSERT_TRUE(m_pty.Send("abcdefghij"));
+    ASSERT_TRUE(queue.Get(&message, 10000));
+    ASSERT_EQ(Unread(m_pty), 0);
+    ASSERT_EQ(pEvent->Wait(5000), WAIT_OBJECT_0);
+    EXPECT_EQ(std::string(buffer, sizeof buffer), "abcdefghij");
 }
 
 } // namespace

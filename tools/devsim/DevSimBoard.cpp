@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -16,12 +17,57 @@ namespace {
 
 constexpr std::size_t kChunk = 4096;
 constexpr std::uint64_t kFastBatchSets = 256;
+constexpr std::size_t kMaxReceiveBuffer = std::size_t{1} << 30;
 
 bool RateOk(double fRate) {
     return std::isfinite(fRate) && fRate >= 0.0 && fRate <= 1e9;
 }
 
+std::uint64_t CountSets(const char* pData, std::size_t nCount) {
+    return static_cast<std::uint64_t>(std::count(pData, pData + nCount, '#'));
+}
+
 } // namespace
+
+std::string CheckBoardSettings(const CBoardSettings& settings) {
+    if (std::string strProblem = CheckGeneratorSettings(settings.generator); !strProblem.empty()) {
+        return strProblem;
+    }
+    if (!RateOk(settings.fSetsPerSecond)) {
+        return "the set rate must be 0 or a positive number";
+    }
+    if (!RateOk(settings.fBytesPerSecond)) {
+        return "the byte rate must be 0 or a positive number";
+    }
+    if (!std::isfinite(settings.fHangUpAfterSeconds) || settings.fHangUpAfterSeconds < 0.0) {
+        return "the hang-up time must be 0 or a positive number";
+    }
+    if (settings.nSetsPerWrite < 1 || settings.nSetsPerWrite > 10000) {
+        return "the sets per write must be 1 to 10000";
+    }
+    if (!(settings.fDelaySeconds >= 0.0 && settings.fDelaySeconds <= 1e7)) {
+        return "the delay must be 0 or a positive number of seconds";
+    }
+    // Unpaced, a board without flow control would do nothing but write and drop.
+    const bool bPaced = settings.fBytesPerSecond > 0.0 ||
+                        (settings.strReplayFile.empty() && settings.fSetsPerSecond > 0.0);
+    if (settings.bOverrun && !bPaced) {
+        return "without flow control the board needs a rate (--rate or --byte-rate)";
+    }
+    if (settings.bOverrun &&
+        (settings.nReceiveBuffer == 0 || settings.nReceiveBuffer > kMaxReceiveBuffer)) {
+        return "the receive buffer must hold 1 byte to 1 GiB";
+    }
+    return {};
+}
+
+CBoardCounts& CBoardCounts::operator+=(const CBoardCounts& other) {
+    nBytesSent += other.nBytesSent;
+    nSetsSent += other.nSetsSent;
+    nBytesDropped += other.nBytesDropped;
+    nSetsDropped += other.nSetsDropped;
+    return *this;
+}
 
 CDevSimBoard::~CDevSimBoard() {
     Stop();
@@ -32,27 +78,17 @@ int CDevSimBoard::Start(const CBoardSettings& settings) {
         m_strError = "the board is already running";
         return ERROR_INVALID_PARAMETER;
     }
-    m_strError = CheckGeneratorSettings(settings.generator);
-    if (m_strError.empty() && !RateOk(settings.fSetsPerSecond)) {
-        m_strError = "the set rate must be 0 or a positive number";
-    }
-    if (m_strError.empty() && !RateOk(settings.fBytesPerSecond)) {
-        m_strError = "the byte rate must be 0 or a positive number";
-    }
-    if (m_strError.empty() &&
-        (!std::isfinite(settings.fHangUpAfterSeconds) || settings.fHangUpAfterSeconds < 0.0)) {
-        m_strError = "the hang-up time must be 0 or a positive number";
-    }
-    if (m_strError.empty() && !(settings.fDelaySeconds >= 0.0 && settings.fDelaySeconds <= 1e7)) {
-        m_strError = "the delay must be 0 or a positive number of seconds";
-    }
+    m_strError = CheckBoardSettings(settings);
     if (!m_strError.empty()) {
         return ERROR_INVALID_PARAMETER;
     }
     m_settings = settings;
     m_pGenerator = std::make_unique<CSignalGenerator>(settings.generator);
     m_bReplayEnded = false;
-    m_nBytesWritten = 0;
+    {
+        std::lock_guard lock(m_countsMutex);
+        m_counts = CBoardCounts{};
+    }
     m_strPending.clear();
     m_nPendingOffset = 0;
     if (!settings.strReplayFile.empty()) {
@@ -142,10 +178,19 @@ DWORD CDevSimBoard::ThreadRoutine(void* pThis) {
     return static_cast<CDevSimBoard*>(pThis)->Run();
 }
 
+CBoardCounts CDevSimBoard::GetCounts() const {
+    std::lock_guard lock(m_countsMutex);
+    return m_counts;
+}
+
 std::int64_t CDevSimBoard::Produce(std::int64_t nNowNs) {
     const bool bReplay = m_pReplay != nullptr;
-    const double fRate = bReplay ? m_settings.fBytesPerSecond : m_settings.fSetsPerSecond;
-    const std::uint64_t nBatch = bReplay ? kChunk : kFastBatchSets;
+    const bool bByBytes = bReplay || m_settings.fBytesPerSecond > 0.0;
+    const double fRate = bByBytes ? m_settings.fBytesPerSecond : m_settings.fSetsPerSecond;
+    const std::uint64_t nBatch = bByBytes ? kChunk : kFastBatchSets;
+    // Sets paced by a set rate go out in whole groups, a write each.
+    const std::uint64_t nGroup =
+        bByBytes || fRate <= 0.0 ? 1 : static_cast<std::uint64_t>(m_settings.nSetsPerWrite);
     std::uint64_t nDue = nBatch;
     if (fRate > 0.0) {
         const double fElapsed = static_cast<double>(nNowNs - m_nScheduleStartNs) * 1e-9;
@@ -155,13 +200,10 @@ std::int64_t CDevSimBoard::Produce(std::int64_t nNowNs) {
         if (static_cast<double>(nDue) > std::max(1.0, fRate)) {
             m_nScheduleStartNs = nNowNs;
             m_nScheduled = 0;
-            nDue = static_cast<std::uint64_t>(std::max(1, m_settings.nSetsPerWrite));
+            nDue = nGroup;
         }
-        nDue = std::min(nDue, std::max<std::uint64_t>(nBatch, m_settings.nSetsPerWrite));
+        nDue = std::min(nDue, std::max(nBatch, nGroup));
     }
-    // Paced sets go out in whole groups, a write each.
-    const std::uint64_t nGroup =
-        bReplay || fRate <= 0.0 ? 1 : static_cast<std::uint64_t>(m_settings.nSetsPerWrite);
     nDue = nDue / nGroup * nGroup;
     if (bReplay) {
         char buffer[kChunk];
@@ -182,6 +224,15 @@ std::int64_t CDevSimBoard::Produce(std::int64_t nNowNs) {
         }
         if (m_bReplayEnded) {
             return -1;
+        }
+    } else if (bByBytes) {
+        // Whole sets, each sent once its first byte is due.
+        for (std::uint64_t nSets = 0; nDue > 0 && nSets < kFastBatchSets; ++nSets) {
+            const std::size_t nBefore = m_strPending.size();
+            m_pGenerator->AppendSet(&m_strPending);
+            const std::uint64_t nAdded = m_strPending.size() - nBefore;
+            m_nScheduled += nAdded;
+            nDue = nAdded < nDue ? nDue - nAdded : 0;
         }
     } else {
         if (m_settings.nSetLimit >= 0) {
@@ -224,7 +275,11 @@ DWORD CDevSimBoard::Run() {
                 nNextNs = Produce(nNow);
             }
         }
-        const bool bHavePending = m_nPendingOffset < m_strPending.size();
+        bool bHavePending = m_nPendingOffset < m_strPending.size();
+        if (bHavePending && m_settings.bOverrun) {
+            WriteOrDrop();
+            bHavePending = false;
+        }
 
         int nTimeout = -1;
         const auto limitTo = [&nTimeout](std::int64_t nEndNs) {
@@ -258,11 +313,8 @@ DWORD CDevSimBoard::Run() {
             const ssize_t n = write(m_hMaster, m_strPending.data() + m_nPendingOffset,
                                     m_strPending.size() - m_nPendingOffset);
             if (n > 0) {
-                const char* pWritten = m_strPending.data() + m_nPendingOffset;
-                m_nSetsWritten += static_cast<std::uint64_t>(
-                    std::count(pWritten, pWritten + n, m_pReplay != nullptr ? '\0' : '#'));
+                Count(m_strPending.data() + m_nPendingOffset, static_cast<std::size_t>(n), 0);
                 m_nPendingOffset += static_cast<std::size_t>(n);
-                m_nBytesWritten += static_cast<std::uint64_t>(n);
             } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
                 break;
             }
@@ -272,4 +324,31 @@ DWORD CDevSimBoard::Run() {
     CloseTerminal();
     m_hHungUp->Set();
     return ERROR_SUCCESS;
+}
+
+void CDevSimBoard::Count(const char* pData, std::size_t nSent, std::size_t nDropped) {
+    const std::uint64_t nSetsSent = CountSets(pData, nSent);
+    const std::uint64_t nSetsDropped = CountSets(pData + nSent, nDropped);
+    std::lock_guard lock(m_countsMutex);
+    m_counts.nBytesSent += nSent;
+    m_counts.nSetsSent += nSetsSent;
+    m_counts.nBytesDropped += nDropped;
+    m_counts.nSetsDropped += nSetsDropped;
+}
+
+// A pseudo-terminal holds far more than a UART (and stops the writer when full), so the loss
+// is modelled here: the slave side that the board keeps open shares the port's input queue,
+// and FIONREAD on it tells how much the reader has left unread.
+void CDevSimBoard::WriteOrDrop() {
+    const char* pData = m_strPending.data() + m_nPendingOffset;
+    const std::size_t nCount = m_strPending.size() - m_nPendingOffset;
+    m_nPendingOffset = m_strPending.size();
+    int nWaiting = 0;
+    std::size_t nWritten = 0;
+    if (ioctl(m_hSlave, FIONREAD, &nWaiting) == 0 && nWaiting >= 0 &&
+        static_cast<std::size_t>(nWaiting) + nCount <= m_settings.nReceiveBuffer) {
+        const ssize_t n = write(m_hMaster, pData, nCount);
+        nWritten = n > 0 ? static_cast<std::size_t>(n) : 0;
+    }
+    Count(pData, nWritten, nCount - nWritten);
 }

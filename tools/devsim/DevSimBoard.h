@@ -6,21 +6,43 @@
 #include "Thread.h"
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <string>
 
 struct CBoardSettings {
     CGeneratorSettings generator;
-    double fSetsPerSecond = 50.0;     // 0: as fast as the port takes them
-    std::string strReplayFile;        // not empty: replay this file instead of generating
-    double fBytesPerSecond = 0.0;     // replay pace; 0: as fast as the port takes them
+    double fSetsPerSecond = 50.0; // 0: as fast as the port takes them
+    std::string strReplayFile;    // not empty: replay this file instead of generating
+    // Pace in bytes, as a line of that speed carries them: of a replay (0: as fast as the port
+    // takes them), and of generated sets instead of fSetsPerSecond when above 0.
+    double fBytesPerSecond = 0.0;
     bool bLoop = false;               // replay the file again and again
     double fHangUpAfterSeconds = 0.0; // > 0: hang up by itself after this many seconds
-    int nSetsPerWrite = 1;            // paced sets go out this many to a write
-    double fDelaySeconds = 0.0;       // nothing is written before this many seconds
-    std::int64_t nSetLimit = -1;      // >= 0: generate this many sets, then stay idle
+    int nSetsPerWrite = 1;            // paced sets go out this many to a write (with a set rate)
+    // No flow control: the board never waits for the reader. A write that would take the bytes
+    // waiting unread on the port side past nReceiveBuffer is dropped and counted, as a UART
+    // overruns when its receive buffer is full. Needs a rate.
+    bool bOverrun = false;
+    std::size_t nReceiveBuffer = 4096;
+    double fDelaySeconds = 0.0;  // nothing is written before this many seconds
+    std::int64_t nSetLimit = -1; // >= 0: generate this many sets, then stay idle
+};
+
+// An explanation of what is wrong with the settings, or "" when they are fine.
+std::string CheckBoardSettings(const CBoardSettings& settings);
+
+// What a board sent and, without flow control, dropped; sets are counted by their '#'.
+struct CBoardCounts {
+    std::uint64_t nBytesSent = 0;
+    std::uint64_t nSetsSent = 0;
+    std::uint64_t nBytesDropped = 0;
+    std::uint64_t nSetsDropped = 0;
+
+    CBoardCounts& operator+=(const CBoardCounts& other);
 };
 
 // A simulated board on a pseudo-terminal. The board holds the master side and writes on its
@@ -28,7 +50,8 @@ struct CBoardSettings {
 //
 // Nothing is lost or torn: when the port cannot take more (nobody reads it), the board waits
 // for room, and a paced board that fell behind skips ahead instead of sending a burst. Opening
-// the port flushes what waited there, as a real port starts empty.
+// the port flushes what waited there, as a real port starts empty. Without flow control
+// (bOverrun) the board drops what does not fit instead of waiting, and counts it.
 //
 // The board keeps a slave descriptor of its own open. Without one, the master reports a
 // hang-up and EIO whenever no program has the port open, and the board's poll would spin;
@@ -55,9 +78,10 @@ public:
     // Waits at most dwTimeoutMs for the board to hang up (by itself or by Stop).
     bool WaitHungUp(DWORD dwTimeoutMs);
     // Bytes handed to the pseudo-terminal since Start.
-    std::uint64_t GetBytesWritten() const { return m_nBytesWritten.load(); }
+    std::uint64_t GetBytesWritten() const { return GetCounts().nBytesSent; }
     // Generated sets handed to the pseudo-terminal whole since Start.
-    std::uint64_t GetSetsWritten() const { return m_nSetsWritten.load(); }
+    std::uint64_t GetSetsWritten() const { return GetCounts().nSetsSent; }
+    CBoardCounts GetCounts() const;
 
 private:
     static DWORD ThreadRoutine(void* pThis);
@@ -65,6 +89,9 @@ private:
     // Adds what is due by now to m_strPending; the time in ns when more will be due, or -1.
     std::int64_t Produce(std::int64_t nNowNs);
     void CloseTerminal();
+    // Without flow control: writes all that is pending if it fits, or drops it.
+    void WriteOrDrop();
+    void Count(const char* pData, std::size_t nSent, std::size_t nDropped);
 
     CBoardSettings m_settings;
     std::unique_ptr<CSignalGenerator> m_pGenerator;
@@ -81,8 +108,8 @@ private:
     std::string m_strPending;
     std::size_t m_nPendingOffset = 0;
     std::int64_t m_nScheduleStartNs = 0;
-    std::uint64_t m_nScheduled = 0; // sets or bytes produced since m_nScheduleStartNs
-    std::uint64_t m_nGenerated = 0; // sets produced since Start
-    std::atomic<std::uint64_t> m_nBytesWritten{0};
-    std::atomic<std::uint64_t> m_nSetsWritten{0};
+    std::uint64_t m_nScheduled = 0;   // sets or bytes produced since m_nScheduleStartNs
+    std::uint64_t m_nGenerated = 0;   // sets produced since Start
+    mutable std::mutex m_countsMutex; // the counts are read together
+    CBoardCounts m_counts;
 };

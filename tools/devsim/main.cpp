@@ -1,7 +1,9 @@
 // kovra-devsim: a simulated measuring board on a pseudo-terminal.
 
+#include "Deadline.h"
 #include "DevSimBoard.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <csignal>
@@ -33,18 +35,37 @@ separated by spaces and ended by '#', CR and LF, for example "1.234 -0.500 2.000
                             1 + (k-1)/2 times as long
   -a, --amplitude A         peak value of every channel (default 2)
   -s, --seed N              seed of the noise (default 1)
-  -n, --sets-per-write N    with a rate, write the sets N at a time, every N/SETS seconds, as
-                            a board that buffers its output does (default 1)
-  -N, --sets N              stop after N sets and stay idle, the port still open
+  -n, --sets-per-write N    with --rate, write the sets N at a time, every N/SETS seconds,
+                            as a board that buffers its output does (default 1)
+  -N, --sets N              stop after N sets and stay idle, the port still open (sets
+                            paced by --rate or sent as fast as the port takes them)
   -d, --delay S             write nothing for the first S seconds (time to open the port:
                             what is written before that is discarded by the opening)
+  -b, --byte-rate BYTES     pace generated sets by their length instead, as a line of that
+                            speed carries them: 5760 is about what 57600 bps carries, 11520
+                            what 115200 bps carries
 
 Replaying a file:
-  -f, --replay FILE         send FILE byte for byte instead of generated sets
-  -b, --byte-rate BYTES     bytes per second (default 0: as fast as the port takes them);
-                            5760 is about what a 57600 bps line carries
+  -f, --replay FILE         send FILE byte for byte instead of generated sets, at
+                            --byte-rate bytes per second (default 0: as fast as the port
+                            takes them)
   -l, --loop                start the file again when it ends (otherwise the board stays
                             idle once it has been sent)
+
+A line without flow control:
+  -o, --overrun             never wait for the reader; drop what does not fit in the
+                            receive buffer and count it, as a UART overruns (needs a rate)
+  -q, --receive-buffer N    bytes the port side holds unread before writes are dropped
+                            (default 4096)
+A real serial port without flow control loses the bytes that arrive while its receive buffer
+is full. A pseudo-terminal loses nothing (it stops the writer instead), so the board models
+the loss itself: before each write it asks how many bytes wait unread on the port side, and
+drops the whole write when they and the write would exceed the receive buffer. (A write shows
+there a moment after it is made, so on a busy machine the buffer may take a little more.) At
+115200 bps (--byte-rate 11520) a reader that stops reading has about a third of a second
+before 4096 bytes are full. The board prints
+  sent BYTES bytes in SETS sets, dropped BYTES bytes in SETS sets
+when it stops and, in any mode, whenever it receives SIGUSR1; a set is counted by its '#'.
 
 Unplugging:
   -u, --hang-up-after S     hang up after S seconds: the port side goes away, as a USB board
@@ -56,9 +77,9 @@ Unplugging:
                             that one name works across hang-ups
   -h, --help                show this help and exit
 
-The board never loses or tears a set: when nobody reads the port and it is full, the board
-waits, and when it has fallen more than a second behind its rate it skips ahead instead of
-sending a burst. Opening the port discards what was waiting in it.
+Unless --overrun is given, the board never loses or tears a set: when nobody reads the port
+and it is full, the board waits, and when it has fallen more than a second behind its rate it
+skips ahead instead of sending a burst. Opening the port discards what was waiting in it.
 
 On exit the number of generated sets written whole is printed on standard error.
 
@@ -98,17 +119,39 @@ bool UpdateLink(const std::string& strLink, const std::string& strTarget) {
     return rename(strTemporary.c_str(), strLink.c_str()) == 0;
 }
 
+void PrintCounts(const CBoardCounts& counts) {
+    std::printf("sent %llu bytes in %llu sets, dropped %llu bytes in %llu sets\n",
+                static_cast<unsigned long long>(counts.nBytesSent),
+                static_cast<unsigned long long>(counts.nSetsSent),
+                static_cast<unsigned long long>(counts.nBytesDropped),
+                static_cast<unsigned long long>(counts.nSetsDropped));
+    std::fflush(stdout);
+}
+
 // Waits for a stop signal at most fSeconds (negative: without limit); true when one came.
-bool WaitForSignal(const sigset_t& signals, double fSeconds) {
+// SIGUSR1 meanwhile prints the counts so far.
+bool WaitForSignal(const sigset_t& signals, double fSeconds, const CBoardCounts& earlier,
+                   const CDevSimBoard* pBoard) {
+    const std::int64_t nEndNs =
+        fSeconds < 0.0 ? -1 : CDeadline::NowNs() + static_cast<std::int64_t>(fSeconds * 1e9);
     for (;;) {
         int nSignal = 0;
-        if (fSeconds < 0.0) {
+        if (nEndNs < 0) {
             nSignal = sigwaitinfo(&signals, nullptr);
         } else {
+            const std::int64_t nLeftNs = std::max<std::int64_t>(0, nEndNs - CDeadline::NowNs());
             timespec wait{};
-            wait.tv_sec = static_cast<time_t>(fSeconds);
-            wait.tv_nsec = static_cast<long>((fSeconds - std::floor(fSeconds)) * 1e9);
+            wait.tv_sec = static_cast<time_t>(nLeftNs / 1000000000);
+            wait.tv_nsec = static_cast<long>(nLeftNs % 1000000000);
             nSignal = sigtimedwait(&signals, nullptr, &wait);
+        }
+        if (nSignal == SIGUSR1) {
+            CBoardCounts counts = earlier;
+            if (pBoard != nullptr) {
+                counts += pBoard->GetCounts();
+            }
+            PrintCounts(counts);
+            continue;
         }
         if (nSignal > 0) {
             return true;
@@ -156,6 +199,8 @@ int main(int argc, char** argv) {
         {"replay", required_argument, nullptr, 'f'},
         {"byte-rate", required_argument, nullptr, 'b'},
         {"loop", no_argument, nullptr, 'l'},
+        {"overrun", no_argument, nullptr, 'o'},
+        {"receive-buffer", required_argument, nullptr, 'q'},
         {"hang-up-after", required_argument, nullptr, 'u'},
         {"come-back-after", required_argument, nullptr, 'k'},
         {"link", required_argument, nullptr, 'L'},
@@ -164,7 +209,7 @@ int main(int argc, char** argv) {
     };
     opterr = 0;
     int nOption = 0;
-    while ((nOption = getopt_long(argc, argv, ":c:w:r:p:a:s:n:N:d:f:b:lu:k:L:h", kOptions,
+    while ((nOption = getopt_long(argc, argv, ":c:w:r:p:a:s:n:N:d:f:b:loq:u:k:L:h", kOptions,
                                   nullptr)) != -1) {
         double fValue = 0.0;
         const bool bNumber = optarg != nullptr && ParseNumber(optarg, &fValue);
@@ -234,6 +279,15 @@ int main(int argc, char** argv) {
         case 'l':
             settings.bLoop = true;
             break;
+        case 'o':
+            settings.bOverrun = true;
+            break;
+        case 'q':
+            if (!bNumber || fValue != std::floor(fValue) || fValue < 1 || fValue > 1073741824.0) {
+                return Usage("--receive-buffer takes a whole number of bytes from 1 to 1073741824");
+            }
+            settings.nReceiveBuffer = static_cast<std::size_t>(fValue);
+            break;
         case 'u':
             if (!bNumber || fValue <= 0.0 || fValue > 1e7) {
                 return Usage("--hang-up-after takes a number of seconds above 0");
@@ -264,6 +318,9 @@ int main(int argc, char** argv) {
     if (fComeBackAfter >= 0.0 && fHangUpAfter <= 0.0) {
         return Usage("--come-back-after needs --hang-up-after");
     }
+    if (const std::string strProblem = CheckBoardSettings(settings); !strProblem.empty()) {
+        return Usage(strProblem.c_str());
+    }
 
     // Blocked before any thread starts, so that only this thread takes them.
     sigset_t signals;
@@ -271,32 +328,39 @@ int main(int argc, char** argv) {
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
     sigaddset(&signals, SIGHUP);
+    sigaddset(&signals, SIGUSR1);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     int nStatus = 0;
     bool bLinked = false;
+    CBoardCounts total;
     for (;;) {
         CDevSimBoard board;
         if (!StartBoard(&board, settings, strLink, &bLinked)) {
             nStatus = 1;
             break;
         }
-        if (WaitForSignal(signals, fHangUpAfter > 0.0 ? fHangUpAfter : -1.0)) {
-            board.Stop();
+        const bool bStop =
+            WaitForSignal(signals, fHangUpAfter > 0.0 ? fHangUpAfter : -1.0, total, &board);
+        board.Stop();
+        total += board.GetCounts();
+        if (bStop) {
             if (settings.strReplayFile.empty()) {
                 std::fprintf(stderr, "kovra-devsim: %llu sets written\n",
                              static_cast<unsigned long long>(board.GetSetsWritten()));
             }
             break;
         }
-        board.Stop();
         std::fprintf(stderr, "kovra-devsim: hung up\n");
-        if (fComeBackAfter < 0.0 || WaitForSignal(signals, fComeBackAfter)) {
+        if (fComeBackAfter < 0.0 || WaitForSignal(signals, fComeBackAfter, total, nullptr)) {
             break;
         }
     }
     if (bLinked) {
         unlink(strLink.c_str());
+    }
+    if (settings.bOverrun && nStatus == 0) {
+        PrintCounts(total);
     }
     return nStatus;
 }
