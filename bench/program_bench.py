@@ -228,7 +228,7 @@ def main():
     parser.add_argument("--seconds", type=float, default=10, help="window of the data cases")
     parser.add_argument("--idle-seconds", type=float, default=20)
     parser.add_argument("--probe-seconds", type=float, default=3)
-    parser.add_argument("--flood-sets", type=int, default=6_000_000,
+    parser.add_argument("--flood-sets", type=int, default=12_000_000,
                         help="sets of the flood; enough to outlast the window")
     parser.add_argument("--cases", default=",".join(CASES),
                         help="comma-separated, from " + ", ".join(CASES))
