@@ -56,6 +56,7 @@ void CKovraPlotterView::paintEvent(QPaintEvent* pEvent) {
         QPainter(viewport()).drawImage(0, 0, m_picture);
         return;
     }
+    m_pPacer->OnPaintStarted();
     // The whole view drawn straight where the window keeps it, where it can be.
     QImage canvas;
     if ((QRegion(viewport()->rect()) - pEvent->region()).isEmpty()) {

@@ -61,6 +61,33 @@ TEST(FramePacerTest, GathersTheRequestsOfAFrameIntoOnePaintAndIdlesAfterwards) {
     EXPECT_EQ(pacer.FrameNs(), 16'666'666);
 }
 
+// A paint of a huge window leaves the user as much time again before new data paints again.
+TEST(FramePacerTest, ALongPaintIsFollowedByAPauseAsLong) {
+    int nPaints = 0;
+    std::int64_t now = 0;
+    CFramePacer pacer([&] { ++nPaints; });
+    pacer.SetClock([&] { return now; });
+    pacer.SetRefreshRate(50.0);
+    pacer.RequestPaint();
+    pacer.OnPaintStarted();
+    now = 300'000'000; // a paint of 300 ms
+    pacer.OnPainted();
+    now = 400'000'000;
+    pacer.RequestPaint();
+    EXPECT_EQ(nPaints, 1);
+    EXPECT_TRUE(pacer.IsScheduled());
+    pacer.OnFrameEnd();
+    EXPECT_EQ(nPaints, 2);
+    // A quick paint again: one frame is enough.
+    now = 600'000'000;
+    pacer.OnPaintStarted();
+    now = 605'000'000;
+    pacer.OnPainted();
+    now = 626'000'000;
+    pacer.RequestPaint();
+    EXPECT_EQ(nPaints, 3);
+}
+
 // A port that hands out one prepared text per read.
 class CScriptedSerial : public CSerialWnd {
 public:
