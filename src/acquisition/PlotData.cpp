@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstring>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -71,6 +72,13 @@ Sample CPlotData::GetSample(int i, int j) const {
 int CPlotData::GetSampleCount(int i) const {
     return Channel(i).GetSampleCount();
 }
+void CPlotData::AdoptSamples(int i, CPlotChannel& loaded) {
+    CPlotChannel& channel = Channel(i);
+    channel.m_vSamples = std::move(loaded.m_vSamples);
+    channel.m_fMin = loaded.m_fMin;
+    channel.m_fMax = loaded.m_fMax;
+}
+
 const CSampleSeries& CPlotData::GetSeries(int i) const {
     return Channel(i).m_vSamples;
 }

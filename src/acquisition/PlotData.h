@@ -27,6 +27,9 @@ public:
     int GetSampleCount(int i) const;
     int GetTotalSampleCount() const;
     const CSampleSeries& GetSeries(int i) const;
+    // Puts the samples of loaded (read from a file) in channel i in place of its own, with
+    // their extremes; how the channel is drawn and alarmed stays.
+    void AdoptSamples(int i, CPlotChannel& loaded);
 
     void ToggleHidden(int i);
     bool IsHidden(int i) const;

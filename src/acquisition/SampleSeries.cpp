@@ -4,7 +4,7 @@
 
 void CSampleSeries::AddBlock() {
     // Not value-initialised: a block's pages are touched only as samples arrive.
-    m_vBlocks.emplace_back(new Sample[kBlockSize]);
+    m_vBlocks.push_back(std::make_shared_for_overwrite<Sample[]>(kBlockSize));
     m_pTail = m_vBlocks.back().get();
 }
 
@@ -24,4 +24,11 @@ std::uint64_t CSampleSeries::NewGeneration() {
 std::size_t CSampleSeries::CapacityBytes() const {
     return m_vBlocks.size() * kBlockSize * sizeof(Sample) +
            m_vBlocks.capacity() * sizeof(m_vBlocks[0]);
+}
+
+CSeriesSnapshot CSampleSeries::Snapshot() const {
+    CSeriesSnapshot snapshot;
+    snapshot.m_vBlocks.assign(m_vBlocks.begin(), m_vBlocks.end());
+    snapshot.m_nSize = m_nSize;
+    return snapshot;
 }

@@ -4,9 +4,25 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 using Sample = float;
+
+// Calls f(const Sample* run, std::size_t count) for contiguous runs covering [first, last) of
+// samples kept in blocks of 2^nShift.
+template <std::size_t nShift, class Blocks, class F>
+void ForEachBlockRun(const Blocks& vBlocks, std::size_t first, std::size_t last, F&& f) {
+    constexpr std::size_t kSize = std::size_t{1} << nShift;
+    while (first < last) {
+        const std::size_t offset = first & (kSize - 1);
+        const std::size_t count = std::min(kSize - offset, last - first);
+        f(vBlocks[first >> nShift].get() + offset, count);
+        first += count;
+    }
+}
+
+class CSeriesSnapshot;
 
 // Append-only series of samples stored in fixed-size blocks. Growing never moves or copies
 // stored samples (a plain vector would copy gigabytes on a long recording and keep up to
@@ -16,6 +32,20 @@ public:
     static constexpr std::size_t kBlockShift = 16;
     static constexpr std::size_t kBlockSize = std::size_t{1} << kBlockShift;
     static constexpr std::size_t kBlockMask = kBlockSize - 1;
+
+    // Moved, never copied: two series must not append into one shared block.
+    CSampleSeries() = default;
+    CSampleSeries(const CSampleSeries&) = delete;
+    CSampleSeries& operator=(const CSampleSeries&) = delete;
+    CSampleSeries(CSampleSeries&& other) noexcept { *this = std::move(other); }
+    CSampleSeries& operator=(CSampleSeries&& other) noexcept {
+        m_vBlocks = std::move(other.m_vBlocks);
+        other.m_vBlocks.clear();
+        m_pTail = std::exchange(other.m_pTail, nullptr);
+        m_nSize = std::exchange(other.m_nSize, 0);
+        m_nGeneration = std::exchange(other.m_nGeneration, NewGeneration());
+        return *this;
+    }
 
     void Append(Sample v) {
         if ((m_nSize & kBlockMask) == 0) {
@@ -33,13 +63,12 @@ public:
     // Calls f(const Sample* run, std::size_t count) for contiguous runs covering [first, last).
     template <class F>
     void ForEachRun(std::size_t first, std::size_t last, F&& f) const {
-        while (first < last) {
-            const std::size_t offset = first & kBlockMask;
-            const std::size_t count = std::min(kBlockSize - offset, last - first);
-            f(m_vBlocks[first >> kBlockShift].get() + offset, count);
-            first += count;
-        }
+        ForEachBlockRun<kBlockShift>(m_vBlocks, first, last, std::forward<F>(f));
     }
+
+    // The samples stored so far, for a reader on another thread (see CSeriesSnapshot). Taken
+    // on the thread that appends.
+    CSeriesSnapshot Snapshot() const;
 
     // Bytes held by the blocks and the block table, for memory reports.
     std::size_t CapacityBytes() const;
@@ -52,8 +81,28 @@ private:
     void AddBlock();
     static std::uint64_t NewGeneration();
 
-    std::vector<std::unique_ptr<Sample[]>> m_vBlocks;
+    // Shared with snapshots, which may outlive the series' hold on a block (a clear).
+    std::vector<std::shared_ptr<Sample[]>> m_vBlocks;
     Sample* m_pTail = nullptr;
     std::size_t m_nSize = 0;
     std::uint64_t m_nGeneration = NewGeneration();
+};
+
+// The samples a series held when the snapshot was taken. The blocks are shared: the series
+// only ever writes beyond the snapshot's size, and a block lives on until the series and every
+// snapshot have let it go, so a snapshot reads on any thread while the series grows, is
+// cleared and fills again.
+class CSeriesSnapshot {
+public:
+    std::size_t size() const { return m_nSize; }
+
+    template <class F>
+    void ForEachRun(std::size_t first, std::size_t last, F&& f) const {
+        ForEachBlockRun<CSampleSeries::kBlockShift>(m_vBlocks, first, last, std::forward<F>(f));
+    }
+
+private:
+    friend class CSampleSeries;
+    std::vector<std::shared_ptr<const Sample[]>> m_vBlocks;
+    std::size_t m_nSize = 0;
 };

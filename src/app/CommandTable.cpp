@@ -4,7 +4,11 @@ namespace {
 
 constexpr SMenuItem kFileMenu[] = {
     {"&New", "Ctrl+N", ID_FILE_NEW},
+    {"&Open..", "Ctrl+O", ID_FILE_OPEN},
     {"&Save..", "Ctrl+S", ID_FILE_SAVE},
+    {nullptr, nullptr, ID_SEPARATOR},
+    {"Record to file..", nullptr, ID_FILE_RECORD},
+    {"Stop recording", nullptr, ID_FILE_STOPRECORDING},
     {nullptr, nullptr, ID_SEPARATOR},
     {"&Print...", "Ctrl+P", ID_FILE_PRINT},
     {"Print Pre&view", nullptr, ID_FILE_PRINT_PREVIEW},
@@ -87,6 +91,8 @@ const char* MenuPrompt(int nId) {
     switch (nId) {
     case ID_FILE_NEW:
         return "Create a new document";
+    case ID_FILE_OPEN:
+        return "Open an existing document";
     case ID_FILE_SAVE:
         return "Save the active document";
     case ID_FILE_PRINT:

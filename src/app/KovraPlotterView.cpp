@@ -5,7 +5,9 @@
 #include "CommandIds.h"
 #include "CsvWriter.h"
 #include "EventHandOver.h"
+#include "FileOpener.h"
 #include "FramePacer.h"
+#include "JobRunner.h"
 #include "LogFile.h"
 #include "MainFrame.h"
 #include "PaintReplay.h"
@@ -16,6 +18,7 @@
 #include "PortConnection.h"
 #include "PortDiscovery.h"
 #include "PortSetupDlg.h"
+#include "RecordingControl.h"
 #include "SerialWnd.h"
 #include "UserDialogs.h"
 #include "XAxisDlg.h"
@@ -58,7 +61,11 @@ constexpr std::size_t kMaxBytesPerNotification = 64 * 1024;
 
 } // namespace
 
-CKovraPlotterView::CKovraPlotterView(QWidget* pParent) : QAbstractScrollArea(pParent) {
+CKovraPlotterView::CKovraPlotterView(QWidget* pParent)
+    : QAbstractScrollArea(pParent), m_pJobs(new CJobRunner(this)),
+      m_pOpener(std::make_unique<CFileOpener>(*this)), m_pRecording(new CRecordingControl(*this)) {
+    connect(m_pRecording, &CRecordingControl::StateChanged, this,
+            &CKovraPlotterView::CommandStateChanged);
     setFocusPolicy(Qt::StrongFocus);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -123,6 +130,10 @@ void CKovraPlotterView::DestroyWindow() {
     }
     m_bDestroyed = true;
     emit TearingDown();
+    // An export in progress is stopped and its file removed; an older file stays. A
+    // recording ends with every set on the disk.
+    m_pJobs->CancelAll();
+    m_pRecording->Stop();
     if (g_pSerial != nullptr) {
         g_pSerial->Close();
         delete g_pSerial;
@@ -196,6 +207,7 @@ bool CKovraPlotterView::ReadAndInterpret(bool bReportErrors) {
         if (nResult != 0 && bReportErrors && !g_pSerial->IsDeviceGone()) {
             UserDialogs().Notify(this, QStringLiteral("read error"));
         }
+        m_pRecording->Feed(buffer, nRead);
         if (nRead > 0 && m_bCollecting) {
             bSetCompleted |= g_pPlotData->Interpret(buffer, nRead);
             bInterpreted = true;
@@ -322,6 +334,7 @@ bool CKovraPlotterView::OpenSerialPort() {
     // Whatever was half received before belongs to another connection.
     g_pPlotData->DiscardPartialSet();
     g_pPlotData->SetEndSetsAtLineEnd(m_bEndSetsAtLineEnd);
+    m_pRecording->OnPortOpened(m_bEndSetsAtLineEnd);
     m_setEndHint.Reset();
     m_bConnected = true;
     emit CommandStateChanged();
@@ -330,6 +343,7 @@ bool CKovraPlotterView::OpenSerialPort() {
 
 void CKovraPlotterView::SetEndSetsAtLineEnd(bool bEndSetsAtLineEnd) {
     m_bEndSetsAtLineEnd = bEndSetsAtLineEnd;
+    m_pRecording->SetEndSetsAtLineEnd(bEndSetsAtLineEnd);
     if (g_pPlotData != nullptr) {
         g_pPlotData->SetEndSetsAtLineEnd(bEndSetsAtLineEnd);
     }
@@ -529,6 +543,15 @@ bool CKovraPlotterView::OnCmdMsg(int nId) {
     case ID_FILE_SAVE:
         OnFileSave();
         return true;
+    case ID_FILE_OPEN:
+        m_pOpener->Open();
+        return true;
+    case ID_FILE_RECORD:
+        m_pRecording->OnRecord();
+        return true;
+    case ID_FILE_STOPRECORDING:
+        m_pRecording->OnStopRecording();
+        return true;
     case ID_OTHER_QUICKCSV:
         OnQuickCsv();
         return true;
@@ -569,6 +592,7 @@ bool CKovraPlotterView::OnUpdateCmdUI(CCmdUI& cmdUI) const {
     case ID_PLOT_XAXIS:
     case ID_PLOT_YAXIS:
     case ID_PLOT_CHANNELSETUP:
+    case ID_FILE_OPEN:
     case ID_FILE_SAVE:
     case ID_OTHER_QUICKCSV:
     case ID_EDIT_COPY:
@@ -580,6 +604,13 @@ bool CKovraPlotterView::OnUpdateCmdUI(CCmdUI& cmdUI) const {
         return true;
     case ID_CONNECTION_DISCONNECT:
         cmdUI.Enable(m_bConnected);
+        return true;
+    case ID_FILE_RECORD:
+        cmdUI.Enable();
+        cmdUI.SetCheck(m_pRecording->Recording());
+        return true;
+    case ID_FILE_STOPRECORDING:
+        cmdUI.Enable(m_pRecording->Recording());
         return true;
     case ID_OTHER_TOGGLEPLOT:
         cmdUI.Enable();

@@ -17,14 +17,20 @@
 #include <span>
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 class CDrawContext;
+struct CCsvSnapshot;
+class CFileOpener;
 class CFramePacer;
 class CPlotScrollBar;
 struct CExportResult;
+class CJobProgress;
+class CJobRunner;
+class CRecordingControl;
 class CPlotData;
 class QPrinter;
 struct CScrollResult;
@@ -81,8 +87,8 @@ public:
     void OnFileSave();
     void OnQuickCsv();
     void OnCopyView();
-    // The quick export and the screenshot to a new time-stamped file; false on failure. The
-    // name tried is returned either way.
+    // The quick export and the screenshot to a new time-stamped file, written before they
+    // return; false on failure. The name tried is returned either way.
     bool QuickCsv(std::string* pstrName);
     bool SaveViewAsBmp(std::string* pstrName);
     // F8 and F9: the same, with their status texts.
@@ -120,6 +126,11 @@ public:
     static void PrintImage(QPrinter& printer, const QImage& picture);
     // The printer that Print, Print Preview and Print Setup share.
     static QPrinter& Printer();
+
+    // Long work off this thread: exports, loading a file.
+    CJobRunner& Jobs() const { return *m_pJobs; }
+    // Record to file.
+    CRecordingControl& Recording() const { return *m_pRecording; }
 
     // printf-style; at most 255 characters reach the status bar.
     void SetStatusText(const char* szFormat, ...) __attribute__((format(printf, 2, 3)));
@@ -195,7 +206,16 @@ private:
     int FirstChannelCount() const;
     void ApplyScroll(const CScrollResult& result);
     bool ReportCsvResult(const CExportResult& result);
+    using CsvWriter = std::function<CExportResult(const CCsvSnapshot&, CJobProgress&)>;
+    // Writes what the store holds now, off this thread; fnReport gets the result here.
+    void StartCsvExport(const std::string& strName, CsvWriter fnWrite,
+                        std::function<void(const CExportResult&)> fnReport);
+    // Quick CSV export; from the F8 key with its status texts.
+    void StartQuickCsv(bool bKey);
 
+    CJobRunner* m_pJobs;
+    std::unique_ptr<CFileOpener> m_pOpener;
+    CRecordingControl* m_pRecording;
     std::string m_strConnectFailure;
     // The last paint's picture, unless it went straight to the window (m_canvas).
     QImage m_picture;

@@ -3,6 +3,7 @@
 
 #include "BmpWriter.h"
 #include "CsvWriter.h"
+#include "JobRunner.h"
 #include "PlotData.h"
 #include "TimeStampedName.h"
 #include "TonePlayer.h"
@@ -14,6 +15,11 @@
 #include <QScrollBar>
 
 namespace {
+
+std::string FileNameOf(const std::string& strPath) {
+    const std::size_t nSlash = strPath.rfind('/');
+    return nSlash == std::string::npos ? strPath : strPath.substr(nSlash + 1);
+}
 
 std::vector<std::uint8_t> MakeDib(const QImage& image) {
     const QImage picture = image.convertToFormat(QImage::Format_RGB32);
@@ -71,17 +77,40 @@ bool CKovraPlotterView::ReportCsvResult(const CExportResult& result) {
     case EExportStatus::kWriteFailed:
         UserDialogs().Notify(this, QStringLiteral("Problem writing file.."));
         return false;
+    case EExportStatus::kCancelled:
+        SetStatusText("Export cancelled: %s not written", FileNameOf(result.m_strPath).c_str());
+        return false;
     }
     return false;
+}
+
+void CKovraPlotterView::StartCsvExport(const std::string& strName, CsvWriter fnWrite,
+                                       std::function<void(const CExportResult&)> fnReport) {
+    // The values stored now: collection goes on while the file is written.
+    auto pSnapshot = std::make_shared<const CCsvSnapshot>(TakeCsvSnapshot(*g_pPlotData));
+    auto pResult = std::make_shared<CExportResult>();
+    m_pJobs->Start(
+        QStringLiteral("Writing %1..").arg(QString::fromStdString(strName)),
+        [pSnapshot, pResult, fnWrite = std::move(fnWrite)](CJobProgress& progress) {
+            *pResult = fnWrite(*pSnapshot, progress);
+        },
+        [pResult, fnReport = std::move(fnReport)] { fnReport(*pResult); });
 }
 
 void CKovraPlotterView::OnFileSave() {
     const QString strPath = UserDialogs().GetSaveFileName(
         this, QStringLiteral("Comma separated files (*.csv);;All files (*)"),
         QStringLiteral("csv"));
-    if (!strPath.isEmpty()) {
-        ReportCsvResult(WriteCsv(*g_pPlotData, strPath.toStdString()));
+    if (strPath.isEmpty()) {
+        return;
     }
+    const std::string strTarget = strPath.toStdString();
+    StartCsvExport(
+        FileNameOf(strTarget),
+        [strTarget](const CCsvSnapshot& snapshot, CJobProgress& progress) {
+            return WriteCsv(snapshot, strTarget, &progress);
+        },
+        [this](const CExportResult& result) { ReportCsvResult(result); });
 }
 
 bool CKovraPlotterView::QuickCsv(std::string* pstrName) {
@@ -90,18 +119,32 @@ bool CKovraPlotterView::QuickCsv(std::string* pstrName) {
     return ReportCsvResult(result);
 }
 
+void CKovraPlotterView::StartQuickCsv(bool bKey) {
+    const std::tm tmNow = LocalTimeNow();
+    StartCsvExport(
+        MakeTimeStampedName(tmNow, ".csv"),
+        [tmNow](const CCsvSnapshot& snapshot, CJobProgress& progress) {
+            return WriteCsvToNewFile(snapshot, tmNow, {}, &progress);
+        },
+        [this, bKey](const CExportResult& result) {
+            const bool bOk = ReportCsvResult(result);
+            if (!bKey || result.m_eStatus == EExportStatus::kCancelled) {
+                return;
+            }
+            if (bOk) {
+                SetStatusText("%s", ("Channels dumped to " + result.m_strPath).c_str());
+            } else {
+                SetStatusText("%s", ("Error: channels not dumped to " + result.m_strPath).c_str());
+            }
+        });
+}
+
 void CKovraPlotterView::OnQuickCsv() {
-    std::string strName;
-    QuickCsv(&strName);
+    StartQuickCsv(false);
 }
 
 void CKovraPlotterView::OnKeyQuickCsv() {
-    std::string strName;
-    if (QuickCsv(&strName)) {
-        SetStatusText("%s", ("Channels dumped to " + strName).c_str());
-    } else {
-        SetStatusText("%s", ("Error: channels not dumped to " + strName).c_str());
-    }
+    StartQuickCsv(true);
 }
 
 bool CKovraPlotterView::SaveViewAsBmp(std::string* pstrName) {

@@ -87,6 +87,7 @@ void CMainFrame::BuildAccelerators() {
     // Checkable only where an update handler sets a check mark.
     CommandAction(ID_OTHER_TOGGLEPLOT)->setCheckable(true);
     CommandAction(ID_PLOT_KEEPCOLLECTING)->setCheckable(true);
+    CommandAction(ID_FILE_RECORD)->setCheckable(true);
 }
 
 void CMainFrame::BuildStatusBar() {

@@ -2,6 +2,7 @@
 
 #include "KovraPlotterView.h"
 #include "MainFrame.h"
+#include "ProgressDlg.h"
 #include "StatusPane.h"
 
 #include <QAbstractButton>
@@ -82,6 +83,10 @@ void CTestControl::Execute(const QString& strLine) {
         m_vAnswers.push_back(strArgument == QLatin1String("yes"));
     } else if (strVerb == QLatin1String("save-as")) {
         m_vSavePaths.push_back(strArgument);
+    } else if (strVerb == QLatin1String("open")) {
+        m_vOpenPaths.push_back(strArgument);
+    } else if (strVerb == QLatin1String("progress")) {
+        m_vProgressCancels.push_back(strArgument == QLatin1String("cancel"));
     } else if (strVerb == QLatin1String("dialog-set")) {
         m_vDialogFields.emplace_back(strArgument.section(QLatin1Char(' '), 0, 0),
                                      strArgument.section(QLatin1Char(' '), 1));
@@ -252,16 +257,37 @@ void CTestControl::SetField(QDialog& dialog, const QString& strName, const QStri
     }
 }
 
+QString CTestControl::NextPath(std::deque<QString>& vPaths) {
+    if (vPaths.empty()) {
+        return {};
+    }
+    const QString strPath = vPaths.front();
+    vPaths.pop_front();
+    return strPath;
+}
+
 QString CTestControl::GetSaveFileName(QWidget* pParent, const QString& strFilter,
                                       const QString& strDefaultSuffix) {
     if (m_nHoldMs >= 0) {
         HoldOpen(false,
                  [&] { CUserDialogs::GetSaveFileName(pParent, strFilter, strDefaultSuffix); });
     }
-    if (m_vSavePaths.empty()) {
-        return {};
+    return NextPath(m_vSavePaths);
+}
+
+QString CTestControl::GetOpenFileName(QWidget*, const QString&) {
+    return NextPath(m_vOpenPaths);
+}
+
+void CTestControl::ShowProgress(CProgressDlg& dialog) {
+    Print(QStringLiteral("progress ") + dialog.Text());
+    const bool bCancel = !m_vProgressCancels.empty() && m_vProgressCancels.front();
+    if (!m_vProgressCancels.empty()) {
+        m_vProgressCancels.pop_front();
     }
-    const QString strPath = m_vSavePaths.front();
-    m_vSavePaths.pop_front();
-    return strPath;
+    if (bCancel) {
+        dialog.reject();
+    } else {
+        CUserDialogs::ShowProgress(dialog);
+    }
 }

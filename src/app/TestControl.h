@@ -19,6 +19,8 @@ class QSocketNotifier;
 //   command ID             a menu command or accelerator by its id
 //   answer yes|no          the answer to the next question
 //   save-as PATH           the file chosen in the next save dialog ("" cancels)
+//   open PATH              the file chosen in the next open dialog ("" cancels)
+//   progress cancel|keep   whether the next progress dialog is cancelled as it shows
 //   dialog-set NAME TEXT   in the next dialog, the field NAME takes TEXT: the list item of
 //                          that text (or TEXT typed, in a list one may type in), the text of
 //                          a text field, "on" or "off" for a check box
@@ -39,7 +41,8 @@ class QSocketNotifier;
 //   quit                   ends the program as Exit does, without the question
 // Message boxes print "message TEXT" and are dismissed. A dialog prints "dialog TITLE", then
 // what it shows: "field NAME = TEXT" for each list, text field and check box, and "option
-// NAME TEXT" for each item of a list; then "dialog TITLE accepted" or "... cancelled". Every
+// NAME TEXT" for each item of a list; then "dialog TITLE accepted" or "... cancelled". A
+// progress dialog prints "progress TEXT" when it shows, while the program goes on. Every
 // command ends with "done".
 class CTestControl : public QObject, public CUserDialogs {
     Q_OBJECT
@@ -53,6 +56,8 @@ public:
     int Run(QDialog& dialog) override;
     QString GetSaveFileName(QWidget* pParent, const QString& strFilter,
                             const QString& strDefaultSuffix) override;
+    QString GetOpenFileName(QWidget* pParent, const QString& strFilter) override;
+    void ShowProgress(CProgressDlg& dialog) override;
 
 private:
     // Runs a modal dialog (pDialog, or the one that run opens), which is ended (accepted or
@@ -62,6 +67,8 @@ private:
     void Execute(const QString& strLine);
     void PrintWindow();
     static void Print(const QString& strLine);
+    // The answer to the next file dialog: the first path queued, or none.
+    static QString NextPath(std::deque<QString>& vPaths);
     static void PrintFields(QDialog& dialog);
     static void SetField(QDialog& dialog, const QString& strName, const QString& strText);
 
@@ -70,6 +77,8 @@ private:
     QByteArray m_pending;
     std::deque<bool> m_vAnswers;
     std::deque<QString> m_vSavePaths;
+    std::deque<QString> m_vOpenPaths;
+    std::deque<bool> m_vProgressCancels;
     std::vector<std::pair<QString, QString>> m_vDialogFields;
     bool m_bDialogOk = false;
     int m_nHoldMs = -1;

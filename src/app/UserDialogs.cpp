@@ -1,5 +1,7 @@
 #include "UserDialogs.h"
 
+#include "ProgressDlg.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
@@ -36,6 +38,21 @@ QString CUserDialogs::GetSaveFileName(QWidget* pParent, const QString& strFilter
         return {};
     }
     return dialog.selectedFiles().first();
+}
+
+QString CUserDialogs::GetOpenFileName(QWidget* pParent, const QString& strFilter) {
+    QFileDialog dialog(pParent);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilter(strFilter);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return dialog.selectedFiles().first();
+}
+
+void CUserDialogs::ShowProgress(CProgressDlg& dialog) {
+    dialog.open();
 }
 
 CUserDialogs& UserDialogs() {

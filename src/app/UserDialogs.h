@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class CProgressDlg;
 class QDialog;
 class QWidget;
 
@@ -20,6 +21,11 @@ public:
     // A save dialog that asks before replacing a file; empty when cancelled.
     virtual QString GetSaveFileName(QWidget* pParent, const QString& strFilter,
                                     const QString& strDefaultSuffix);
+    // An open dialog for an existing file; empty when cancelled.
+    virtual QString GetOpenFileName(QWidget* pParent, const QString& strFilter);
+    // Shows the progress of work that goes on meanwhile: returns at once, the dialog blocking
+    // input to its window until its owner closes it.
+    virtual void ShowProgress(CProgressDlg& dialog);
 };
 
 // The one instance the program uses; tests replace it.

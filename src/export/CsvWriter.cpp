@@ -1,5 +1,6 @@
 #include "CsvWriter.h"
 
+#include "JobProgress.h"
 #include "OutputFile.h"
 #include "PlotData.h"
 #include "TimeStampedName.h"
@@ -11,6 +12,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 namespace {
@@ -62,7 +64,7 @@ char* AppendSmall(char* p, std::uint32_t n) {
     return p + kSmallNumbers.m_v[n][3];
 }
 
-void CopyRows(const CSampleSeries& series, std::size_t first, std::size_t count, float* pOut) {
+void CopyRows(const CSeriesSnapshot& series, std::size_t first, std::size_t count, float* pOut) {
     const std::size_t size = series.size();
     const std::size_t last = std::min(first + count, std::max(size, first));
     std::size_t copied = 0;
@@ -85,14 +87,12 @@ std::size_t ColumnCount(const CPlotData& data) {
     return 0;
 }
 
-bool WriteRows(const CPlotData& data, COutputFile& file) {
-    const std::size_t nRows = data.GetSeries(0).size();
-    const std::size_t nColumns = ColumnCount(data);
-    std::vector<const CSampleSeries*> vSeries(nColumns);
-    for (std::size_t c = 0; c < nColumns; ++c) {
-        vSeries[c] = &data.GetSeries(static_cast<int>(c));
+EExportStatus WriteRows(const CCsvSnapshot& snapshot, COutputFile& file, CJobProgress* pProgress) {
+    const std::size_t nRows = snapshot.m_nRows;
+    const std::size_t nColumns = snapshot.m_vColumns.size();
+    if (pProgress != nullptr) {
+        pProgress->SetTotal(nRows);
     }
-
     std::vector<float> vChunk(nColumns * kChunkRows);
     const std::unique_ptr<char[]> pBuffer(new char[kBufferSize]);
     const std::size_t nMaxRow = nColumns * (kMaxFixed2Length + 2) + 2;
@@ -100,9 +100,12 @@ bool WriteRows(const CPlotData& data, COutputFile& file) {
     char* p = pBuffer.get();
 
     for (std::size_t first = 0; first < nRows; first += kChunkRows) {
+        if (pProgress != nullptr && pProgress->Cancelled()) {
+            return EExportStatus::kCancelled;
+        }
         const std::size_t count = std::min(kChunkRows, nRows - first);
         for (std::size_t c = 0; c < nColumns; ++c) {
-            CopyRows(*vSeries[c], first, count, vChunk.data() + c * kChunkRows);
+            CopyRows(snapshot.m_vColumns[c], first, count, vChunk.data() + c * kChunkRows);
         }
         for (std::size_t r = 0; r < count; ++r) {
             for (std::size_t c = 0; c < nColumns; ++c) {
@@ -118,21 +121,38 @@ bool WriteRows(const CPlotData& data, COutputFile& file) {
             *p++ = '\n';
             if (p >= pFlushAt) {
                 if (!file.Write(pBuffer.get(), static_cast<std::size_t>(p - pBuffer.get()))) {
-                    return false;
+                    return EExportStatus::kWriteFailed;
                 }
                 p = pBuffer.get();
             }
         }
+        if (pProgress != nullptr) {
+            pProgress->Add(count);
+        }
     }
-    return file.Write(pBuffer.get(), static_cast<std::size_t>(p - pBuffer.get()));
+    return file.Write(pBuffer.get(), static_cast<std::size_t>(p - pBuffer.get()))
+               ? EExportStatus::kOk
+               : EExportStatus::kWriteFailed;
 }
 
-CExportResult Finish(const CPlotData& data, COutputFile& file, std::string strPath) {
+CExportResult Finish(const CCsvSnapshot& snapshot, COutputFile& file, std::string strPath,
+                     CJobProgress* pProgress) {
     CExportResult result;
     result.m_strPath = std::move(strPath);
-    const bool bWritten = WriteRows(data, file);
-    result.m_eStatus = file.Commit() && bWritten ? EExportStatus::kOk : EExportStatus::kWriteFailed;
-    result.m_nErrno = file.Error();
+    try {
+        result.m_eStatus = WriteRows(snapshot, file, pProgress);
+    } catch (const std::bad_alloc&) {
+        // The buffers are allocated before anything is written.
+        result.m_eStatus = EExportStatus::kWriteFailed;
+        result.m_nErrno = ENOMEM;
+        return result;
+    }
+    if (result.m_eStatus != EExportStatus::kOk) {
+        file.Abandon();
+    } else if (!file.Commit()) {
+        result.m_eStatus = EExportStatus::kWriteFailed;
+    }
+    result.m_nErrno = result.m_eStatus == EExportStatus::kCancelled ? 0 : file.Error();
     return result;
 }
 
@@ -169,21 +189,41 @@ char* AppendFixed2(char* p, float f) {
     return p + 2;
 }
 
-CExportResult WriteCsv(const CPlotData& data, const std::string& strPath) {
-    // Should the store throw (a channel it does not have), the file removes itself.
+CCsvSnapshot TakeCsvSnapshot(const CPlotData& data) {
+    CCsvSnapshot snapshot;
+    snapshot.m_nRows = data.GetSeries(0).size();
+    const std::size_t nColumns = ColumnCount(data);
+    snapshot.m_vColumns.reserve(nColumns);
+    for (int c = 0; c < static_cast<int>(nColumns); ++c) {
+        snapshot.m_vColumns.push_back(data.GetSeries(c).Snapshot());
+    }
+    return snapshot;
+}
+
+CExportResult WriteCsv(const CCsvSnapshot& snapshot, const std::string& strPath,
+                       CJobProgress* pProgress) {
     COutputFile file;
     if (!file.OpenReplacing(strPath)) {
         return {EExportStatus::kCannotOpen, strPath, file.Error()};
     }
-    return Finish(data, file, strPath);
+    return Finish(snapshot, file, strPath, pProgress);
 }
 
-CExportResult WriteCsvToNewFile(const CPlotData& data, const std::tm& tmLocal,
-                                const std::string& strDirectory) {
+CExportResult WriteCsvToNewFile(const CCsvSnapshot& snapshot, const std::tm& tmLocal,
+                                const std::string& strDirectory, CJobProgress* pProgress) {
     COutputFile file;
     std::string strPath;
     if (!CreateTimeStampedFile(file, tmLocal, ".csv", strDirectory, strPath)) {
         return {EExportStatus::kCannotOpen, strPath, file.Error()};
     }
-    return Finish(data, file, std::move(strPath));
+    return Finish(snapshot, file, std::move(strPath), pProgress);
+}
+
+CExportResult WriteCsv(const CPlotData& data, const std::string& strPath) {
+    return WriteCsv(TakeCsvSnapshot(data), strPath);
+}
+
+CExportResult WriteCsvToNewFile(const CPlotData& data, const std::tm& tmLocal,
+                                const std::string& strDirectory) {
+    return WriteCsvToNewFile(TakeCsvSnapshot(data), tmLocal, strDirectory);
 }

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "ExportResult.h"
+#include "SampleSeries.h"
 
 #include <cstddef>
 #include <ctime>
 #include <string>
+#include <vector>
 
+class CJobProgress;
 class CPlotData;
 
 // Longest text AppendFixed2 writes: '-', the 39 digits of the largest float, ".00".
@@ -17,6 +20,15 @@ inline constexpr std::size_t kMaxFixed2Length = 43;
 // have room for kMaxFixed2Length characters, which may all be overwritten.
 char* AppendFixed2(char* p, float f);
 
+// What an export writes, as the store held it when the export began: one column per channel
+// up to the last one that holds a sample, as many rows as channel 1 had samples. Taken on the thread that
+// feeds the store; written on any thread while the store goes on.
+struct CCsvSnapshot {
+    std::vector<CSeriesSnapshot> m_vColumns;
+    std::size_t m_nRows = 0;
+};
+CCsvSnapshot TakeCsvSnapshot(const CPlotData& data);
+
 // Writes the channel store as CSV text: one row per sample of channel 1, one column per
 // channel up to the last one that holds a sample (hidden ones too), cells "%0.2f" separated
 // by ",\t", 0.00 beyond the end of a shorter channel, CR LF after every row. An existing file at
@@ -27,3 +39,11 @@ CExportResult WriteCsv(const CPlotData& data, const std::string& strPath);
 // (the current directory when empty), adding "_2", "_3", ... rather than replace anything.
 CExportResult WriteCsvToNewFile(const CPlotData& data, const std::tm& tmLocal,
                                 const std::string& strDirectory = {});
+
+// The same from a snapshot, the same bytes. With a progress object, the rows written are
+// counted into it, and a cancel request stops the export (kCancelled, no file left).
+CExportResult WriteCsv(const CCsvSnapshot& snapshot, const std::string& strPath,
+                       CJobProgress* pProgress = nullptr);
+CExportResult WriteCsvToNewFile(const CCsvSnapshot& snapshot, const std::tm& tmLocal,
+                                const std::string& strDirectory = {},
+                                CJobProgress* pProgress = nullptr);

@@ -10,6 +10,8 @@ enum class EExportStatus {
     // Opened, but the data did not all reach the file. No partial file is left: an earlier
     // file of the name is untouched, or there is none.
     kWriteFailed,
+    // Stopped on request before the end: as with kWriteFailed, nothing of it is left.
+    kCancelled,
 };
 
 struct CExportResult {

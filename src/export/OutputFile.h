@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 // A file being written by an export. A failed export never leaves a partial file under the
-// name the user asked for: the data either reaches the file whole (Commit returns true) or
-// what was written is taken away again. Unbuffered: callers hand over large blocks.
+// name the user asked for, and never removes or shortens a file that was there before: the
+// data either reaches the file whole (Commit returns true) or what was written is taken away
+// again. Unbuffered: callers hand over large blocks.
 class COutputFile {
 public:
     COutputFile() = default;
@@ -13,10 +15,16 @@ public:
     COutputFile& operator=(const COutputFile&) = delete;
     ~COutputFile() { Abandon(); }
 
-    // For a name the user chose. The data goes to a temporary file beside the target and
-    // takes its name only in Commit, so an existing file stays as it was until the new one
-    // is complete. Devices and pipes are written in place, and so is a file whose directory
-    // takes no temporary file (then a failure removes, or at least empties, the file).
+    // For a name the user chose. The data goes to a temporary file and reaches the target only
+    // in Commit, so an existing file stays as it was until the new one is complete:
+    // - usually the temporary file sits beside the target and takes its name (keeping the old
+    //   file's permissions, and its owner where the system allows);
+    // - a file with other hard links, or one whose directory takes no new file, is
+    //   overwritten in place from the complete temporary file, after room for it has been
+    //   reserved, so that its links and its inode stay;
+    // - devices and pipes are written directly.
+    // A file the user may not write is refused (EACCES), and so is one that nobody may write
+    // (no write permission bit at all), even for the superuser.
     bool OpenReplacing(const std::string& strPath);
 
     // Creates strPath exclusively: fails with EEXIST when anything of that name exists,
@@ -38,14 +46,34 @@ public:
     int Error() const { return m_nErrno; }
 
 private:
+    enum class EMode {
+        kNew,      // a file this object created: removed on failure
+        kRename,   // a temporary file beside the target, renamed over it
+        kCopyInto, // a nameless temporary file, copied into the existing target
+        kDevice,   // a device or pipe, written directly
+    };
+
     void Reset();
     bool Fail(int nErrno);
-    bool OpenInPlace(const std::string& strPath);
+    bool OpenDevice(const std::string& strPath);
+    bool OpenTempBeside(const std::string& strTarget);
+    bool OpenScratch(const std::string& strTarget);
+    bool CopyIntoTarget();
 
     int m_hFile = -1;
+    EMode m_eMode = EMode::kNew;
     std::string m_strPath;     // the name the data ends up under
-    std::string m_strTempPath; // set while writing beside the target
-    bool m_bRegular = false;   // a plain file, not a device or pipe
+    std::string m_strTempPath; // the temporary file beside it (kRename)
+    std::uint64_t m_nWritten = 0;
+    std::uint64_t m_nOldSize = 0; // of the target, for kCopyInto
     bool m_bFailed = false;
     int m_nErrno = 0;
 };
+
+// Where a write to strPath goes: the file a symbolic link points to, else strPath itself.
+std::string ResolveLink(const std::string& strPath);
+
+// 0 when strPath may be created or replaced by this program; EACCES for an existing file the
+// user may not write, or that nobody may write (no write permission bit at all, a file made
+// read-only on purpose, which is not replaced even by the superuser).
+int CheckReplaceable(const std::string& strPath);

@@ -2,10 +2,13 @@
 
 #include "KovraPlotterApp.h"
 #include "MainFrame.h"
+#include "ProgressDlg.h"
 #include "PtyPair.h"
 #include "UserDialogs.h"
 
+#include <QCoreApplication>
 #include <QDialog>
+#include <QKeyEvent>
 #include <QString>
 
 #include <deque>
@@ -43,9 +46,23 @@ public:
         return m_strSaveFileName;
     }
 
+    QString GetOpenFileName(QWidget*, const QString& strFilter) override {
+        m_vAsked.push_back(strFilter);
+        return m_strOpenFileName;
+    }
+    void ShowProgress(CProgressDlg& dialog) override {
+        m_vProgress.push_back(dialog.Text());
+        if (m_bCancelProgress) {
+            dialog.reject();
+        }
+    }
+
     std::deque<bool> m_vConfirmAnswers;
     std::function<int(QDialog&)> m_fnRunDialog;
     QString m_strSaveFileName;
+    QString m_strOpenFileName;
+    bool m_bCancelProgress = false;
+    std::vector<QString> m_vProgress;
     std::vector<QString> m_vAsked;
     std::vector<QString> m_vNotified;
 };
@@ -72,6 +89,12 @@ public:
 private:
     CKovraPlotterApp m_app;
 };
+
+// A key press on the view, without modifiers.
+inline void Press(QWidget& view, int nKey) {
+    QKeyEvent event(QEvent::KeyPress, nKey, Qt::NoModifier);
+    QCoreApplication::sendEvent(&view, &event);
+}
 
 // Threads of this process, to see that none is left behind.
 int ThreadCount();

@@ -1,7 +1,10 @@
 #include "AppTestSupport.h"
 #include "CommandIds.h"
+#include "CsvWriter.h"
+#include "JobRunner.h"
 #include "KovraPlotterView.h"
 #include "PlotData.h"
+#include "ScratchCurrentDirectory.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,49 +22,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Contents(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream contents;
-    contents << file.rdbuf();
-    return contents.str();
-}
-
-// A directory of its own for a test's files, the current one while the test runs.
-class CScratchDirectory {
-public:
-    CScratchDirectory() : m_previous(fs::current_path()) {
-        m_path = fs::current_path() / ("scratch-" + std::to_string(++s_nCount));
-        fs::create_directory(m_path);
-        fs::current_path(m_path);
-    }
-    ~CScratchDirectory() {
-        fs::current_path(m_previous);
-        fs::remove_all(m_path);
-    }
-    std::vector<std::string> Files(const std::string& strSuffix) const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(fs::current_path())) {
-            if (entry.path().extension() == strSuffix) {
-                names.push_back(entry.path().filename());
-            }
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    fs::path m_path;
-
-private:
-    fs::path m_previous;
-    static inline int s_nCount = 0;
-};
-
-void Press(CKovraPlotterView& view, int nKey) {
-    QKeyEvent event(QEvent::KeyPress, nKey, Qt::NoModifier);
-    QCoreApplication::sendEvent(&view, &event);
-}
-
 TEST(ExportTest, F8WritesTheChannelsToANewTimeStampedFile) {
-    CScratchDirectory directory;
+    CScratchCurrentDirectory directory;
     CAppFixture app;
     g_pPlotData->Interpret("1.5 0.25#-2 3.14159#");
     Press(app.View(), Qt::Key_F8);
@@ -83,7 +45,7 @@ TEST(ExportTest, AFailedExportSaysSoInsteadOfClaimingSuccess) {
     CAppFixture app;
     g_pPlotData->Interpret("1#");
     {
-        CScratchDirectory directory;
+        CScratchCurrentDirectory directory;
         // The current directory is gone: nothing can be created in it.
         fs::remove(directory.m_path);
         Press(app.View(), Qt::Key_F8);
@@ -101,7 +63,7 @@ TEST(ExportTest, AFailedExportSaysSoInsteadOfClaimingSuccess) {
 }
 
 TEST(ExportTest, SaveWritesWhereTheDialogSays) {
-    CScratchDirectory directory;
+    CScratchCurrentDirectory directory;
     CAppFixture app;
     g_pPlotData->Interpret("-0.001#");
     app.m_dialogs.m_strSaveFileName = QString::fromStdString(directory.m_path / "chosen.csv");
@@ -113,8 +75,91 @@ TEST(ExportTest, SaveWritesWhereTheDialogSays) {
     EXPECT_EQ(directory.Files(".csv"), std::vector<std::string>{"chosen.csv"});
 }
 
+// A store whose export takes long enough to run past the point where the window goes on.
+void FillForALongExport() {
+    for (int r = 0; r < 1'000'000; ++r) {
+        for (int c = 0; c < 4; ++c) {
+            g_pPlotData->AddSample(c, static_cast<float>(r % 1000) * 0.5f - static_cast<float>(c));
+        }
+    }
+    g_pPlotData->m_nLastSetCount = 4;
+}
+
+// Exports go on their way at once and show their progress at once.
+void NoQuietWait(CKovraPlotterView& view) {
+    view.Jobs().m_quietWait = std::chrono::milliseconds(0);
+    view.Jobs().m_dialogDelay = std::chrono::milliseconds(0);
+}
+
+TEST(ExportTest, ALongExportRunsWhileCollectionAndTheUserGoOn) {
+    CScratchCurrentDirectory directory;
+    CAppFixture app;
+    CKovraPlotterView& view = app.View();
+    FillForALongExport();
+    ASSERT_TRUE(WriteCsv(*g_pPlotData, "expected.csv").Ok());
+    std::ofstream("chosen.csv") << "an older export";
+    NoQuietWait(view);
+    app.m_dialogs.m_strSaveFileName = QString::fromStdString(directory.m_path / "chosen.csv");
+    app.Frame().Action(ID_FILE_SAVE)->trigger();
+    ASSERT_TRUE(view.Jobs().Busy());
+    // New sets, a clear, more sets and a file opened in place of the data while the file is
+    // written: the file holds what was stored when the export began.
+    g_pPlotData->Interpret("9 9 9 9 9#");
+    Press(view, Qt::Key_F12);
+    g_pPlotData->Interpret("8 8#");
+    std::ofstream("opened.csv") << "7\n6\n";
+    app.m_dialogs.m_strOpenFileName = "opened.csv";
+    app.m_dialogs.m_vConfirmAnswers = {true};
+    app.Frame().Action(ID_FILE_OPEN)->trigger();
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return !view.Jobs().Busy(); }, 120'000));
+    EXPECT_EQ(Contents("chosen.csv"), Contents("expected.csv"));
+    ASSERT_FALSE(app.m_dialogs.m_vProgress.empty());
+    EXPECT_EQ(app.m_dialogs.m_vProgress.front(), "Writing chosen.csv..");
+    EXPECT_TRUE(app.m_dialogs.m_vNotified.empty());
+    EXPECT_EQ(g_pPlotData->GetSampleCount(0), 2);
+}
+
+TEST(ExportTest, ACancelledExportLeavesNoFileAndKeepsTheOlderOne) {
+    CScratchCurrentDirectory directory;
+    CAppFixture app;
+    CKovraPlotterView& view = app.View();
+    FillForALongExport();
+    std::ofstream("older.csv") << "an older export";
+    NoQuietWait(view);
+    app.m_dialogs.m_bCancelProgress = true;
+    app.m_dialogs.m_strSaveFileName = QString::fromStdString(directory.m_path / "older.csv");
+    app.Frame().Action(ID_FILE_SAVE)->trigger();
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return !view.Jobs().Busy(); }, 120'000));
+    EXPECT_EQ(Contents("older.csv"), "an older export");
+    EXPECT_EQ(app.Status(), "Export cancelled: older.csv not written");
+
+    Press(view, Qt::Key_F8);
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return !view.Jobs().Busy(); }, 120'000));
+    EXPECT_TRUE(app.Status().startsWith("Export cancelled: KovraPlot_"))
+        << app.Status().toStdString();
+    EXPECT_EQ(directory.Files(".csv"), std::vector<std::string>{"older.csv"});
+    EXPECT_EQ(directory.Files(".tmp"), std::vector<std::string>{});
+    EXPECT_TRUE(app.m_dialogs.m_vNotified.empty());
+}
+
+TEST(ExportTest, ClosingTheProgramStopsAnExportAndRemovesItsFile) {
+    CScratchCurrentDirectory directory;
+    CAppFixture app;
+    FillForALongExport();
+    NoQuietWait(app.View());
+    Press(app.View(), Qt::Key_F8);
+    ASSERT_TRUE(app.View().Jobs().Busy());
+    app.View().DestroyWindow();
+    EXPECT_FALSE(app.View().Jobs().Busy());
+    EXPECT_EQ(directory.Files(".csv"), std::vector<std::string>{});
+    // Nothing reports an export that was stopped with the program.
+    CAppFixture::Pump(50);
+    EXPECT_TRUE(app.m_dialogs.m_vNotified.empty());
+    EXPECT_FALSE(app.Status().startsWith("Channels dumped"));
+}
+
 TEST(ExportTest, F9SavesTheViewWithItsScrollBarAndCopyTakesThePlotOnly) {
-    CScratchDirectory directory;
+    CScratchCurrentDirectory directory;
     CAppFixture app;
     CKovraPlotterView& view = app.View();
     for (int k = 0; k < 200; ++k) {

@@ -31,7 +31,11 @@ TEST(ShellTest, MenuBarHasTheProgramsItemsInOrder) {
     CAppFixture app;
     const QStringList expected = {"&File",
                                   "  &New\tCtrl+N",
+                                  "  &Open..\tCtrl+O",
                                   "  &Save..\tCtrl+S",
+                                  "  ---",
+                                  "  Record to file..",
+                                  "  Stop recording",
                                   "  ---",
                                   "  &Print...\tCtrl+P",
                                   "  Print Pre&view",
@@ -65,11 +69,11 @@ TEST(ShellTest, MenuBarHasTheProgramsItemsInOrder) {
 TEST(ShellTest, CommandsWithoutAHandlerStayGreyed) {
     CAppFixture app;
     for (int nId : {ID_PLOT_INTERPRETERSETUP, ID_OTHER_SCREENSHOT, ID_HELP_HELP, ID_EDIT_CUT,
-                    ID_EDIT_PASTE, ID_EDIT_UNDO, ID_FILE_OPEN}) {
+                    ID_EDIT_PASTE, ID_EDIT_UNDO, ID_FILE_STOPRECORDING}) {
         EXPECT_FALSE(app.Frame().Action(nId)->isEnabled()) << nId;
     }
-    for (int nId : {ID_FILE_NEW, ID_APP_EXIT, ID_APP_ABOUT, ID_OTHER_TOGGLEPLOT, ID_CHANNEL_TOGGLE1,
-                    ID_CHANNEL_TOGGLE10}) {
+    for (int nId : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_RECORD, ID_APP_EXIT, ID_APP_ABOUT,
+                    ID_OTHER_TOGGLEPLOT, ID_CHANNEL_TOGGLE1, ID_CHANNEL_TOGGLE10}) {
         EXPECT_TRUE(app.Frame().Action(nId)->isEnabled()) << nId;
     }
 }

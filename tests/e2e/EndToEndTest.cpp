@@ -59,11 +59,9 @@ long ValueCount(const CReferenceInterpreter& model) {
 
 // Presses F8 and returns the name of the file it reports.
 std::string QuickExport(CProgram& program) {
-    program.Command("key F8");
-    const std::string strStatus = program.Status();
-    const std::string strPrefix = "Channels dumped to ";
-    EXPECT_EQ(strStatus.rfind(strPrefix, 0), 0u) << strStatus;
-    return strStatus.substr(strPrefix.size());
+    const std::string strName = program.QuickExport();
+    EXPECT_FALSE(strName.empty()) << program.Status();
+    return strName;
 }
 
 std::string RandomSets(int nSets, std::mt19937& random) {

@@ -208,6 +208,25 @@ std::pair<long, int> CProgram::Caption() {
     return {-1, -1};
 }
 
+std::string CProgram::WaitForNewStatus(const std::string& strBefore,
+                                       std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    std::string strStatus = Status();
+    while (strStatus == strBefore && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(20ms);
+        strStatus = Status();
+    }
+    return strStatus;
+}
+
+std::string CProgram::QuickExport() {
+    const std::string strBefore = Status();
+    Command("key F8");
+    const std::string strStatus = WaitForNewStatus(strBefore, 60s);
+    const std::string strPrefix = "Channels dumped to ";
+    return strStatus.rfind(strPrefix, 0) == 0 ? strStatus.substr(strPrefix.size()) : std::string();
+}
+
 void CProgram::WaitUntilSettled() {
     auto last = Caption();
     for (int nSame = 0; nSame < 10;) {

@@ -28,6 +28,7 @@ public:
     // The next line it prints; throws after the time-out or when it ended.
     std::string ReadLine(std::chrono::milliseconds timeout);
     void Signal(int nSignal) const;
+    int Pid() const { return m_nPid; }
     // Waits at most the time-out for it to end; its exit status, or -1 for a crash or a hang.
     int Wait(std::chrono::milliseconds timeout);
 
@@ -56,6 +57,11 @@ public:
     std::string Pane();
     // The caption's value count and channel count.
     std::pair<long, int> Caption();
+    // Presses F8 and returns the name of the file it reports once the export has ended (a
+    // long one ends after the key has returned); empty when it reports none.
+    std::string QuickExport();
+    // Waits until the status bar shows something else than strBefore, and returns it.
+    std::string WaitForNewStatus(const std::string& strBefore, std::chrono::milliseconds timeout);
     // Waits until the caption shows nValues values; false after the time-out.
     bool WaitForValues(long nValues, std::chrono::milliseconds timeout);
     // Waits until the caption has stopped changing for half a second.
@@ -65,6 +71,7 @@ public:
     void Signal(int nSignal) const { m_process.Signal(nSignal); }
     // Waits for the program to end by itself; its exit status (-1 for a crash or a hang).
     int WaitForExit();
+    int Pid() const { return m_process.Pid(); }
 
 private:
     CChildProcess m_process;

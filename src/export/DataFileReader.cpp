@@ -1,0 +1,303 @@
+#include "DataFileReader.h"
+
+#include "JobProgress.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <new>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::size_t kReadSize = std::size_t{1} << 20;
+// No row of ten values comes near this; a longer line is not data.
+constexpr std::size_t kMaxLineLength = std::size_t{1} << 20;
+// The store counts samples in an int.
+constexpr std::uint64_t kMaxRows = INT_MAX;
+constexpr std::size_t kMaxNumberLength = 64;
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
+std::string_view Trim(std::string_view cell) {
+    while (!cell.empty() && IsBlank(cell.front())) {
+        cell.remove_prefix(1);
+    }
+    while (!cell.empty() && IsBlank(cell.back())) {
+        cell.remove_suffix(1);
+    }
+    if (cell.size() >= 2 && cell.front() == '"' && cell.back() == '"') {
+        cell = cell.substr(1, cell.size() - 2);
+    }
+    return cell;
+}
+
+// The program's exports separate cells by ",\t"; a TAB alone separates cells of a TSV file,
+// whose numbers may have decimal commas.
+char ChooseSeparator(std::string_view line) {
+    if (line.find(';') != std::string_view::npos) {
+        return ';';
+    }
+    if (line.find(",\t") != std::string_view::npos) {
+        return ',';
+    }
+    if (line.find('\t') != std::string_view::npos) {
+        return '\t';
+    }
+    return line.find(',') != std::string_view::npos ? ',' : 0;
+}
+
+// Calls f(cell) for each cell of the line; stops early when f returns false.
+template <class F>
+void ForEachCell(std::string_view line, char cSeparator, F&& f) {
+    for (;;) {
+        const std::size_t nEnd = cSeparator == 0 ? std::string_view::npos : line.find(cSeparator);
+        if (!f(Trim(line.substr(0, nEnd))) || nEnd == std::string_view::npos) {
+            return;
+        }
+        line.remove_prefix(nEnd + 1);
+    }
+}
+
+} // namespace
+
+CDataFileParser::CDataFileParser() : m_hCLocale(::newlocale(LC_ALL_MASK, "C", nullptr)) {}
+
+CDataFileParser::~CDataFileParser() {
+    if (m_hCLocale != nullptr) {
+        ::freelocale(m_hCLocale);
+    }
+}
+
+void CDataFileParser::Feed(std::string_view text) {
+    while (!text.empty()) {
+        const std::size_t nEnd = text.find('\n');
+        if (nEnd == std::string_view::npos) {
+            if (!m_bOverlong) {
+                m_strCarry.append(text);
+                if (m_strCarry.size() > kMaxLineLength) {
+                    m_strCarry.clear();
+                    m_bOverlong = true;
+                }
+            }
+            return;
+        }
+        if (m_bOverlong) {
+            m_bOverlong = false;
+            ++m_data.m_nSkipped;
+        } else if (m_strCarry.empty()) {
+            Line(text.substr(0, nEnd));
+        } else {
+            m_strCarry.append(text.substr(0, nEnd));
+            Line(m_strCarry);
+            m_strCarry.clear();
+        }
+        text.remove_prefix(nEnd + 1);
+    }
+}
+
+void CDataFileParser::Finish() {
+    if (m_bOverlong) {
+        m_bOverlong = false;
+        ++m_data.m_nSkipped;
+    } else if (!m_strCarry.empty()) {
+        Line(m_strCarry);
+        m_strCarry.clear();
+    }
+}
+
+void CDataFileParser::Line(std::string_view line) {
+    if (std::all_of(line.begin(), line.end(), IsBlank)) {
+        return;
+    }
+    if (m_bFirstLine) {
+        m_bFirstLine = false;
+        m_cSeparator = ChooseSeparator(line);
+        if (IsHeader(line)) {
+            ForEachCell(line, m_cSeparator, [this](std::string_view cell) {
+                m_bTimeColumn = cell == "time_s";
+                return false;
+            });
+            return;
+        }
+    }
+    // A line of nothing but separators is blank too.
+    if (std::all_of(line.begin(), line.end(),
+                    [this](char c) { return IsBlank(c) || c == m_cSeparator; })) {
+        return;
+    }
+    std::array<float, CLoadedData::kMaxColumns> values{};
+    int nValues = 0;
+    if (!ParseRow(line, values, nValues) || m_data.m_nRows >= kMaxRows) {
+        ++m_data.m_nSkipped;
+        return;
+    }
+    ++m_data.m_nRows;
+    for (int c = 0; c < nValues; ++c) {
+        m_data.m_channels[static_cast<std::size_t>(c)].Append(values[static_cast<std::size_t>(c)]);
+    }
+    m_data.m_nColumns = std::max(m_data.m_nColumns, nValues);
+}
+
+bool CDataFileParser::IsHeader(std::string_view line) const {
+    // Whatever the decimal mark turns out to be: with '.' in place of ',' every number of a
+    // data line reads. Only the cells a row would be read from count.
+    bool bHeader = false;
+    int nCells = 0;
+    ForEachCell(line, m_cSeparator, [&](std::string_view cell) {
+        if (cell.empty()) {
+            return true;
+        }
+        if (++nCells > CLoadedData::kMaxColumns) {
+            return false;
+        }
+        char szCell[kMaxNumberLength];
+        if (cell.size() >= sizeof szCell) {
+            bHeader = true;
+            return false;
+        }
+        std::replace_copy(cell.begin(), cell.end(), szCell, ',', '.');
+        szCell[cell.size()] = '\0';
+        char* pEnd = nullptr;
+        static_cast<void>(::strtod_l(szCell, &pEnd, m_hCLocale));
+        bHeader = pEnd != szCell + cell.size() || std::strpbrk(szCell, "xX") != nullptr;
+        return !bHeader;
+    });
+    return bHeader;
+}
+
+bool CDataFileParser::ParseRow(std::string_view line,
+                               std::array<float, CLoadedData::kMaxColumns>& values, int& nValues) {
+    bool bOk = true;
+    bool bTime = m_bTimeColumn;
+    bool bGap = false; // an empty cell, fine only if no value follows it
+    nValues = 0;
+    ForEachCell(line, m_cSeparator, [&](std::string_view cell) {
+        if (cell.empty()) {
+            bGap = true;
+            bOk = !bTime;
+            return bOk;
+        }
+        float fValue = 0.0f;
+        if (bGap || !ParseCell(cell, fValue)) {
+            bOk = false;
+            return false;
+        }
+        if (bTime) {
+            bTime = false;
+            return true;
+        }
+        values[static_cast<std::size_t>(nValues++)] = fValue;
+        return nValues < CLoadedData::kMaxColumns;
+    });
+    return bOk && !bTime;
+}
+
+bool CDataFileParser::ParseCell(std::string_view cell, float& fValue) {
+    if (cell.size() >= kMaxNumberLength) {
+        return false;
+    }
+    char szNumber[kMaxNumberLength];
+    std::size_t n = 0;
+    std::size_t nFirst = cell.front() == '+' && cell.size() > 1 && cell[1] != '-' && cell[1] != '+';
+    char cMark = 0;
+    for (std::size_t i = nFirst; i < cell.size(); ++i) {
+        char c = cell[i];
+        if (c == '.' || (c == ',' && m_cSeparator != ',')) {
+            if (cMark != 0) {
+                return false; // two marks: "1.234,5", "1,2,3"
+            }
+            cMark = c;
+            c = '.';
+        } else if (c == 'x' || c == 'X') {
+            return false; // no hexadecimal numbers
+        }
+        szNumber[n++] = c;
+    }
+    if (cMark != 0) {
+        if (m_cDecimal != 0 && cMark != m_cDecimal) {
+            return false;
+        }
+    }
+    const auto result = std::from_chars(szNumber, szNumber + n, fValue);
+    if (result.ptr != szNumber + n) {
+        return false;
+    }
+    if (result.ec == std::errc::result_out_of_range) {
+        // Beyond a float's range: infinite, or zero when too small, as the C library reads it.
+        szNumber[n] = '\0';
+        fValue = ::strtof_l(szNumber, nullptr, m_hCLocale);
+    } else if (result.ec != std::errc()) {
+        return false;
+    }
+    if (cMark != 0 && m_cDecimal == 0) {
+        m_cDecimal = cMark;
+    }
+    return true;
+}
+
+CLoadedData ReadDataFile(const std::string& strPath, CJobProgress* pProgress) {
+    CLoadedData failed;
+    // Not blocking on a pipe without a writer; anything but a plain file is refused anyway.
+    const int hFile = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat st {};
+    if (hFile < 0 || ::fstat(hFile, &st) != 0 || !S_ISREG(st.st_mode)) {
+        failed.m_eStatus = ELoadStatus::kCannotOpen;
+        failed.m_nErrno = hFile < 0 ? errno : EINVAL;
+        if (hFile >= 0) {
+            ::close(hFile);
+        }
+        return failed;
+    }
+    if (pProgress != nullptr) {
+        pProgress->SetTotal(static_cast<std::uint64_t>(st.st_size));
+    }
+    ELoadStatus eStatus = ELoadStatus::kOk;
+    int nErrno = 0;
+    try {
+        auto pParser = std::make_unique<CDataFileParser>();
+        const std::unique_ptr<char[]> pBuffer(new char[kReadSize]);
+        for (;;) {
+            if (pProgress != nullptr && pProgress->Cancelled()) {
+                eStatus = ELoadStatus::kCancelled;
+                break;
+            }
+            const ssize_t nRead = ::read(hFile, pBuffer.get(), kReadSize);
+            if (nRead < 0 && errno == EINTR) {
+                continue;
+            }
+            if (nRead < 0) {
+                eStatus = ELoadStatus::kReadFailed;
+                nErrno = errno;
+                break;
+            }
+            if (nRead == 0) {
+                pParser->Finish();
+                break;
+            }
+            pParser->Feed(std::string_view(pBuffer.get(), static_cast<std::size_t>(nRead)));
+            if (pProgress != nullptr) {
+                pProgress->Add(static_cast<std::uint64_t>(nRead));
+            }
+        }
+        ::close(hFile);
+        if (eStatus == ELoadStatus::kOk) {
+            return std::move(pParser->Result());
+        }
+    } catch (const std::bad_alloc&) {
+        ::close(hFile);
+        eStatus = ELoadStatus::kNoMemory;
+        nErrno = ENOMEM;
+    }
+    failed.m_eStatus = eStatus;
+    failed.m_nErrno = nErrno;
+    return failed;
+}
