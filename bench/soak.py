@@ -14,6 +14,8 @@ import sys
 import tempfile
 import time
 
+from program_driver import Program
+
 
 def resident_kib(pid):
     with open(f"/proc/{pid}/status") as status:
@@ -21,33 +23,6 @@ def resident_kib(pid):
             if line.startswith("VmRSS:"):
                 return int(line.split()[1])
     return 0
-
-
-class Program:
-    def __init__(self, path, directory, port):
-        # Its settings stay in the run's directory, never in the user's.
-        env = dict(os.environ, QT_QPA_PLATFORM="offscreen",
-                   KOVRA_SETTINGS=os.path.join(directory, "kovraplotter.conf"))
-        self.process = subprocess.Popen(
-            [path, "--control", "--port-map", f"COM1={port}"], cwd=directory, env=env,
-            stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-            text=True, bufsize=1)
-
-    def command(self, line):
-        self.process.stdin.write(line + "\n")
-        self.process.stdin.flush()
-        answers = []
-        while True:
-            answer = self.process.stdout.readline().rstrip("\n")
-            if answer == "done" or answer == "":
-                return answers
-            answers.append(answer)
-
-    def answer(self, line, prefix):
-        for answer in self.command(line):
-            if answer.startswith(prefix):
-                return answer[len(prefix):]
-        return ""
 
 
 def main():
@@ -63,27 +38,29 @@ def main():
          "--rate", "1000"], stdout=subprocess.PIPE, text=True)
     port = devsim.stdout.readline().strip()
     with tempfile.TemporaryDirectory() as directory:
-        program = Program(os.path.join(args.build, "src/app/kovraplotter"), directory, port)
+        # Its settings stay in the run's directory, never in the user's.
+        env = dict(os.environ, QT_QPA_PLATFORM="offscreen",
+                   KOVRA_SETTINGS=os.path.join(directory, "kovraplotter.conf"))
+        program = Program(os.path.join(args.build, "src/app/kovraplotter"), directory, port, env)
         program.command("key F2")
         print("connect:", program.answer("status", "status "))
         # A second for the first values, then the baseline.
         time.sleep(1)
-        start_values = int(program.answer("caption", "caption ").split()[0])
+        start_values = program.values()
         start_kib = resident_kib(program.process.pid)
         start_paint = program.answer("paint-time", "paint-time ")
         print(f"{'minutes':>8} {'values':>12} {'RSS MiB':>9} {'bytes/value':>12} {'paint':>12}")
         began = time.monotonic()
         while time.monotonic() - began < args.minutes * 60:
             time.sleep(args.interval)
-            values = int(program.answer("caption", "caption ").split()[0])
+            values = program.values()
             kib = resident_kib(program.process.pid)
             grown = (kib - start_kib) * 1024 / max(values - start_values, 1)
             paint = program.answer("paint-time", "paint-time ")
             print(f"{(time.monotonic() - began) / 60:8.1f} {values:12d} {kib / 1024:9.1f} "
                   f"{grown:12.2f} {paint:>12}", flush=True)
         print(f"paint at the start: {start_paint}")
-        program.command("quit")
-        program.process.wait(timeout=30)
+        program.quit()
     devsim.terminate()
     devsim.wait()
     return 0

@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/deps.sh
+scripts/deps.sh xvfb
 cmake --preset release >/dev/null
 cmake --build --preset release
 if [[ $# -eq 0 ]]; then

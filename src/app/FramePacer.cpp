@@ -2,6 +2,8 @@
 
 #include <QElapsedTimer>
 
+#include <algorithm>
+
 namespace {
 
 constexpr double kDefaultRefreshHz = 60.0;
@@ -33,7 +35,7 @@ void CFramePacer::RequestPaint() {
         return;
     }
     const std::int64_t nNow = m_fnNowNs();
-    const std::int64_t nDue = m_nLastPaintNs + m_nFrameNs;
+    const std::int64_t nDue = m_nLastPaintNs + std::max(m_nFrameNs, m_nGapNs);
     if (!m_bHavePainted || nNow >= nDue) {
         m_bPaintAsked = true;
         m_fnPaint();
@@ -49,8 +51,14 @@ void CFramePacer::OnFrameEnd() {
     m_fnPaint();
 }
 
+void CFramePacer::OnPaintStarted() {
+    m_nPaintStartNs = m_fnNowNs();
+}
+
 void CFramePacer::OnPainted() {
     m_nLastPaintNs = m_fnNowNs();
+    m_nGapNs = m_nPaintStartNs >= 0 ? m_nLastPaintNs - m_nPaintStartNs : 0;
+    m_nPaintStartNs = -1;
     m_bHavePainted = true;
     m_bPaintAsked = false;
     // What the frame's end was to show is on screen now.

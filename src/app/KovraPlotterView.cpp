@@ -13,6 +13,7 @@
 #include "PaintReplay.h"
 #include "PlotData.h"
 #include "PlotScroll.h"
+#include "PlotScrollBar.h"
 #include "PortChoice.h"
 #include "PortConnection.h"
 #include "PortDiscovery.h"
@@ -69,6 +70,8 @@ CKovraPlotterView::CKovraPlotterView(QWidget* pParent)
     setFocusPolicy(Qt::StrongFocus);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_pScrollBar = new CPlotScrollBar;
+    setHorizontalScrollBar(m_pScrollBar);
     // The paint covers every pixel itself.
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setAutoFillBackground(false);
@@ -76,7 +79,8 @@ CKovraPlotterView::CKovraPlotterView(QWidget* pParent)
             &CKovraPlotterView::OnHScroll);
     connect(horizontalScrollBar(), &QScrollBar::sliderReleased, this,
             &CKovraPlotterView::UpdateScrollBar);
-    // The wheel over the bar scrolls as it does over the plot.
+    // The wheel over the bar scrolls as it does over the plot (eventFilter). The scroll area
+    // watches its bars anyway; this says so.
     horizontalScrollBar()->installEventFilter(this);
     m_pPacer = new CFramePacer([this] { viewport()->update(); }, this);
 }

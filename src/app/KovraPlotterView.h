@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CmdUI.h"
+#include "DirectCanvas.h"
 #include "MemoryShortage.h"
 #include "NotifyTarget.h"
 
@@ -26,6 +27,7 @@ class CDrawContext;
 struct CCsvSnapshot;
 class CFileOpener;
 class CFramePacer;
+class CPlotScrollBar;
 struct CExportResult;
 class CJobProgress;
 class CJobRunner;
@@ -112,6 +114,7 @@ public:
     QImage ShownPicture();
     // Paints of the view so far, and what paces those that new data asks for.
     int PaintCount() const { return m_nPaints; }
+    const CDirectCanvas& Canvas() const { return m_canvas; }
     CFramePacer& Pacer() const { return *m_pPacer; }
     void UpdateScrollBar();
     // "N values in M channels", as the plot shows it.
@@ -216,8 +219,11 @@ private:
     std::unique_ptr<CFileOpener> m_pOpener;
     CRecordingControl* m_pRecording;
     std::string m_strConnectFailure;
+    // The last paint's picture, unless it went straight to the window (m_canvas).
     QImage m_picture;
+    CDirectCanvas m_canvas;
     CFramePacer* m_pPacer = nullptr;
+    CPlotScrollBar* m_pScrollBar = nullptr;
     CSetSizeLog m_setLog;
     std::array<CSeriesSummary, 10> m_vSummaries;
     int m_nPaints = 0;

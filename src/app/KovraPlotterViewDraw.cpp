@@ -8,11 +8,13 @@
 #include "PaintReplay.h"
 #include "PlotData.h"
 #include "PlotScroll.h"
+#include "PlotScrollBar.h"
 #include "TonePlayer.h"
 #include "TraceBuilder.h"
 #include "UserDialogs.h"
 
 #include <QPageLayout>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
@@ -47,35 +49,48 @@ QPrinter& CKovraPlotterView::Printer() {
     return printer;
 }
 
-void CKovraPlotterView::paintEvent(QPaintEvent* /*pEvent*/) {
+void CKovraPlotterView::paintEvent(QPaintEvent* pEvent) {
     const QSize size = viewport()->size();
+    // A capture shows what is on screen: the last paint's picture, drawn again.
+    if (m_bCapturing && m_picture.size() == size) {
+        QPainter(viewport()).drawImage(0, 0, m_picture);
+        return;
+    }
+    m_pPacer->OnPaintStarted();
+    bool bWhole = false;
     try {
-        // A capture shows what is on screen: the last paint's picture, drawn again.
-        if (!m_bCapturing || m_picture.size() != size) {
-            ++m_nPaints;
-            m_pPacer->OnPainted();
+        // The whole view drawn straight where the window keeps it, where it can be.
+        QImage canvas;
+        if ((QRegion(viewport()->rect()) - pEvent->region()).isEmpty()) {
+            canvas = m_canvas.Begin(*viewport());
+        }
+        if (!canvas.isNull()) {
+            OnDraw(canvas);
+            m_picture = QImage();
+            bWhole = true;
+        } else {
+            m_canvas.Forget();
             if (m_picture.size() != size) {
-                // Null when there is no memory for it: the last picture then stays.
-                QImage resized(size, QImage::Format_RGB32);
-                if (!resized.isNull() || size.isEmpty()) {
-                    m_picture = std::move(resized);
-                }
+                // Null when there is no memory for it.
+                m_picture = QImage(size, QImage::Format_RGB32);
             }
             OnDraw(m_picture);
+            if (m_picture.isNull()) {
+                QPainter(viewport()).fillRect(viewport()->rect(), Qt::white);
+            } else {
+                QPainter(viewport()).drawImage(0, 0, m_picture);
+            }
+            bWhole = !m_picture.isNull() || size.isEmpty();
         }
-        QPainter painter(viewport());
-        painter.drawImage(0, 0, m_picture);
-        if (m_picture.size() == size) {
-            m_memoryShortage.PaintSucceeded();
-            return;
-        }
-        // A picture smaller than the view: the plot as it fits, the rest left white.
-        painter.fillRect(QRect(m_picture.width(), 0, size.width(), size.height()), Qt::white);
-        painter.fillRect(QRect(0, m_picture.height(), size.width(), size.height()), Qt::white);
     } catch (const std::bad_alloc&) {
+        m_canvas.Forget();
         QPainter(viewport()).fillRect(viewport()->rect(), Qt::white);
     }
-    if (m_memoryShortage.PaintFailed()) {
+    ++m_nPaints;
+    m_pPacer->OnPainted();
+    if (bWhole) {
+        m_memoryShortage.PaintSucceeded();
+    } else if (m_memoryShortage.PaintFailed()) {
         SetStatusText("%s", CMemoryShortage::kPaintFailedText);
     }
 }
@@ -293,19 +308,7 @@ int CKovraPlotterView::FirstChannelCount() const {
 }
 
 void CKovraPlotterView::UpdateScrollBar() {
-    const CScrollBarState state =
-        ComputeScrollBar(FirstChannelCount(), m_fPointsPerDiv, m_nScrollBack);
-    QScrollBar* pBar = horizontalScrollBar();
-    if (state.m_bHidden) {
-        pBar->setRange(0, 0);
-        return;
-    }
-    pBar->setRange(state.m_nMin, state.m_nLastPos);
-    pBar->setPageStep(state.m_nPage);
-    // The box under the mouse stays where the user drags it; it is put in place on release.
-    if (!pBar->isSliderDown()) {
-        pBar->setValue(state.m_nPos);
-    }
+    m_pScrollBar->Show(ComputeScrollBar(FirstChannelCount(), m_fPointsPerDiv, m_nScrollBack));
 }
 
 void CKovraPlotterView::ApplyScroll(const CScrollResult& result) {

@@ -49,6 +49,9 @@ private:
 } // namespace
 
 QImage CKovraPlotterView::ShownPicture() {
+    if (const QImage shown = m_canvas.LastPicture(*viewport()); !shown.isNull()) {
+        m_picture = shown;
+    }
     if (!m_picture.isNull() && m_picture.size() == viewport()->size()) {
         return m_picture;
     }

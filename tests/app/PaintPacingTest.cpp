@@ -11,6 +11,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QScreen>
 #include <QScrollBar>
 #include <QWheelEvent>
 
@@ -58,6 +59,33 @@ TEST(FramePacerTest, GathersTheRequestsOfAFrameIntoOnePaintAndIdlesAfterwards) {
     EXPECT_EQ(pacer.FrameNs(), 20'000'000);
     pacer.SetRefreshRate(0.0);
     EXPECT_EQ(pacer.FrameNs(), 16'666'666);
+}
+
+// A paint of a huge window leaves the user as much time again before new data paints again.
+TEST(FramePacerTest, ALongPaintIsFollowedByAPauseAsLong) {
+    int nPaints = 0;
+    std::int64_t now = 0;
+    CFramePacer pacer([&] { ++nPaints; });
+    pacer.SetClock([&] { return now; });
+    pacer.SetRefreshRate(50.0);
+    pacer.RequestPaint();
+    pacer.OnPaintStarted();
+    now = 300'000'000; // a paint of 300 ms
+    pacer.OnPainted();
+    now = 400'000'000;
+    pacer.RequestPaint();
+    EXPECT_EQ(nPaints, 1);
+    EXPECT_TRUE(pacer.IsScheduled());
+    pacer.OnFrameEnd();
+    EXPECT_EQ(nPaints, 2);
+    // A quick paint again: one frame is enough.
+    now = 600'000'000;
+    pacer.OnPaintStarted();
+    now = 605'000'000;
+    pacer.OnPainted();
+    now = 626'000'000;
+    pacer.RequestPaint();
+    EXPECT_EQ(nPaints, 3);
 }
 
 // A port that hands out one prepared text per read.
@@ -187,29 +215,70 @@ TEST_F(PaintPacingTest, CapturesShowTheLastPaintAndChangeNothing) {
                 shown);
 }
 
+// What the window shows, read from the screen.
+QImage OnScreen(QWidget& widget) {
+    const QPoint origin = widget.mapTo(widget.window(), QPoint(0, 0));
+    return widget.screen()
+        ->grabWindow(widget.window()->winId(), origin.x(), origin.y(), widget.width(),
+                     widget.height())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+TEST_F(PaintPacingTest, TheViewPaintsStraightIntoTheWindowAndCapturesShowWhatItPainted) {
+    m_view.m_bAutoScale = true;
+    std::string strSets;
+    for (int k = 0; k < 80; ++k) {
+        strSets += std::to_string(k % 7) + " -" + std::to_string(k % 5) + "#";
+    }
+    const int nBefore = m_view.PaintCount();
+    Receive(strSets);
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return m_view.PaintCount() > nBefore; }));
+    CAppFixture::Pump(50);
+    ASSERT_TRUE(m_view.Canvas().HoldsLastPaint());
+    const QImage shown = OnScreen(*m_view.viewport());
+    // Sets that no paint has shown yet.
+    Receive("30 -30#31 -31#");
+    EXPECT_TRUE(m_view.ShownPicture() == shown);
+    EXPECT_FALSE(m_view.RenderPicture() == shown);
+    // Painted at last, the same way as the reference picture.
+    const QImage expected = m_view.RenderPicture();
+    m_view.viewport()->repaint();
+    EXPECT_TRUE(m_view.Canvas().HoldsLastPaint());
+    EXPECT_TRUE(OnScreen(*m_view.viewport()) == expected);
+}
+
 TEST_F(PaintPacingTest, TheWheelOverTheScrollBarMovesOneSampleTheWayItDoesOverThePlot) {
     std::string strSets;
     for (int k = 0; k < 300; ++k) {
         strSets += "1#";
     }
     Receive(strSets);
-    m_view.UpdateScrollBar();
-    QScrollBar* pBar = m_view.horizontalScrollBar();
-    auto wheel = [&](int nDelta) {
-        QWheelEvent event({5, 5}, pBar->mapToGlobal(QPointF(5, 5)), {}, {0, nDelta}, Qt::NoButton,
-                          Qt::NoModifier, Qt::NoScrollPhase, false);
-        QCoreApplication::sendEvent(pBar, &event);
-    };
     // From the middle, where the bar itself could move either way.
     m_view.ScrollBy(ScrollAction::PageOlder);
     m_view.ScrollBy(ScrollAction::PageOlder);
     m_view.UpdateScrollBar();
-    wheel(-120);
-    EXPECT_EQ(m_view.m_nScrollBack, 101);
-    wheel(-120);
-    EXPECT_EQ(m_view.m_nScrollBack, 102);
-    wheel(120);
-    EXPECT_EQ(m_view.m_nScrollBack, 101);
+    QScrollBar* pBar = m_view.horizontalScrollBar();
+    // The bar as the user sees it: shown, under the pointer. (A hidden bar takes no wheel.)
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return pBar->isVisible(); }));
+    auto wheel = [&](QPoint delta) {
+        QWheelEvent event({5, 5}, pBar->mapToGlobal(QPointF(5, 5)), {}, delta, Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(pBar, &event);
+    };
+    std::vector<int> vScrollBack;
+    for (int k = 0; k < 3; ++k) {
+        wheel({0, -120});
+        vScrollBack.push_back(m_view.m_nScrollBack);
+    }
+    for (int k = 0; k < 4; ++k) {
+        wheel({0, 120});
+        vScrollBack.push_back(m_view.m_nScrollBack);
+    }
+    // A sideways wheel (a tilt wheel, a touchpad) the same way.
+    wheel({-120, 0});
+    vScrollBack.push_back(m_view.m_nScrollBack);
+    EXPECT_EQ(vScrollBack, (std::vector<int>{101, 102, 103, 102, 101, 100, 99, 100}));
     EXPECT_FALSE(m_view.m_bCollecting);
 }
 

@@ -273,20 +273,28 @@ TEST_F(RenderTest, LayeredPaintIsThePictureOfDrawingEverySampleInOrder) {
             g_pPlotData->SetColor(c, c == 7 ? 7 : c % 7);
         }
         g_pPlotData->ToggleHidden(8);
-        auto paint = [&](CKovraPlotterView::EDrawOrder eOrder) {
+        auto paint = [&](CKovraPlotterView::EDrawOrder eOrder,
+                         QImage::Format eFormat = QImage::Format_RGB32) {
             view.m_fPointsPerDiv = testCase.fPointsPerDiv;
             view.m_bAutoScale = testCase.bAutoScale;
             view.m_bDoublePpdAtMax = testCase.bDouble;
             view.m_fYMax = 2.5f;
             view.m_fYMin = testCase.fYMin;
             view.m_fAutoMax = view.m_fAutoMin = 0.0f;
-            QImage picture(kWidth, kHeight, QImage::Format_RGB32);
+            QImage picture(kWidth, kHeight, eFormat);
             view.OnDraw(picture, eOrder);
             return picture;
         };
         const QImage layered = paint(CKovraPlotterView::EDrawOrder::kLayered);
         const QImage reference = paint(CKovraPlotterView::EDrawOrder::kOneByOne);
         EXPECT_TRUE(layered == reference) << "ppd " << testCase.fPointsPerDiv;
+        // Painted straight into an X11 window's store, which has an alpha channel: the same
+        // bytes, every pixel opaque.
+        QImage premultiplied =
+            paint(CKovraPlotterView::EDrawOrder::kLayered, QImage::Format_ARGB32_Premultiplied);
+        EXPECT_TRUE(premultiplied.reinterpretAsFormat(QImage::Format_ARGB32) &&
+                    premultiplied == layered.convertToFormat(QImage::Format_ARGB32))
+            << "ppd " << testCase.fPointsPerDiv;
         g_pPlotData->ToggleHidden(8);
     }
 }

@@ -168,6 +168,40 @@ TEST(DevSimBoardTest, AFastBoardReachesTheReaderWithoutLossOrReordering) {
     board.Stop();
 }
 
+// A board that waits before writing lets a program open the port first, and then sends exactly
+// the sets asked for: the reader gets all of them and nothing more, however long it waits.
+TEST(DevSimBoardTest, ADelayedBoardSendsExactlyItsSetsToAPortOpenedMeanwhile) {
+    CBoardSettings settings;
+    settings.generator.nChannels = 3;
+    settings.fSetsPerSecond = 2000.0;
+    settings.nSetsPerWrite = 10;
+    settings.fDelaySeconds = 0.4;
+    settings.nSetLimit = 205;
+    CDevSimBoard board;
+    ASSERT_EQ(board.Start(settings), ERROR_SUCCESS);
+    // Long enough for the board to send every set had it not waited.
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    CMessageQueue queue;
+    CSerialWnd port;
+    ASSERT_EQ(port.Open(board.GetPortPath().c_str(), &queue, 0, 0, 0, 0), ERROR_SUCCESS);
+    const std::string strExpected = GeneratedText(settings.generator, 205);
+    std::string strReceived;
+    CMessage message;
+    char buffer[100];
+    DWORD nRead = 0;
+    // Until the port has been quiet for a second, or more than the sets asked for came.
+    while (strReceived.size() <= strExpected.size() && queue.Get(&message, 1000)) {
+        do {
+            ASSERT_EQ(port.Read(buffer, sizeof buffer, &nRead, nullptr, INFINITE), ERROR_SUCCESS);
+            strReceived.append(buffer, nRead);
+        } while (nRead == sizeof buffer);
+    }
+    EXPECT_EQ(strReceived, strExpected);
+    EXPECT_EQ(board.GetSetsWritten(), 205u);
+    port.Close();
+    board.Stop();
+}
+
 TEST(DevSimBoardTest, AReplayArrivesByteForByte) {
     char szFile[] = "/tmp/kovra-replay-XXXXXX";
     const int hFile = mkstemp(szFile);

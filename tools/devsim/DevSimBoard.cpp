@@ -45,6 +45,9 @@ std::string CheckBoardSettings(const CBoardSettings& settings) {
     if (settings.nSetsPerWrite < 1 || settings.nSetsPerWrite > 10000) {
         return "the sets per write must be 1 to 10000";
     }
+    if (!(settings.fDelaySeconds >= 0.0 && settings.fDelaySeconds <= 1e7)) {
+        return "the delay must be 0 or a positive number of seconds";
+    }
     // Unpaced, a board without flow control would do nothing but write and drop.
     const bool bPaced = settings.fBytesPerSecond > 0.0 ||
                         (settings.strReplayFile.empty() && settings.fSetsPerSecond > 0.0);
@@ -126,8 +129,10 @@ int CDevSimBoard::Start(const CBoardSettings& settings) {
     }
     if (nResult == ERROR_SUCCESS) {
         m_strPortPath = szName;
-        m_nScheduleStartNs = CDeadline::NowNs();
+        m_nScheduleStartNs =
+            CDeadline::NowNs() + static_cast<std::int64_t>(settings.fDelaySeconds * 1e9);
         m_nScheduled = 0;
+        m_nGenerated = 0;
         nResult = CThread::Start(&CDevSimBoard::ThreadRoutine, this, &m_hThread);
     }
     if (nResult != ERROR_SUCCESS) {
@@ -230,10 +235,18 @@ std::int64_t CDevSimBoard::Produce(std::int64_t nNowNs) {
             nDue = nAdded < nDue ? nDue - nAdded : 0;
         }
     } else {
+        if (m_settings.nSetLimit >= 0) {
+            nDue = std::min(nDue, static_cast<std::uint64_t>(m_settings.nSetLimit) - m_nGenerated);
+        }
         for (std::uint64_t i = 0; i < nDue; ++i) {
             m_pGenerator->AppendSet(&m_strPending);
         }
         m_nScheduled += nDue;
+        m_nGenerated += nDue;
+        if (m_settings.nSetLimit >= 0 &&
+            m_nGenerated == static_cast<std::uint64_t>(m_settings.nSetLimit)) {
+            return -1;
+        }
     }
     if (fRate <= 0.0) {
         return -1;
@@ -247,7 +260,8 @@ DWORD CDevSimBoard::Run() {
         m_settings.fHangUpAfterSeconds > 0.0
             ? CDeadline::NowNs() + static_cast<std::int64_t>(m_settings.fHangUpAfterSeconds * 1e9)
             : -1;
-    std::int64_t nNextNs = -1;
+    // The first sets are due when the delay is over.
+    std::int64_t nNextNs = m_nScheduleStartNs;
     char scratch[kChunk];
     for (;;) {
         const std::int64_t nNow = CDeadline::NowNs();

@@ -28,6 +28,8 @@ struct CBoardSettings {
     // overruns when its receive buffer is full. Needs a rate.
     bool bOverrun = false;
     std::size_t nReceiveBuffer = 4096;
+    double fDelaySeconds = 0.0;  // nothing is written before this many seconds
+    std::int64_t nSetLimit = -1; // >= 0: generate this many sets, then stay idle
 };
 
 // An explanation of what is wrong with the settings, or "" when they are fine.
@@ -107,6 +109,7 @@ private:
     std::size_t m_nPendingOffset = 0;
     std::int64_t m_nScheduleStartNs = 0;
     std::uint64_t m_nScheduled = 0;   // sets or bytes produced since m_nScheduleStartNs
+    std::uint64_t m_nGenerated = 0;   // sets produced since Start
     mutable std::mutex m_countsMutex; // the counts are read together
     CBoardCounts m_counts;
 };

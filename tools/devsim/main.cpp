@@ -37,6 +37,10 @@ separated by spaces and ended by '#', CR and LF, for example "1.234 -0.500 2.000
   -s, --seed N              seed of the noise (default 1)
   -n, --sets-per-write N    with --rate, write the sets N at a time, every N/SETS seconds,
                             as a board that buffers its output does (default 1)
+  -N, --sets N              stop after N sets and stay idle, the port still open (sets
+                            paced by --rate or sent as fast as the port takes them)
+  -d, --delay S             write nothing for the first S seconds (time to open the port:
+                            what is written before that is discarded by the opening)
   -b, --byte-rate BYTES     pace generated sets by their length instead, as a line of that
                             speed carries them: 5760 is about what 57600 bps carries, 11520
                             what 115200 bps carries
@@ -190,6 +194,8 @@ int main(int argc, char** argv) {
         {"amplitude", required_argument, nullptr, 'a'},
         {"seed", required_argument, nullptr, 's'},
         {"sets-per-write", required_argument, nullptr, 'n'},
+        {"sets", required_argument, nullptr, 'N'},
+        {"delay", required_argument, nullptr, 'd'},
         {"replay", required_argument, nullptr, 'f'},
         {"byte-rate", required_argument, nullptr, 'b'},
         {"loop", no_argument, nullptr, 'l'},
@@ -203,7 +209,7 @@ int main(int argc, char** argv) {
     };
     opterr = 0;
     int nOption = 0;
-    while ((nOption = getopt_long(argc, argv, ":c:w:r:p:a:s:n:f:b:loq:u:k:L:h", kOptions,
+    while ((nOption = getopt_long(argc, argv, ":c:w:r:p:a:s:n:N:d:f:b:loq:u:k:L:h", kOptions,
                                   nullptr)) != -1) {
         double fValue = 0.0;
         const bool bNumber = optarg != nullptr && ParseNumber(optarg, &fValue);
@@ -248,6 +254,18 @@ int main(int argc, char** argv) {
                 return Usage("--sets-per-write takes a whole number from 1 to 10000");
             }
             settings.nSetsPerWrite = static_cast<int>(fValue);
+            break;
+        case 'N':
+            if (!bNumber || fValue != std::floor(fValue) || fValue < 0 || fValue > 1e15) {
+                return Usage("--sets takes a whole number of sets");
+            }
+            settings.nSetLimit = static_cast<std::int64_t>(fValue);
+            break;
+        case 'd':
+            if (!bNumber || fValue < 0.0 || fValue > 1e7) {
+                return Usage("--delay takes a number of seconds");
+            }
+            settings.fDelaySeconds = fValue;
             break;
         case 'f':
             settings.strReplayFile = optarg;
