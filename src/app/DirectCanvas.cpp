@@ -65,5 +65,9 @@ QImage CDirectCanvas::LastPicture(QWidget& widget) const {
         pStore->constBits() != m_pStoreBits) {
         return {};
     }
-    return Area(*pStore, m_offset, m_size).convertToFormat(QImage::Format_RGB32);
+    // A copy of its own either way: a converted view of the same format would still point
+    // into the store, which the next paint overwrites and a resize frees.
+    const QImage area = Area(*pStore, m_offset, m_size);
+    return area.format() == QImage::Format_RGB32 ? area.copy()
+                                                 : area.convertToFormat(QImage::Format_RGB32);
 }

@@ -16,8 +16,9 @@ public:
     // In the widget's paint event: the part of the backing store under the widget, to draw
     // the whole picture into; a null image where that cannot be done.
     QImage Begin(QWidget& widget);
-    // The picture the last paint drew through Begin, read back from the backing store; a null
-    // image when that paint went elsewhere or the widget or the store changed since.
+    // A copy of the picture the last paint drew through Begin, read back from the backing
+    // store; a null image when that paint went elsewhere or the widget or the store changed
+    // since.
     QImage LastPicture(QWidget& widget) const;
     // A paint that did not go through Begin.
     void Forget() { m_bValid = false; }

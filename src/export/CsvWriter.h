@@ -21,8 +21,8 @@ inline constexpr std::size_t kMaxFixed2Length = 43;
 char* AppendFixed2(char* p, float f);
 
 // What an export writes, as the store held it when the export began: one column per channel
-// up to the last one that holds a sample, as many rows as channel 1 had samples. Taken on the thread that
-// feeds the store; written on any thread while the store goes on.
+// up to the last one that holds a sample, as many rows as channel 1 had samples. Taken on the
+// thread that feeds the store; written on any thread while the store goes on.
 struct CCsvSnapshot {
     std::vector<CSeriesSnapshot> m_vColumns;
     std::size_t m_nRows = 0;

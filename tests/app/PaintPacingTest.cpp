@@ -239,13 +239,16 @@ TEST_F(PaintPacingTest, TheViewPaintsStraightIntoTheWindowAndCapturesShowWhatItP
     const QImage shown = OnScreen(*m_view.viewport());
     // Sets that no paint has shown yet.
     Receive("30 -30#31 -31#");
-    EXPECT_TRUE(m_view.ShownPicture() == shown);
+    const QImage captured = m_view.ShownPicture();
+    EXPECT_TRUE(captured == shown);
     EXPECT_FALSE(m_view.RenderPicture() == shown);
     // Painted at last, the same way as the reference picture.
     const QImage expected = m_view.RenderPicture();
     m_view.viewport()->repaint();
     EXPECT_TRUE(m_view.Canvas().HoldsLastPaint());
     EXPECT_TRUE(OnScreen(*m_view.viewport()) == expected);
+    // A capture keeps what it took: it is not a view of the window that later paints change.
+    EXPECT_TRUE(captured == shown);
 }
 
 TEST_F(PaintPacingTest, TheWheelOverTheScrollBarMovesOneSampleTheWayItDoesOverThePlot) {
