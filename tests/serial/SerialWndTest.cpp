@@ -303,8 +303,7 @@ TEST_F(SerialWndTest, ArrivalsAreTakenOffThePortWhileTheReaderIsBusy) {
 }
 
 TEST_F(SerialWndTest, WhatExceedsTheDrainLimitWaitsInThePortAndFollowsInOrder) {
-    CMessageQueue queue;
-    ASSERT_EQ(m_port.Open(m_pty.PathText(), &queue, 0, 0, 0, 0), ERROR_SUCCESS);
+    ASSERT_EQ(m_port.Open(m_pty.PathText(), &m_queue, 0, 0, 0, 0), ERROR_SUCCESS);
     const std::size_t nTotal = CSerialDevice::kDrainLimit + (1 << 20);
     const std::string strSent = Pattern(0, nTotal);
     std::atomic<std::size_t> nWritten{0};
@@ -330,7 +329,7 @@ TEST_F(SerialWndTest, WhatExceedsTheDrainLimitWaitsInThePortAndFollowsInOrder) {
     EXPECT_LT(nWritten, nTotal);
     std::string strReceived;
     CMessage message;
-    while (strReceived.size() < nTotal && queue.Get(&message, 10000)) {
+    while (strReceived.size() < nTotal && m_queue.Get(&message, 10000)) {
         strReceived += ReadAll(m_port);
     }
     device.join();
@@ -340,8 +339,7 @@ TEST_F(SerialWndTest, WhatExceedsTheDrainLimitWaitsInThePortAndFollowsInOrder) {
 // While a read waits on the port for its full count, the listener must not take the bytes
 // from under it.
 TEST_F(SerialWndTest, AReadForAFullCountGetsItWhileTheListenerRuns) {
-    CMessageQueue queue;
-    ASSERT_EQ(m_port.Open(m_pty.PathText(), &queue, 0, 0, 0, 0), ERROR_SUCCESS);
+    ASSERT_EQ(m_port.Open(m_pty.PathText(), &m_queue, 0, 0, 0, 0), ERROR_SUCCESS);
     ASSERT_EQ(m_port.SetReadMode(1), ERROR_SUCCESS);
     for (int i = 0; i < 100; ++i) {
         std::thread device([this] {
@@ -365,11 +363,11 @@ TEST_F(SerialWndTest, AReadForAFullCountGetsItWhileTheListenerRuns) {
     record.hEvent = pEvent.get();
     char buffer[10];
     CMessage message;
-    while (queue.Get(&message, 0)) {
+    while (m_queue.Get(&message, 0)) {
     }
     ASSERT_EQ(m_port.Read(buffer, sizeof buffer, nullptr, &record, INFINITE), ERROR_SUCCESS);
     ASSERT_TRUE(m_pty.Send("abcdefghij"));
-    ASSERT_TRUE(queue.Get(&message, 10000));
+    ASSERT_TRUE(m_queue.Get(&message, 10000));
     ASSERT_EQ(Unread(m_pty), 0);
     ASSERT_EQ(pEvent->Wait(5000), WAIT_OBJECT_0);
     EXPECT_EQ(std::string(buffer, sizeof buffer), "abcdefghij");
