@@ -170,9 +170,12 @@ TEST(DevSimBoardTest, AFastBoardReachesTheReaderWithoutLossOrReordering) {
 
 // A board that waits before writing lets a program open the port first, and then sends exactly
 // the sets asked for: the reader gets all of them and nothing more, however long it waits.
-TEST(DevSimBoardTest, ADelayedBoardSendsExactlyItsSetsToAPortOpenedMeanwhile) {
+// A board that waits before it writes sends exactly its sets, which it counts, to a port
+// opened meanwhile.
+void ExpectExactSetsFromADelayedBoard(bool bLineEnded) {
     CBoardSettings settings;
     settings.generator.nChannels = 3;
+    settings.generator.bLineEnded = bLineEnded;
     settings.fSetsPerSecond = 2000.0;
     settings.nSetsPerWrite = 10;
     settings.fDelaySeconds = 0.4;
@@ -200,6 +203,19 @@ TEST(DevSimBoardTest, ADelayedBoardSendsExactlyItsSetsToAPortOpenedMeanwhile) {
     EXPECT_EQ(board.GetSetsWritten(), 205u);
     port.Close();
     board.Stop();
+}
+
+TEST(DevSimBoardTest, ADelayedBoardSendsExactlyItsSetsToAPortOpenedMeanwhile) {
+    ExpectExactSetsFromADelayedBoard(false);
+}
+
+TEST(DevSimBoardTest, ALineEndedBoardPrintsOneSetALineWithoutHashAndCountsByLine) {
+    CGeneratorSettings settings;
+    settings.bLineEnded = true;
+    const std::string strSet = CSignalGenerator(settings).NextSet();
+    EXPECT_EQ(strSet.find('#'), std::string::npos);
+    EXPECT_EQ(strSet.substr(strSet.size() - 2), "\r\n");
+    ExpectExactSetsFromADelayedBoard(true);
 }
 
 TEST(DevSimBoardTest, AReplayArrivesByteForByte) {

@@ -23,8 +23,8 @@ bool RateOk(double fRate) {
     return std::isfinite(fRate) && fRate >= 0.0 && fRate <= 1e9;
 }
 
-std::uint64_t CountSets(const char* pData, std::size_t nCount) {
-    return static_cast<std::uint64_t>(std::count(pData, pData + nCount, '#'));
+std::uint64_t CountSets(const char* pData, std::size_t nCount, char cSetEnd) {
+    return static_cast<std::uint64_t>(std::count(pData, pData + nCount, cSetEnd));
 }
 
 } // namespace
@@ -327,8 +327,10 @@ DWORD CDevSimBoard::Run() {
 }
 
 void CDevSimBoard::Count(const char* pData, std::size_t nSent, std::size_t nDropped) {
-    const std::uint64_t nSetsSent = CountSets(pData, nSent);
-    const std::uint64_t nSetsDropped = CountSets(pData + nSent, nDropped);
+    // Line-ended sets have no '#': each ends with one LF.
+    const char cSetEnd = m_settings.generator.bLineEnded ? '\n' : '#';
+    const std::uint64_t nSetsSent = CountSets(pData, nSent, cSetEnd);
+    const std::uint64_t nSetsDropped = CountSets(pData + nSent, nDropped, cSetEnd);
     std::lock_guard lock(m_countsMutex);
     m_counts.nBytesSent += nSent;
     m_counts.nSetsSent += nSetsSent;

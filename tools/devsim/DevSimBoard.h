@@ -35,7 +35,8 @@ struct CBoardSettings {
 // An explanation of what is wrong with the settings, or "" when they are fine.
 std::string CheckBoardSettings(const CBoardSettings& settings);
 
-// What a board sent and, without flow control, dropped; sets are counted by their '#'.
+// What a board sent and, without flow control, dropped; sets are counted by their '#' (by
+// their LF when line-ended).
 struct CBoardCounts {
     std::uint64_t nBytesSent = 0;
     std::uint64_t nSetsSent = 0;

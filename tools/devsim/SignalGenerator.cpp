@@ -92,7 +92,7 @@ void CSignalGenerator::AppendSet(std::string* pstrOut) {
             std::to_chars(szValue, szValue + sizeof szValue, Value(i), std::chars_format::fixed, 3);
         pstrOut->append(szValue, result.ptr);
     }
-    pstrOut->append("#\r\n");
+    pstrOut->append(m_settings.bLineEnded ? "\r\n" : "#\r\n");
     ++m_nSets;
 }
 

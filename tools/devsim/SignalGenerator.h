@@ -16,6 +16,8 @@ struct CGeneratorSettings {
     double fPeriodSets = 100.0;
     double fAmplitude = 2.0;
     std::uint32_t nSeed = 1;
+    // Sets end at the line end alone, as a sketch that prints one reading per line does.
+    bool bLineEnded = false;
 };
 
 // "sine,square,sawtooth,noise" (any of them, in any order); false on an unknown name or an
@@ -25,7 +27,8 @@ bool ParseWaveforms(const std::string& strList, std::vector<EWaveform>* pvWavefo
 std::string CheckGeneratorSettings(const CGeneratorSettings& settings);
 
 // The sets a board prints: each value as "%0.3f" would print it, whatever the locale, the values
-// separated by spaces, the set ended by '#', CR and LF. For example "1.000 -2.000 0.500#\r\n".
+// separated by spaces, the set ended by '#', CR and LF. For example "1.000 -2.000 0.500#\r\n",
+// or "1.000 -2.000 0.500\r\n" when line-ended.
 class CSignalGenerator {
 public:
     // Settings outside their ranges are brought into them (1..10 channels, a period of at

@@ -35,6 +35,9 @@ separated by spaces and ended by '#', CR and LF, for example "1.234 -0.500 2.000
                             1 + (k-1)/2 times as long
   -a, --amplitude A         peak value of every channel (default 2)
   -s, --seed N              seed of the noise (default 1)
+  -e, --line-ended          end each set with CR and LF only, no '#', as a sketch that
+                            prints one reading per line does (plot it with "End a set at:
+                            '#' or a line end" in Port Setup)
   -n, --sets-per-write N    with --rate, write the sets N at a time, every N/SETS seconds,
                             as a board that buffers its output does (default 1)
   -N, --sets N              stop after N sets and stay idle, the port still open (sets
@@ -65,7 +68,8 @@ there a moment after it is made, so on a busy machine the buffer may take a litt
 115200 bps (--byte-rate 11520) a reader that stops reading has about a third of a second
 before 4096 bytes are full. The board prints
   sent BYTES bytes in SETS sets, dropped BYTES bytes in SETS sets
-when it stops and, in any mode, whenever it receives SIGUSR1; a set is counted by its '#'.
+when it stops and, in any mode, whenever it receives SIGUSR1; a set is counted by its '#' (by
+its line end with --line-ended).
 
 Unplugging:
   -u, --hang-up-after S     hang up after S seconds: the port side goes away, as a USB board
@@ -193,6 +197,7 @@ int main(int argc, char** argv) {
         {"period", required_argument, nullptr, 'p'},
         {"amplitude", required_argument, nullptr, 'a'},
         {"seed", required_argument, nullptr, 's'},
+        {"line-ended", no_argument, nullptr, 'e'},
         {"sets-per-write", required_argument, nullptr, 'n'},
         {"sets", required_argument, nullptr, 'N'},
         {"delay", required_argument, nullptr, 'd'},
@@ -209,7 +214,7 @@ int main(int argc, char** argv) {
     };
     opterr = 0;
     int nOption = 0;
-    while ((nOption = getopt_long(argc, argv, ":c:w:r:p:a:s:n:N:d:f:b:loq:u:k:L:h", kOptions,
+    while ((nOption = getopt_long(argc, argv, ":c:w:r:p:a:s:en:N:d:f:b:loq:u:k:L:h", kOptions,
                                   nullptr)) != -1) {
         double fValue = 0.0;
         const bool bNumber = optarg != nullptr && ParseNumber(optarg, &fValue);
@@ -248,6 +253,9 @@ int main(int argc, char** argv) {
                 return Usage("--seed takes a whole number");
             }
             settings.generator.nSeed = static_cast<std::uint32_t>(fValue);
+            break;
+        case 'e':
+            settings.generator.bLineEnded = true;
             break;
         case 'n':
             if (!bNumber || fValue != std::floor(fValue) || fValue < 1 || fValue > 10000) {
