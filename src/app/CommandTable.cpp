@@ -29,7 +29,7 @@ constexpr SMenuItem kPlotMenu[] = {
     {"Interpreter Setup..", nullptr, ID_PLOT_INTERPRETERSETUP},
     {"Channel Setup..", nullptr, ID_PLOT_CHANNELSETUP},
     {nullptr, nullptr, ID_SEPARATOR},
-    {"Fit Y Range to Data (F7)", nullptr, ID_PLOT_FITY},
+    {"Fit Y Range to Data", "F7", ID_PLOT_FITY},
     {"Keep Collecting While Scrolled Back", nullptr, ID_PLOT_KEEPCOLLECTING},
 };
 

@@ -238,7 +238,8 @@ bool CKovraPlotterApp::InitInstance(const SCommandLine& commandLine) {
     if (commandLine.m_bControl) {
         m_pControl = std::make_unique<CTestControl>(*m_pFrame);
     }
-    m_pFrame->resize(800, 600);
+    // Wide enough for the longer status texts beside the status pane; settings may change it.
+    m_pFrame->resize(1000, 700);
     m_pSettings = std::make_unique<CSettingsKeeper>(*m_pFrame, commandLine.m_strSettingsPath);
     m_pSettings->Restore();
     m_pFrame->show();

@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QTest>
+
 #include <filesystem>
 #include <random>
 
@@ -318,7 +320,7 @@ TEST_F(PaintPacingTest, KeepCollectingHoldsTheWindowOnItsSamples) {
 }
 
 TEST_F(PaintPacingTest, FitYRangeTakesTheShownValuesOfShownChannels) {
-    // Channel 2 is hidden; the first set has left the window of 50 samples.
+    // Channel 3 is hidden; the first set has left the window of 50 samples.
     std::string strSets = "100 -100 0#";
     for (int k = 0; k < 60; ++k) {
         strSets += std::to_string(k % 5) + " " + std::to_string(-k % 3) + " 1000#";
@@ -334,6 +336,16 @@ TEST_F(PaintPacingTest, FitYRangeTakesTheShownValuesOfShownChannels) {
     m_app.Frame().Action(ID_PLOT_FITY)->trigger();
     EXPECT_EQ(m_app.Status(), QStringLiteral("ERROR: No values in view to fit"));
     EXPECT_FLOAT_EQ(m_view.m_fYMax, 4.3f);
+}
+
+TEST_F(PaintPacingTest, F7FitsTheYRangeFromTheKeyboard) {
+    Receive("1 -3#2 -1#");
+    m_app.Frame().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&m_app.Frame()));
+    m_view.setFocus();
+    QTest::keyClick(&m_view, Qt::Key_F7);
+    EXPECT_EQ(m_app.Status(), QStringLiteral("STATUS: Y range fitted to the values in view"));
+    EXPECT_FLOAT_EQ(m_view.m_fYMax, 2.25f);
 }
 
 } // namespace

@@ -52,7 +52,7 @@ TEST(ShellTest, MenuBarHasTheProgramsItemsInOrder) {
                                   "  Interpreter Setup..",
                                   "  Channel Setup..",
                                   "  ---",
-                                  "  Fit Y Range to Data (F7)",
+                                  "  Fit Y Range to Data\tF7",
                                   "  Keep Collecting While Scrolled Back",
                                   "&Other",
                                   "  Toggle Plot on/off (F5)",

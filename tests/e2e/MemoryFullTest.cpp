@@ -161,9 +161,9 @@ TEST(MemoryFullTest, AnAllocationThatFailsStopsCollectionAndNothingElse) {
     FillUp(program, device, directory);
     program.Command("key F9");
     EXPECT_EQ(program.Status(), "Error: not enough memory to save current view");
-    // The copy is of the picture already painted, which takes no more memory.
+    // The clipboard gets a picture of its own, for which there is no memory either.
     program.Command("key Ctrl+C");
-    EXPECT_EQ(program.Status(), "Current view copied to clipboard");
+    EXPECT_EQ(program.Status(), "Error: not enough memory to copy current view");
     program.Command("resize 1600 1200");
     EXPECT_EQ(program.Status(), "Not enough memory to draw the plot.");
     ExpectRecoveryAfterClearing(program, device);
