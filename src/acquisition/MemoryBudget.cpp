@@ -45,6 +45,14 @@ bool LeavesEnoughUnused(const SMemoryFigures& figures, std::size_t nBytes) {
     return true;
 }
 
+bool CCappedGauge::MayGrow(std::size_t nBytes) {
+    if (nBytes > m_nCap - m_nTaken || (m_pRule != nullptr && !m_pRule->MayGrow(nBytes))) {
+        return false;
+    }
+    m_nTaken += nBytes;
+    return true;
+}
+
 SMemoryFigures ReadMemoryFigures() {
     SMemoryFigures figures;
     // MemTotal and MemAvailable are among the first lines.

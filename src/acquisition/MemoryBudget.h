@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string_view>
 
 // What the store asks before it takes memory for another block of samples. Asked once per
-// block, so an answer may cost a system call or two.
+// block, so an answer may cost a system call or two. The store's gauge is also asked by the
+// thread that loads a file, so it keeps no state of its own.
 class CMemoryGauge {
 public:
     virtual ~CMemoryGauge() = default;
@@ -32,6 +34,20 @@ SMemoryFigures ReadMemoryFigures();
 class CSystemMemoryGauge : public CMemoryGauge {
 public:
     bool MayGrow(std::size_t nBytes) override;
+};
+
+// The budget of values on their way to the store (a file being loaded): at most nCap bytes of
+// blocks in all, each block also allowed by pRule when there is one.
+class CCappedGauge : public CMemoryGauge {
+public:
+    CCappedGauge(std::size_t nCap, std::shared_ptr<CMemoryGauge> pRule)
+        : m_nCap(nCap), m_pRule(std::move(pRule)) {}
+    bool MayGrow(std::size_t nBytes) override;
+
+private:
+    std::size_t m_nCap;
+    std::size_t m_nTaken = 0;
+    std::shared_ptr<CMemoryGauge> m_pRule;
 };
 
 // A size as a user writes it: digits, then optionally K, M, G or T (powers of 1024, either case),

@@ -65,6 +65,11 @@ public:
     void SetMemoryGauge(std::unique_ptr<CMemoryGauge> pGauge) {
         m_pMemoryGauge = std::move(pGauge);
     }
+    // A gauge for values that are to take the place of the store's: the same budget and the
+    // same gauge, counted apart from what the store holds now.
+    std::unique_ptr<CMemoryGauge> MakeGaugeForReplacement() const {
+        return std::make_unique<CCappedGauge>(m_nMemoryBudget, m_pMemoryGauge);
+    }
     bool IsMemoryFull() const { return m_bMemoryFull; }
     // Bytes of sample blocks held, the figure the budget limits.
     std::size_t GetStoredBytes() const;
@@ -99,7 +104,7 @@ private:
 
     std::vector<std::unique_ptr<CPlotChannel>> m_vChannels;
     std::size_t m_nMemoryBudget = SIZE_MAX;
-    std::unique_ptr<CMemoryGauge> m_pMemoryGauge;
+    std::shared_ptr<CMemoryGauge> m_pMemoryGauge;
     bool m_bMemoryFull = false;
 
     // The set and the number being assembled live across calls: a set or a number split

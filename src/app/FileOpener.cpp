@@ -27,11 +27,14 @@ void CFileOpener::Open() {
     }
     const std::string strName = QFileInfo(strPath).fileName().toStdString();
     auto pData = std::make_shared<CLoadedData>();
+    // The file's values take the store's place: they get what the store may take, so that a
+    // file larger than memory stops with a message instead of exhausting the system.
+    std::shared_ptr<CMemoryGauge> pGauge = g_pPlotData->MakeGaugeForReplacement();
     m_bLoading = true;
     m_view.Jobs().Start(
         QStringLiteral("Loading %1..").arg(QFileInfo(strPath).fileName()),
-        [pData, strFile = strPath.toStdString()](CJobProgress& progress) {
-            *pData = ReadDataFile(strFile, &progress);
+        [pData, pGauge, strFile = strPath.toStdString()](CJobProgress& progress) {
+            *pData = ReadDataFile(strFile, &progress, pGauge.get());
         },
         [this, pData, strName] {
             m_bLoading = false;

@@ -1,6 +1,7 @@
 #include "DataFileReader.h"
 
 #include "JobProgress.h"
+#include "MemoryBudget.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -69,7 +70,8 @@ void ForEachCell(std::string_view line, char cSeparator, F&& f) {
 
 } // namespace
 
-CDataFileParser::CDataFileParser() : m_hCLocale(::newlocale(LC_ALL_MASK, "C", nullptr)) {}
+CDataFileParser::CDataFileParser(CMemoryGauge* pGauge)
+    : m_pGauge(pGauge), m_hCLocale(::newlocale(LC_ALL_MASK, "C", nullptr)) {}
 
 CDataFileParser::~CDataFileParser() {
     if (m_hCLocale != nullptr) {
@@ -142,7 +144,12 @@ void CDataFileParser::Line(std::string_view line) {
     }
     ++m_data.m_nRows;
     for (int c = 0; c < nValues; ++c) {
-        m_data.m_channels[static_cast<std::size_t>(c)].Append(values[static_cast<std::size_t>(c)]);
+        CPlotChannel& channel = m_data.m_channels[static_cast<std::size_t>(c)];
+        if (m_pGauge != nullptr && !channel.m_vSamples.HasRoom() &&
+            !m_pGauge->MayGrow(CSampleSeries::kBlockBytes)) {
+            throw std::bad_alloc();
+        }
+        channel.Append(values[static_cast<std::size_t>(c)]);
     }
     m_data.m_nColumns = std::max(m_data.m_nColumns, nValues);
 }
@@ -244,7 +251,8 @@ bool CDataFileParser::ParseCell(std::string_view cell, float& fValue) {
     return true;
 }
 
-CLoadedData ReadDataFile(const std::string& strPath, CJobProgress* pProgress) {
+CLoadedData ReadDataFile(const std::string& strPath, CJobProgress* pProgress,
+                         CMemoryGauge* pGauge) {
     CLoadedData failed;
     // Not blocking on a pipe without a writer; anything but a plain file is refused anyway.
     const int hFile = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -263,7 +271,7 @@ CLoadedData ReadDataFile(const std::string& strPath, CJobProgress* pProgress) {
     ELoadStatus eStatus = ELoadStatus::kOk;
     int nErrno = 0;
     try {
-        auto pParser = std::make_unique<CDataFileParser>();
+        auto pParser = std::make_unique<CDataFileParser>(pGauge);
         const std::unique_ptr<char[]> pBuffer(new char[kReadSize]);
         for (;;) {
             if (pProgress != nullptr && pProgress->Cancelled()) {

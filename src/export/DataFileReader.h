@@ -9,6 +9,7 @@
 #include <string_view>
 
 class CJobProgress;
+class CMemoryGauge;
 
 enum class ELoadStatus {
     kOk,
@@ -50,12 +51,14 @@ struct CLoadedData {
 // Nothing is guessed: such a row is not read at all.
 class CDataFileParser {
 public:
-    CDataFileParser();
+    // With a gauge, each new block of samples is asked of it first, and a refusal is a lack
+    // of memory.
+    explicit CDataFileParser(CMemoryGauge* pGauge = nullptr);
     ~CDataFileParser();
     CDataFileParser(const CDataFileParser&) = delete;
     CDataFileParser& operator=(const CDataFileParser&) = delete;
 
-    // Throws std::bad_alloc when the values do not fit in memory.
+    // Throws std::bad_alloc when the values do not fit in memory or the gauge says no.
     void Feed(std::string_view text);
     // The last line, if the text does not end with a line end.
     void Finish();
@@ -68,6 +71,7 @@ private:
                   int& nValues);
     bool ParseCell(std::string_view cell, float& fValue);
 
+    CMemoryGauge* m_pGauge;
     CLoadedData m_data;
     std::string m_strCarry; // a line not yet ended
     bool m_bOverlong = false;
@@ -79,5 +83,7 @@ private:
 };
 
 // Reads the data file at strPath (see CDataFileParser). With a progress object, the bytes read
-// are counted into it and a cancel request stops the reading (kCancelled).
-CLoadedData ReadDataFile(const std::string& strPath, CJobProgress* pProgress = nullptr);
+// are counted into it and a cancel request stops the reading (kCancelled). With a gauge, values
+// that would take more memory than it allows stop the reading (kNoMemory).
+CLoadedData ReadDataFile(const std::string& strPath, CJobProgress* pProgress = nullptr,
+                         CMemoryGauge* pGauge = nullptr);

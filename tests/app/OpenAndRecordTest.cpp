@@ -108,7 +108,7 @@ TEST(OpenTest, ACancelledOrFailedLoadLeavesTheStoreAsItWas) {
     app.View().Jobs().m_quietWait = std::chrono::milliseconds(0);
     app.View().Jobs().m_dialogDelay = std::chrono::milliseconds(0);
     app.m_dialogs.m_bCancelProgress = true;
-    app.m_dialogs.m_vConfirmAnswers = {true, true};
+    app.m_dialogs.m_vConfirmAnswers = {true, true, true};
     Open(app, "big.csv");
     EXPECT_EQ(app.m_dialogs.m_vProgress, std::vector<QString>{"Loading big.csv.."});
     EXPECT_EQ(app.Status(), "Loading cancelled: big.csv not loaded");
@@ -118,6 +118,15 @@ TEST(OpenTest, ACancelledOrFailedLoadLeavesTheStoreAsItWas) {
     ASSERT_EQ(::mkfifo("pipe.csv", 0600), 0);
     Open(app, "pipe.csv");
     EXPECT_EQ(app.m_dialogs.m_vNotified, std::vector<QString>{"Problem opening file.."});
+    EXPECT_EQ(Channel(1), Values{2.0f});
+
+    // A file larger than the store may hold (32 blocks here) is not taken in part.
+    g_pPlotData->SetMemoryBudget(8 * CSampleSeries::kBlockBytes);
+    app.m_dialogs.m_bCancelProgress = false;
+    Open(app, "big.csv");
+    EXPECT_EQ(
+        app.m_dialogs.m_vNotified,
+        (std::vector<QString>{"Problem opening file..", "Not enough memory to load big.csv"}));
     EXPECT_EQ(Channel(1), Values{2.0f});
 }
 

@@ -3,6 +3,7 @@
 #include "DataFileReader.h"
 #include "CsvWriter.h"
 #include "JobProgress.h"
+#include "MemoryBudget.h"
 #include "PlotData.h"
 #include "TestFiles.h"
 
@@ -133,6 +134,52 @@ TEST(DataFileReaderTest, FilesThatCannotBeReadAndACancel) {
     const CLoadedData data = ReadDataFile(dir.Path("data.csv"));
     EXPECT_EQ(data.m_eStatus, ELoadStatus::kOk);
     EXPECT_EQ(ColumnsOf(data), (Columns{{1.0f, 3.0f}, {2.0f, 4.0f}}));
+}
+
+namespace {
+
+// A gauge that allows a number of blocks and counts the questions.
+class CCountingGauge : public CMemoryGauge {
+public:
+    explicit CCountingGauge(int nBlocks) : m_nLeft(nBlocks) {}
+    bool MayGrow(std::size_t nBytes) override {
+        ++m_nAsked;
+        EXPECT_EQ(nBytes, CSampleSeries::kBlockBytes);
+        return m_nLeft-- > 0;
+    }
+    int m_nLeft;
+    int m_nAsked = 0;
+};
+
+} // namespace
+
+// Every new block of samples is asked for, and a file that needs more stops the reading as a
+// lack of memory rather than taking what the system needs.
+TEST(DataFileReaderTest, AFileLargerThanTheGaugeAllowsIsALackOfMemory) {
+    CTempDir dir;
+    // Two channels of one block and one sample each: four blocks.
+    std::string strText;
+    const int nRows = static_cast<int>(CSampleSeries::kBlockSize) + 1;
+    for (int r = 0; r < nRows; ++r) {
+        strText += std::to_string(r) + ",-" + std::to_string(r) + "\n";
+    }
+    WriteFile(dir.Path("data.csv"), strText);
+
+    CCappedGauge enough(4 * CSampleSeries::kBlockBytes, std::make_shared<CCountingGauge>(4));
+    const CLoadedData data = ReadDataFile(dir.Path("data.csv"), nullptr, &enough);
+    ASSERT_EQ(data.m_eStatus, ELoadStatus::kOk);
+    EXPECT_EQ(data.m_channels[1].GetSampleCount(), nRows);
+    EXPECT_EQ(data.m_channels[1].GetSample(nRows - 1), static_cast<float>(1 - nRows));
+
+    CCappedGauge capped(3 * CSampleSeries::kBlockBytes, nullptr);
+    EXPECT_EQ(ReadDataFile(dir.Path("data.csv"), nullptr, &capped).m_eStatus,
+              ELoadStatus::kNoMemory);
+
+    auto pRule = std::make_shared<CCountingGauge>(3);
+    CCappedGauge ruled(SIZE_MAX, pRule);
+    EXPECT_EQ(ReadDataFile(dir.Path("data.csv"), nullptr, &ruled).m_eStatus,
+              ELoadStatus::kNoMemory);
+    EXPECT_EQ(pRule->m_nAsked, 4);
 }
 
 // 100 MB of export: every value comes back as the float nearest to the text the export
