@@ -51,6 +51,9 @@ printed=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM \
     "$unpacked/usr/bin/kovraplotter" --version) || fail "--version ended with status $?"
 [[ "$printed" == "KovraPlotter $version" ]] ||
     fail "--version printed '$printed', the package is $version"
+printed=$("$unpacked/usr/bin/kovra-devsim" --version) || fail "kovra-devsim --version ended with status $?"
+[[ "$printed" == "kovra-devsim $version" ]] ||
+    fail "kovra-devsim --version printed '$printed', the package is $version"
 entry=$(desktop-file-validate "$unpacked/usr/share/applications/kovraplotter.desktop" 2>&1) ||
     fail "desktop entry: $entry"
 [[ -z "$entry" ]] || fail "desktop entry: $entry"

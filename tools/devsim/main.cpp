@@ -80,6 +80,7 @@ Unplugging:
   -L, --link PATH           keep a symbolic link PATH pointing at the current port side, so
                             that one name works across hang-ups
   -h, --help                show this help and exit
+  -V, --version             show the version and exit
 
 Unless --overrun is given, the board never loses or tears a set: when nobody reads the port
 and it is full, the board waits, and when it has fallen more than a second behind its rate it
@@ -210,11 +211,12 @@ int main(int argc, char** argv) {
         {"come-back-after", required_argument, nullptr, 'k'},
         {"link", required_argument, nullptr, 'L'},
         {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, 'V'},
         {nullptr, 0, nullptr, 0},
     };
     opterr = 0;
     int nOption = 0;
-    while ((nOption = getopt_long(argc, argv, ":c:w:r:p:a:s:en:N:d:f:b:loq:u:k:L:h", kOptions,
+    while ((nOption = getopt_long(argc, argv, ":c:w:r:p:a:s:en:N:d:f:b:loq:u:k:L:hV", kOptions,
                                   nullptr)) != -1) {
         double fValue = 0.0;
         const bool bNumber = optarg != nullptr && ParseNumber(optarg, &fValue);
@@ -313,6 +315,9 @@ int main(int argc, char** argv) {
             break;
         case 'h':
             std::fputs(kHelp, stdout);
+            return 0;
+        case 'V':
+            std::puts("kovra-devsim " KOVRA_VERSION_TEXT);
             return 0;
         case ':':
             return Usage("an option is missing its value");
