@@ -81,10 +81,12 @@ DWORD CSerialListener::ListenLoop() {
         if (m_bStopListening) {
             return ERROR_SUCCESS;
         }
+        // Line errors go out with the events that announce them: a wake with nothing to report
+        // (a mask change) leaves them counted for the next notification.
         const DWORD dwEvents = TakeEvents();
-        DWORD dwErrors = 0;
-        ClearLineErrors(&dwErrors);
         if (dwEvents != 0) {
+            DWORD dwErrors = 0;
+            ClearLineErrors(&dwErrors);
             OnSerialEvent(dwEvents, dwErrors);
         }
         if ((dwEvents & EV_KOVRA_DEVICE_GONE) != 0) {
