@@ -59,6 +59,8 @@ public:
 
 constexpr int kReadChunk = 100;
 constexpr std::size_t kMaxBytesPerNotification = 64 * 1024;
+// The parameter of the notification a read posts to itself; the port's own carry 0.
+constexpr LPARAM kFollowUpParam = 1;
 
 } // namespace
 
@@ -153,18 +155,24 @@ void CKovraPlotterView::DestroyWindow() {
 }
 
 void CKovraPlotterView::Post(UINT nMessage, WPARAM wParam, LPARAM lParam) noexcept {
-    // Without memory the notice is lost, not the data: the bytes wait in the port and the
-    // next arrival posts again.
+    PostMessageEvent(nMessage, wParam, lParam);
+}
+
+// Without memory the notice is lost, not the data: the bytes wait in the port and the next
+// arrival posts again.
+bool CKovraPlotterView::PostMessageEvent(UINT nMessage, WPARAM wParam, LPARAM lParam) noexcept {
     auto* pEvent = new (std::nothrow) CSerialMessageEvent(nMessage, wParam, lParam);
     if (pEvent == nullptr) {
-        return;
+        return false;
     }
     ReleaseToEventQueue(pEvent);
     try {
         QCoreApplication::postEvent(this, pEvent);
     } catch (const std::bad_alloc&) {
         // The queue deletes an event it could not take.
+        return false;
     }
+    return true;
 }
 
 bool CKovraPlotterView::event(QEvent* pEvent) {
@@ -179,7 +187,10 @@ bool CKovraPlotterView::event(QEvent* pEvent) {
     return QAbstractScrollArea::event(pEvent);
 }
 
-LRESULT CKovraPlotterView::OnSerialMsg(WPARAM wParam, LPARAM /*lParam*/) {
+LRESULT CKovraPlotterView::OnSerialMsg(WPARAM wParam, LPARAM lParam) {
+    if (lParam == kFollowUpParam) {
+        m_bFollowUpPending = false;
+    }
     // A notification still queued when the user disconnected has nothing to read.
     if (!m_bConnected || g_pSerial == nullptr) {
         return 0;
@@ -190,6 +201,12 @@ LRESULT CKovraPlotterView::OnSerialMsg(WPARAM wParam, LPARAM /*lParam*/) {
         return 0;
     }
     if (events != EV_RXCHAR) {
+        return 0;
+    }
+    // While a follow-up waits, what this notification announces is read by it. Reading here
+    // too would make every notification queued during a flood a long read, and the queue is
+    // handled in one go before the paint and the user's input.
+    if (m_bFollowUpPending) {
         return 0;
     }
     ReadAndInterpret(true);
@@ -206,7 +223,10 @@ bool CKovraPlotterView::ReadAndInterpret(bool bReportErrors) {
     const int nFirstCount = FirstChannelCount();
     for (std::size_t nTaken = 0;; nTaken += kReadChunk) {
         if (nTaken >= kMaxBytesPerNotification) {
-            Post(g_nDefaultComMsg, MAKEWPARAM(EV_RXCHAR, 0), 0);
+            if (!m_bFollowUpPending) {
+                m_bFollowUpPending =
+                    PostMessageEvent(g_nDefaultComMsg, MAKEWPARAM(EV_RXCHAR, 0), kFollowUpParam);
+            }
             break;
         }
         char buffer[kReadChunk];

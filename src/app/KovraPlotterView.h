@@ -178,6 +178,7 @@ protected:
     void keyPressEvent(QKeyEvent* pEvent) override;
 
 private:
+    bool PostMessageEvent(UINT nMessage, WPARAM wParam, LPARAM lParam) noexcept;
     CMainFrame* Frame() const;
     void Repaint();
     // Applies what the paints skipped since the last one would have decided (see
@@ -223,6 +224,8 @@ private:
     QImage m_picture;
     CDirectCanvas m_canvas;
     CFramePacer* m_pPacer = nullptr;
+    // A read left the rest of a flood to a notification posted to ourselves, not yet handled.
+    bool m_bFollowUpPending = false;
     CPlotScrollBar* m_pScrollBar = nullptr;
     CSetSizeLog m_setLog;
     std::array<CSeriesSummary, 10> m_vSummaries;
