@@ -12,8 +12,8 @@ under Xvfb when it is installed, otherwise off-screen), connects, and measures:
              the window, while the data still flows
 Cases: idle (connected, nothing arrives); 1,000 sets/s written 5 at a time (every 5 ms);
 1,000 sets/s written 20 at a time (every 20 ms); 10,000 sets/s written 50 at a time (every
-5 ms); a flood (as fast as the port takes them). Each case runs --runs times and the medians
-are printed.
+5 ms); a flood (as fast as the port takes them, until the probing ends). Each case runs --runs
+times and the medians are printed.
 
 With --reference PROGRAM a second kovraplotter (for example an older build) is measured in the
 same run, each of its runs right after the same run of the first, and its table is printed
@@ -134,20 +134,25 @@ def run_case(args, program_path, display, case):
     idle = rate is None
     window = args.idle_seconds if idle else args.seconds
     probe = args.probe_seconds
+    # The flood goes on until the probing ends, however fast the program takes it.
+    flood = rate == 0
     if idle:
         sets = 0
-    elif rate == 0:
-        sets = args.flood_sets
+    elif flood:
+        sets = None
     else:
         sets = int(rate * (WARM_UP + window + probe + 1.0))
     devsim_args = [os.path.join(args.build, "tools/devsim/kovra-devsim"), "--channels",
                    str(CHANNELS), "--rate", str(rate or 0), "--sets-per-write",
-                   str(per_write or 1), "--delay", str(DELAY), "--sets", str(sets)]
+                   str(per_write or 1), "--delay", str(DELAY)]
+    if sets is not None:
+        devsim_args += ["--sets", str(sets)]
     devsim = subprocess.Popen(devsim_args, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                               text=True)
     started = time.monotonic()
     port = devsim.stdout.readline().strip()
     result = {}
+    written = None
     with tempfile.TemporaryDirectory() as directory:
         # Its settings stay in the run's directory, never in the user's.
         env = dict(display.env, KOVRA_SETTINGS=os.path.join(directory, "kovraplotter.conf"))
@@ -184,11 +189,12 @@ def run_case(args, program_path, display, case):
                 time.sleep(PROBE_INTERVAL)
             result["status"] = worst * 1000.0
 
-            if rate == 0 and program.values() >= sets * CHANNELS:
-                print("  (the flood ended before the window did: give more --flood-sets)",
-                      file=sys.stderr)
+            if flood:
+                written = stop_board(devsim)
+                if written is None:
+                    raise RuntimeError("kovra-devsim did not say how many sets it wrote")
             # Everything written must arrive; a program that stopped taking sets is seen here.
-            expected = sets * CHANNELS
+            expected = (written if flood else sets) * CHANNELS
             last, last_change = -1, time.monotonic()
             while True:
                 values = program.values()
@@ -201,14 +207,20 @@ def run_case(args, program_path, display, case):
                 time.sleep(0.2)
         finally:
             program.quit()
-            devsim.send_signal(signal.SIGINT)
-            _, errors = devsim.communicate(timeout=30)
-    written = None
-    for line in errors.splitlines():
-        if line.endswith("sets written"):
-            written = int(line.split()[1])
+            if devsim.returncode is None:
+                written = stop_board(devsim)
     result["lost"] = (written if written is not None else sets) - values // CHANNELS
     return result
+
+
+def stop_board(devsim):
+    """Stops kovra-devsim; the number of sets it wrote whole, None when it did not say."""
+    devsim.send_signal(signal.SIGINT)
+    _, errors = devsim.communicate(timeout=30)
+    for line in errors.splitlines():
+        if line.endswith("sets written"):
+            return int(line.split()[1])
+    return None
 
 
 def format_row(label, figures):
@@ -228,8 +240,6 @@ def main():
     parser.add_argument("--seconds", type=float, default=10, help="window of the data cases")
     parser.add_argument("--idle-seconds", type=float, default=20)
     parser.add_argument("--probe-seconds", type=float, default=3)
-    parser.add_argument("--flood-sets", type=int, default=12_000_000,
-                        help="sets of the flood; enough to outlast the window")
     parser.add_argument("--cases", default=",".join(CASES),
                         help="comma-separated, from " + ", ".join(CASES))
     parser.add_argument("--display", choices=("auto", "xvfb", "offscreen"), default="auto")
