@@ -31,6 +31,7 @@
 
 #include <cmath>
 #include <cstdarg>
+#include <cstdint>
 #include <new>
 
 CPlotData* g_pPlotData = nullptr;
@@ -209,7 +210,7 @@ LRESULT CKovraPlotterView::OnSerialMsg(WPARAM wParam, LPARAM lParam) {
     if (m_bFollowUpPending) {
         return 0;
     }
-    ReadAndInterpret(true);
+    ReadAndInterpret(true, kMaxBytesPerNotification);
     return 0;
 }
 
@@ -217,12 +218,12 @@ LRESULT CKovraPlotterView::OnSerialMsg(WPARAM wParam, LPARAM lParam) {
 // left waiting in the port until the device sends again. A device that keeps the port full
 // would keep this loop going for ever: after a while the rest is left to a notification
 // posted to ourselves, which comes after the paint and the user's input.
-bool CKovraPlotterView::ReadAndInterpret(bool bReportErrors) {
+bool CKovraPlotterView::ReadAndInterpret(bool bReportErrors, std::size_t nMaxBytes) {
     bool bSetCompleted = false;
     bool bInterpreted = false;
     const int nFirstCount = FirstChannelCount();
     for (std::size_t nTaken = 0;; nTaken += kReadChunk) {
-        if (nTaken >= kMaxBytesPerNotification) {
+        if (nTaken >= nMaxBytes) {
             if (!m_bFollowUpPending) {
                 m_bFollowUpPending =
                     PostMessageEvent(g_nDefaultComMsg, MAKEWPARAM(EV_RXCHAR, 0), kFollowUpParam);
@@ -276,8 +277,9 @@ void CKovraPlotterView::CheckStoreMemory() {
 }
 
 void CKovraPlotterView::OnDeviceGone() {
-    // Whatever arrived before the device went away is still taken.
-    ReadAndInterpret(false);
+    // Whatever arrived before the device went away is still taken, all of it: the port
+    // closes next.
+    ReadAndInterpret(false, SIZE_MAX);
     g_pSerial->Close();
     m_bConnected = false;
     SetStatusText("Error: port closed by the device..");

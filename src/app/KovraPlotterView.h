@@ -188,7 +188,8 @@ private:
     // The channels with their summaries brought up to date.
     std::array<CReplayChannel, 10> SummarisedChannels();
     void OnDeviceGone();
-    bool ReadAndInterpret(bool bReportErrors);
+    // Reads at most about nMaxBytes, and leaves the rest to a notification posted to itself.
+    bool ReadAndInterpret(bool bReportErrors, std::size_t nMaxBytes);
     void CheckStoreMemory();
 
     // What the paint decided for one shown channel.

@@ -108,6 +108,22 @@ TEST(AcquisitionGlueTest, AFloodingDeviceLeavesTheWindowResponsiveAndLosesNothin
     app.View().m_bConnected = false;
 }
 
+// What waited in the port when the device went away is read to its end before the port
+// closes, however much it is: nothing would read it later.
+TEST(AcquisitionGlueTest, ADeviceThatGoesAwayHasAllItSentReadFirst) {
+    CAppFixture app;
+    constexpr std::size_t kTotal = 1 << 20;
+    auto* pSerial = new CFloodingSerial(kTotal);
+    delete g_pSerial;
+    g_pSerial = pSerial;
+    app.View().m_bConnected = true;
+    app.View().OnSerialMsg(MAKEWPARAM(EV_KOVRA_DEVICE_GONE, 0), 0);
+    EXPECT_EQ(pSerial->m_nLeft, 0u);
+    EXPECT_EQ(g_pPlotData->GetTotalSampleCount(), static_cast<int>(kTotal / 16 * 8));
+    EXPECT_FALSE(app.View().m_bConnected);
+    EXPECT_EQ(app.Status(), "Error: port closed by the device..");
+}
+
 TEST(AcquisitionGlueTest, BytesReceivedWhilePausedAreDropped) {
     CConnectedApp connected;
     connected.terminal.Send("1 2");
