@@ -209,6 +209,38 @@ TEST(DevSimBoardTest, ADelayedBoardSendsExactlyItsSetsToAPortOpenedMeanwhile) {
     ExpectExactSetsFromADelayedBoard(false);
 }
 
+// A board told to send for a time stops when it is over, sent or not, and keeps its port open:
+// everything it wrote can still be read, and nothing more comes.
+TEST(DevSimBoardTest, ABoardThatSendsForATimeThenStaysIdleWithThePortOpen) {
+    CBoardSettings settings;
+    settings.fSetsPerSecond = 0.0; // as fast as the port takes them
+    settings.fSendSeconds = 0.2;
+    CDevSimBoard board;
+    ASSERT_EQ(board.Start(settings), ERROR_SUCCESS);
+    CMessageQueue queue;
+    CSerialWnd port;
+    ASSERT_EQ(port.Open(board.GetPortPath().c_str(), &queue, 0, 0, 0, 0), ERROR_SUCCESS);
+    std::uint64_t nSets = 0;
+    char buffer[4096];
+    DWORD nRead = 0;
+    CMessage message;
+    // Until the port has been quiet for half a second; a board still sending is never quiet.
+    const auto start = std::chrono::steady_clock::now();
+    while (queue.Get(&message, 500)) {
+        ASSERT_EQ(LOWORD(message.wParam) & EV_KOVRA_DEVICE_GONE, 0u);
+        do {
+            ASSERT_EQ(port.Read(buffer, sizeof buffer, &nRead, nullptr, INFINITE), ERROR_SUCCESS);
+            nSets += static_cast<std::uint64_t>(std::count(buffer, buffer + nRead, '#'));
+        } while (nRead == sizeof buffer);
+        ASSERT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+    }
+    EXPECT_GT(nSets, 0u);
+    EXPECT_EQ(nSets, board.GetSetsWritten());
+    EXPECT_FALSE(port.IsDeviceGone());
+    port.Close();
+    board.Stop();
+}
+
 TEST(DevSimBoardTest, ALineEndedBoardPrintsOneSetALineWithoutHashAndCountsByLine) {
     CGeneratorSettings settings;
     settings.bLineEnded = true;

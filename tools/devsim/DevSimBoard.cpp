@@ -262,6 +262,10 @@ DWORD CDevSimBoard::Run() {
             : -1;
     // The first sets are due when the delay is over.
     std::int64_t nNextNs = m_nScheduleStartNs;
+    const std::int64_t nSendEndNs =
+        m_settings.fSendSeconds > 0.0
+            ? m_nScheduleStartNs + static_cast<std::int64_t>(m_settings.fSendSeconds * 1e9)
+            : -1;
     char scratch[kChunk];
     for (;;) {
         const std::int64_t nNow = CDeadline::NowNs();
@@ -272,7 +276,8 @@ DWORD CDevSimBoard::Run() {
             m_strPending.clear();
             m_nPendingOffset = 0;
             if (nNextNs < 0 || nNow >= nNextNs) {
-                nNextNs = Produce(nNow);
+                // Once the sending time is over nothing more is due: the board stays idle.
+                nNextNs = nSendEndNs >= 0 && nNow >= nSendEndNs ? -1 : Produce(nNow);
             }
         }
         bool bHavePending = m_nPendingOffset < m_strPending.size();

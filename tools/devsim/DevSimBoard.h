@@ -30,6 +30,7 @@ struct CBoardSettings {
     std::size_t nReceiveBuffer = 4096;
     double fDelaySeconds = 0.0;  // nothing is written before this many seconds
     std::int64_t nSetLimit = -1; // >= 0: generate this many sets, then stay idle
+    double fSendSeconds = 0.0;   // > 0: generate sets for this long after the delay, then stay idle
 };
 
 // An explanation of what is wrong with the settings, or "" when they are fine.

@@ -42,6 +42,8 @@ separated by spaces and ended by '#', CR and LF, for example "1.234 -0.500 2.000
                             as a board that buffers its output does (default 1)
   -N, --sets N              stop after N sets and stay idle, the port still open (sets
                             paced by --rate or sent as fast as the port takes them)
+  -T, --send-for S          send for S seconds (after --delay), then stay idle, the port still
+                            open; what was sent is printed on standard error when stopped
   -d, --delay S             write nothing for the first S seconds (time to open the port:
                             what is written before that is discarded by the opening)
   -b, --byte-rate BYTES     pace generated sets by their length instead, as a line of that
@@ -201,6 +203,7 @@ int main(int argc, char** argv) {
         {"line-ended", no_argument, nullptr, 'e'},
         {"sets-per-write", required_argument, nullptr, 'n'},
         {"sets", required_argument, nullptr, 'N'},
+        {"send-for", required_argument, nullptr, 'T'},
         {"delay", required_argument, nullptr, 'd'},
         {"replay", required_argument, nullptr, 'f'},
         {"byte-rate", required_argument, nullptr, 'b'},
@@ -216,7 +219,7 @@ int main(int argc, char** argv) {
     };
     opterr = 0;
     int nOption = 0;
-    while ((nOption = getopt_long(argc, argv, ":c:w:r:p:a:s:en:N:d:f:b:loq:u:k:L:hV", kOptions,
+    while ((nOption = getopt_long(argc, argv, ":c:w:r:p:a:s:en:N:T:d:f:b:loq:u:k:L:hV", kOptions,
                                   nullptr)) != -1) {
         double fValue = 0.0;
         const bool bNumber = optarg != nullptr && ParseNumber(optarg, &fValue);
@@ -270,6 +273,12 @@ int main(int argc, char** argv) {
                 return Usage("--sets takes a whole number of sets");
             }
             settings.nSetLimit = static_cast<std::int64_t>(fValue);
+            break;
+        case 'T':
+            if (!bNumber || !(fValue > 0.0) || fValue > 1e9) {
+                return Usage("--send-for takes a number of seconds above 0");
+            }
+            settings.fSendSeconds = fValue;
             break;
         case 'd':
             if (!bNumber || fValue < 0.0 || fValue > 1e7) {
