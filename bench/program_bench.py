@@ -147,12 +147,14 @@ def run_case(args, program_path, display, case):
                    str(per_write or 1), "--delay", str(DELAY)]
     if sets is not None:
         devsim_args += ["--sets", str(sets)]
+    else:
+        # Past the probing, then idle with the port open, so that all it wrote can be read.
+        devsim_args += ["--send-for", f"{WARM_UP + window + probe + 0.5:.1f}"]
     devsim = subprocess.Popen(devsim_args, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                               text=True)
     started = time.monotonic()
     port = devsim.stdout.readline().strip()
     result = {}
-    written = None
     with tempfile.TemporaryDirectory() as directory:
         # Its settings stay in the run's directory, never in the user's.
         env = dict(display.env, KOVRA_SETTINGS=os.path.join(directory, "kovraplotter.conf"))
@@ -189,26 +191,23 @@ def run_case(args, program_path, display, case):
                 time.sleep(PROBE_INTERVAL)
             result["status"] = worst * 1000.0
 
-            if flood:
-                written = stop_board(devsim)
-                if written is None:
-                    raise RuntimeError("kovra-devsim did not say how many sets it wrote")
             # Everything written must arrive; a program that stopped taking sets is seen here.
-            expected = (written if flood else sets) * CHANNELS
+            # The flood's count is known once it stops: until then, until nothing more comes.
+            expected = None if flood else sets * CHANNELS
+            quiet = 1.0 if flood else 5.0
             last, last_change = -1, time.monotonic()
             while True:
                 values = program.values()
-                if values >= expected:
+                if expected is not None and values >= expected:
                     break
                 if values != last:
                     last, last_change = values, time.monotonic()
-                elif time.monotonic() - last_change > 5.0:
+                elif time.monotonic() - last_change > quiet:
                     break
                 time.sleep(0.2)
         finally:
             program.quit()
-            if devsim.returncode is None:
-                written = stop_board(devsim)
+            written = stop_board(devsim)
     result["lost"] = (written if written is not None else sets) - values // CHANNELS
     return result
 
