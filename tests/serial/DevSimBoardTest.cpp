@@ -214,6 +214,9 @@ TEST(DevSimBoardTest, ADelayedBoardSendsExactlyItsSetsToAPortOpenedMeanwhile) {
 TEST(DevSimBoardTest, ABoardThatSendsForATimeThenStaysIdleWithThePortOpen) {
     CBoardSettings settings;
     settings.fSetsPerSecond = 0.0; // as fast as the port takes them
+    // Nothing is sent before the port is open (opening discards what waits), and the time
+    // counts from then.
+    settings.fDelaySeconds = 0.4;
     settings.fSendSeconds = 0.2;
     CDevSimBoard board;
     ASSERT_EQ(board.Start(settings), ERROR_SUCCESS);
