@@ -190,14 +190,9 @@ void ExpectExactSetsFromADelayedBoard(bool bLineEnded) {
     const std::string strExpected = GeneratedText(settings.generator, 205);
     std::string strReceived;
     CMessage message;
-    char buffer[100];
-    DWORD nRead = 0;
     // Until the port has been quiet for a second, or more than the sets asked for came.
     while (strReceived.size() <= strExpected.size() && queue.Get(&message, 1000)) {
-        do {
-            ASSERT_EQ(port.Read(buffer, sizeof buffer, &nRead, nullptr, INFINITE), ERROR_SUCCESS);
-            strReceived.append(buffer, nRead);
-        } while (nRead == sizeof buffer);
+        ASSERT_TRUE(ReadWaiting(port, &strReceived));
     }
     EXPECT_EQ(strReceived, strExpected);
     EXPECT_EQ(board.GetSetsWritten(), 205u);
@@ -223,20 +218,17 @@ TEST(DevSimBoardTest, ABoardThatSendsForATimeThenStaysIdleWithThePortOpen) {
     CMessageQueue queue;
     CSerialWnd port;
     ASSERT_EQ(port.Open(board.GetPortPath().c_str(), &queue, 0, 0, 0, 0), ERROR_SUCCESS);
-    std::uint64_t nSets = 0;
-    char buffer[4096];
-    DWORD nRead = 0;
+    std::string strReceived;
     CMessage message;
     // Until the port has been quiet for half a second; a board still sending is never quiet.
     const auto start = std::chrono::steady_clock::now();
     while (queue.Get(&message, 500)) {
         ASSERT_EQ(LOWORD(message.wParam) & EV_KOVRA_DEVICE_GONE, 0u);
-        do {
-            ASSERT_EQ(port.Read(buffer, sizeof buffer, &nRead, nullptr, INFINITE), ERROR_SUCCESS);
-            nSets += static_cast<std::uint64_t>(std::count(buffer, buffer + nRead, '#'));
-        } while (nRead == sizeof buffer);
+        ASSERT_TRUE(ReadWaiting(port, &strReceived));
         ASSERT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
     }
+    const auto nSets =
+        static_cast<std::uint64_t>(std::count(strReceived.begin(), strReceived.end(), '#'));
     EXPECT_GT(nSets, 0u);
     EXPECT_EQ(nSets, board.GetSetsWritten());
     EXPECT_FALSE(port.IsDeviceGone());
@@ -275,17 +267,12 @@ TEST(DevSimBoardTest, AReplayArrivesByteForByte) {
     // Read per notification until the whole file was sent and the port has gone quiet.
     std::string strReceived;
     CMessage message;
-    char buffer[100];
-    DWORD nRead = 0;
     // A board that stops short of the file must fail the test, not hang it.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (queue.Get(&message, 500) || board.GetBytesWritten() < strContent.size()) {
         ASSERT_LT(std::chrono::steady_clock::now(), deadline)
             << board.GetBytesWritten() << " of " << strContent.size() << " bytes written";
-        do {
-            ASSERT_EQ(port.Read(buffer, sizeof buffer, &nRead, nullptr, INFINITE), ERROR_SUCCESS);
-            strReceived.append(buffer, nRead);
-        } while (nRead == sizeof buffer);
+        ASSERT_TRUE(ReadWaiting(port, &strReceived));
     }
     unlink(szFile);
     ASSERT_GE(strReceived.size(), strContent.size() / 2);

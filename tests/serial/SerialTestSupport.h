@@ -82,22 +82,28 @@ private:
     std::thread m_thread;
 };
 
+// Appends what waits in the port, read in chunks as the view does until a short one; false
+// when a read fails.
+inline bool ReadWaiting(CSerialWnd& port, std::string* pstrData) {
+    char buffer[100];
+    DWORD nRead = 0;
+    do {
+        if (port.Read(buffer, sizeof buffer, &nRead, nullptr, INFINITE) != ERROR_SUCCESS) {
+            return false;
+        }
+        pstrData->append(buffer, nRead);
+    } while (nRead == sizeof buffer);
+    return true;
+}
+
 // Reads what each notification announces, as the view does, until nCount bytes came.
 inline std::string ReadNotified(CSerialWnd& port, CMessageQueue& queue, std::size_t nCount) {
     std::string strData;
     CMessage message;
     while (strData.size() < nCount && queue.Get(&message, 10000)) {
-        if (LOWORD(message.wParam) != EV_RXCHAR) {
-            continue;
+        if (LOWORD(message.wParam) == EV_RXCHAR && !ReadWaiting(port, &strData)) {
+            break;
         }
-        char buffer[100];
-        DWORD nRead = 0;
-        do {
-            if (port.Read(buffer, sizeof buffer, &nRead, nullptr, INFINITE) != ERROR_SUCCESS) {
-                return strData;
-            }
-            strData.append(buffer, nRead);
-        } while (nRead == sizeof buffer);
     }
     return strData;
 }
