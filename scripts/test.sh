@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds (release preset) and runs every test.
 # Usage: scripts/test.sh [preset]   (debug, release, asan, tsan; default release)
-# The tsan preset builds and runs the tests of threaded code only (platform, serial, export, app).
+# The tsan preset builds and runs the tests of threaded code only (platform, serial, files, app).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=${1:-release}
