@@ -3,9 +3,9 @@
 // reference measured in the same run, the same export written on the user-interface thread
 // (the time the window froze before exports ran in the background).
 #include "CsvWriter.h"
-#include "JobRunner.h"
-#include "KovraPlotterView.h"
 #include "PlotData.h"
+#include "files/JobRunner.h"
+#include "view/KovraPlotterView.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,8 +1,8 @@
 // Milliseconds per paint of a 1600 x 900 view, beside a reference in the same run: a plain
 // loop that draws every sample with QPainter::drawLine into an image of the same size.
 // The History cases put 10 million samples of each of the ten channels in the window.
-#include "KovraPlotterView.h"
 #include "PlotData.h"
+#include "view/KovraPlotterView.h"
 
 #include <QApplication>
 #include <QImage>

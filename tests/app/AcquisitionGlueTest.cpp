@@ -1,10 +1,10 @@
 #include "AppTestSupport.h"
-#include "CommandIds.h"
-#include "KovraPlotterView.h"
 #include "PlotData.h"
 #include "PortNames.h"
 #include "SerialWnd.h"
 #include "SetEndHint.h"
+#include "commands/CommandIds.h"
+#include "view/KovraPlotterView.h"
 
 #include <QAction>
 

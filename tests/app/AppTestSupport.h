@@ -1,10 +1,10 @@
 #pragma once
 
-#include "KovraPlotterApp.h"
-#include "MainFrame.h"
-#include "ProgressDlg.h"
 #include "PtyPair.h"
-#include "UserDialogs.h"
+#include "dialogs/ProgressDlg.h"
+#include "dialogs/UserDialogs.h"
+#include "shell/KovraPlotterApp.h"
+#include "shell/MainFrame.h"
 
 #include <QCoreApplication>
 #include <QDialog>

@@ -1,13 +1,13 @@
 #include "AppTestSupport.h"
-#include "CommandIds.h"
 #include "KernelTtySpeed.h"
-#include "KovraPlotterView.h"
 #include "MessageQueue.h"
 #include "PlotData.h"
 #include "PortNames.h"
-#include "PortSetupDlg.h"
 #include "SerialWnd.h"
+#include "commands/CommandIds.h"
+#include "dialogs/PortSetupDlg.h"
 #include "ui_PortSetupDlg.h"
+#include "view/KovraPlotterView.h"
 
 #include <QAction>
 #include <QDir>

@@ -1,10 +1,10 @@
 #include "AppTestSupport.h"
-#include "CommandIds.h"
 #include "CsvWriter.h"
-#include "JobRunner.h"
-#include "KovraPlotterView.h"
 #include "PlotData.h"
 #include "ScratchCurrentDirectory.h"
+#include "commands/CommandIds.h"
+#include "files/JobRunner.h"
+#include "view/KovraPlotterView.h"
 
 #include <QAction>
 #include <QApplication>

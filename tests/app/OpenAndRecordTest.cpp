@@ -1,15 +1,15 @@
 // File > Open and File > Record to file, as the user meets them: the dialogs and questions,
 // what the store and the status bar show afterwards, and what a failing disk does.
 #include "AppTestSupport.h"
-#include "CommandIds.h"
 #include "CsvWriter.h"
-#include "JobRunner.h"
-#include "KovraPlotterView.h"
 #include "PlotData.h"
 #include "PortNames.h"
-#include "RecordingControl.h"
 #include "ScratchCurrentDirectory.h"
-#include "StatusPane.h"
+#include "commands/CommandIds.h"
+#include "files/JobRunner.h"
+#include "session/RecordingControl.h"
+#include "shell/StatusPane.h"
+#include "view/KovraPlotterView.h"
 
 #include <QAction>
 #include <QKeyEvent>

@@ -1,11 +1,11 @@
 #include "AppTestSupport.h"
-#include "CommandIds.h"
-#include "FramePacer.h"
-#include "KovraPlotterView.h"
 #include "PlotData.h"
 #include "PlotScroll.h"
 #include "SerialWnd.h"
 #include "TonePlayer.h"
+#include "commands/CommandIds.h"
+#include "view/FramePacer.h"
+#include "view/KovraPlotterView.h"
 
 #include <QAction>
 #include <QClipboard>

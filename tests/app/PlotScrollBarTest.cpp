@@ -1,4 +1,4 @@
-#include "PlotScrollBar.h"
+#include "view/PlotScrollBar.h"
 #include "AppTestSupport.h"
 #include "PlotScroll.h"
 

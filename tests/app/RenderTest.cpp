@@ -1,9 +1,9 @@
 #include "AppTestSupport.h"
-#include "KovraPlotterView.h"
 #include "PlotData.h"
 #include "PlotGeometry.h"
 #include "PlotScroll.h"
 #include "TonePlayer.h"
+#include "view/KovraPlotterView.h"
 
 #include <QCoreApplication>
 #include <QPrintDialog>

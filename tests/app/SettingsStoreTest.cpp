@@ -1,12 +1,12 @@
-#include "SettingsStore.h"
-#include "AppSettings.h"
+#include "settings/SettingsStore.h"
 #include "AppTestSupport.h"
-#include "CommandIds.h"
-#include "KovraPlotterView.h"
 #include "PlotData.h"
 #include "ScratchDirectory.h"
-#include "XAxisDlg.h"
+#include "commands/CommandIds.h"
+#include "dialogs/XAxisDlg.h"
+#include "settings/AppSettings.h"
 #include "ui_XAxisDlg.h"
+#include "view/KovraPlotterView.h"
 
 #include <QAction>
 #include <QFile>

@@ -1,13 +1,13 @@
 #include "AppTestSupport.h"
-#include "ChannelSetupDlg.h"
-#include "CommandIds.h"
-#include "KovraPlotterView.h"
 #include "PlotData.h"
-#include "XAxisDlg.h"
-#include "YAxisDlg.h"
+#include "commands/CommandIds.h"
+#include "dialogs/ChannelSetupDlg.h"
+#include "dialogs/XAxisDlg.h"
+#include "dialogs/YAxisDlg.h"
 #include "ui_ChannelSetupDlg.h"
 #include "ui_XAxisDlg.h"
 #include "ui_YAxisDlg.h"
+#include "view/KovraPlotterView.h"
 
 #include <QAction>
 

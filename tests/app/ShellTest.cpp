@@ -1,7 +1,7 @@
 #include "AppTestSupport.h"
-#include "CommandIds.h"
-#include "KovraPlotterView.h"
 #include "PlotData.h"
+#include "commands/CommandIds.h"
+#include "view/KovraPlotterView.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,8 +1,8 @@
-#include "StatusPane.h"
+#include "shell/StatusPane.h"
 #include "AppTestSupport.h"
-#include "CommandIds.h"
-#include "KovraPlotterView.h"
 #include "PortNames.h"
+#include "commands/CommandIds.h"
+#include "view/KovraPlotterView.h"
 
 #include <QAction>
 #include <QCoreApplication>

@@ -1,9 +1,9 @@
 #include "AppTestSupport.h"
-#include "CommandIds.h"
-#include "KovraPlotterView.h"
 #include "PlotData.h"
 #include "SerialWnd.h"
-#include "StatusPane.h"
+#include "commands/CommandIds.h"
+#include "shell/StatusPane.h"
+#include "view/KovraPlotterView.h"
 
 #include <QAction>
 #include <QCoreApplication>

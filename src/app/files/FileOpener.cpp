@@ -1,0 +1,76 @@
+#include "files/FileOpener.h"
+
+#include "DataFileReader.h"
+#include "PlotData.h"
+#include "dialogs/UserDialogs.h"
+#include "files/JobRunner.h"
+#include "view/KovraPlotterView.h"
+
+#include <QFileInfo>
+
+#include <memory>
+
+void CFileOpener::Open() {
+    // One file at a time; a second Ctrl+O before the progress dialog shows does nothing.
+    if (m_bLoading) {
+        return;
+    }
+    const QString strPath = UserDialogs().GetOpenFileName(
+        &m_view, QStringLiteral("Comma separated files (*.csv);;All files (*)"));
+    if (strPath.isEmpty()) {
+        return;
+    }
+    if (g_pPlotData->GetTotalSampleCount() > 0 &&
+        !UserDialogs().Confirm(&m_view,
+                               QStringLiteral("Are you sure you want to teamkill all data?"))) {
+        return;
+    }
+    const std::string strName = QFileInfo(strPath).fileName().toStdString();
+    auto pData = std::make_shared<CLoadedData>();
+    // The file's values take the store's place: they get what the store may take, so that a
+    // file larger than memory stops with a message instead of exhausting the system.
+    std::shared_ptr<CMemoryGauge> pGauge = g_pPlotData->MakeGaugeForReplacement();
+    m_bLoading = true;
+    m_view.Jobs().Start(
+        QStringLiteral("Loading %1..").arg(QFileInfo(strPath).fileName()),
+        [pData, pGauge, strFile = strPath.toStdString()](CJobProgress& progress) {
+            *pData = ReadDataFile(strFile, &progress, pGauge.get());
+        },
+        [this, pData, strName] {
+            m_bLoading = false;
+            Apply(*pData, strName);
+        });
+}
+
+void CFileOpener::Apply(CLoadedData& data, const std::string& strName) {
+    switch (data.m_eStatus) {
+    case ELoadStatus::kOk:
+        break;
+    case ELoadStatus::kCannotOpen:
+        UserDialogs().Notify(&m_view, QStringLiteral("Problem opening file.."));
+        return;
+    case ELoadStatus::kReadFailed:
+        UserDialogs().Notify(&m_view, QStringLiteral("Problem reading file.."));
+        return;
+    case ELoadStatus::kNoMemory:
+        UserDialogs().Notify(
+            &m_view,
+            QStringLiteral("Not enough memory to load %1").arg(QString::fromStdString(strName)));
+        return;
+    case ELoadStatus::kCancelled:
+        m_view.SetStatusText("Loading cancelled: %s not loaded", strName.c_str());
+        return;
+    }
+    m_view.ResetData();
+    for (int c = 0; c < data.m_nColumns; ++c) {
+        g_pPlotData->AdoptSamples(c, data.m_channels[static_cast<std::size_t>(c)]);
+    }
+    g_pPlotData->m_nLastSetCount = static_cast<std::uint8_t>(data.m_nColumns);
+    m_view.m_bCollecting = false;
+    m_view.m_nScrollBack = 0;
+    m_view.SetStatusText("Loaded %llu rows from %s (%llu skipped)",
+                         static_cast<unsigned long long>(data.m_nRows), strName.c_str(),
+                         static_cast<unsigned long long>(data.m_nSkipped));
+    m_view.viewport()->update();
+    emit m_view.CommandStateChanged();
+}

@@ -1,0 +1,140 @@
+#include "session/RecordingControl.h"
+
+#include "dialogs/UserDialogs.h"
+#include "shell/MainFrame.h"
+#include "shell/StatusPane.h"
+#include "view/KovraPlotterView.h"
+
+#include <QFileInfo>
+#include <QTimer>
+
+#include <cstring>
+
+namespace {
+
+constexpr int kPaneIntervalMs = 250;
+
+} // namespace
+
+CRecordingControl::CRecordingControl(CKovraPlotterView& view)
+    : QObject(&view), m_view(view), m_pPaneTimer(new QTimer(this)) {
+    m_pPaneTimer->setSingleShot(true);
+    connect(m_pPaneTimer, &QTimer::timeout, this, &CRecordingControl::ShowPane);
+}
+
+CRecordingControl::~CRecordingControl() {
+    Stop();
+}
+
+void CRecordingControl::OnRecord() {
+    const QString strPath = UserDialogs().GetSaveFileName(
+        &m_view, QStringLiteral("Comma separated files (*.csv);;All files (*)"),
+        QStringLiteral("csv"));
+    if (strPath.isEmpty()) {
+        return;
+    }
+    if (Recording()) {
+        OnStopRecording();
+    }
+    m_strName = QFileInfo(strPath).fileName();
+    m_nSets = 0;
+    m_start = std::chrono::steady_clock::now();
+    // The failure is noticed on the writer's thread; it is reported on this one.
+    const bool bStarted = m_writer.Start(
+        strPath.toStdString(),
+        [this] {
+            QMetaObject::invokeMethod(this, &CRecordingControl::OnWriterFailed,
+                                      Qt::QueuedConnection);
+        },
+        m_options);
+    if (!bStarted) {
+        UserDialogs().Notify(&m_view, QStringLiteral("Problem opening file.."));
+        return;
+    }
+    m_view.SetStatusText("Recording to %s", qPrintable(m_strName));
+    ShowPane();
+    emit StateChanged();
+}
+
+void CRecordingControl::OnStopRecording() {
+    if (!Recording()) {
+        return;
+    }
+    if (!m_writer.Stop()) {
+        ReportFailure();
+    } else {
+        m_view.SetStatusText("Recording stopped: %llu sets in %s",
+                             static_cast<unsigned long long>(m_nSets), qPrintable(m_strName));
+    }
+    ShowPane();
+    emit StateChanged();
+}
+
+void CRecordingControl::Stop() {
+    if (Recording()) {
+        m_writer.Stop();
+        ShowPane();
+        emit StateChanged();
+    }
+}
+
+void CRecordingControl::OnWriterFailed() {
+    // A recording that has ended meanwhile (the user stopped it) was reported then.
+    if (!Recording() || !m_writer.Failed()) {
+        return;
+    }
+    m_writer.Stop();
+    ReportFailure();
+    ShowPane();
+    emit StateChanged();
+}
+
+void CRecordingControl::ReportFailure() {
+    UserDialogs().Notify(
+        &m_view, QStringLiteral("Recording stopped: %1 could not be written (%2). The "
+                                "sets recorded until then are in %3")
+                     .arg(m_strName, QString::fromLocal8Bit(std::strerror(m_writer.Error())),
+                          QString::fromStdString(m_writer.Path())));
+}
+
+void CRecordingControl::Feed(const char* pBytes, std::size_t nBytes) {
+    m_interpreter.Feed(pBytes, nBytes, *this);
+}
+
+void CRecordingControl::OnPortOpened(bool bEndSetsAtLineEnd) {
+    m_interpreter.DiscardPartialSet();
+    m_interpreter.SetEndSetsAtLineEnd(bEndSetsAtLineEnd);
+}
+
+void CRecordingControl::SetEndSetsAtLineEnd(bool bEndSetsAtLineEnd) {
+    m_interpreter.SetEndSetsAtLineEnd(bEndSetsAtLineEnd);
+}
+
+void CRecordingControl::OnSet(const Sample* pValues, int nCount) {
+    AddSet(std::span<const float>(pValues, static_cast<std::size_t>(nCount)));
+}
+
+void CRecordingControl::AddSet(std::span<const float> values) {
+    if (!Recording()) {
+        return;
+    }
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - m_start);
+    m_writer.AddSet(elapsed.count(), values);
+    ++m_nSets;
+    if (!m_pPaneTimer->isActive()) {
+        m_pPaneTimer->start(kPaneIntervalMs);
+    }
+}
+
+void CRecordingControl::ShowPane() {
+    auto* pFrame = qobject_cast<CMainFrame*>(m_view.window());
+    if (pFrame == nullptr || pFrame->StatusPane() == nullptr) {
+        return;
+    }
+    if (Recording()) {
+        pFrame->StatusPane()->SetRecording(m_strName.toStdString(), m_nSets);
+    } else {
+        pFrame->StatusPane()->StopRecording();
+    }
+}
