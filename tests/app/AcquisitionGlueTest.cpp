@@ -1,10 +1,12 @@
+#include "commands/CommandIds.h"
+#include "session/AcquisitionSession.h"
+#include "view/KovraPlotterView.h"
+
 #include "AppTestSupport.h"
 #include "PlotData.h"
 #include "PortNames.h"
 #include "SerialWnd.h"
 #include "SetEndHint.h"
-#include "commands/CommandIds.h"
-#include "view/KovraPlotterView.h"
 
 #include <QAction>
 
@@ -39,15 +41,15 @@ struct CConnectedApp {
 TEST(AcquisitionGlueTest, StartsWithTheDefaults) {
     CAppFixture app;
     const CKovraPlotterView& view = app.View();
-    EXPECT_EQ(view.m_fYMax, 2.5f);
-    EXPECT_EQ(view.m_fYMin, -2.5f);
-    EXPECT_EQ(view.m_fPointsPerDiv, 5.0f);
-    EXPECT_EQ(view.m_nSpeed, 1);
-    EXPECT_EQ(view.m_nPort, 0);
-    EXPECT_FALSE(view.m_bConnected);
-    EXPECT_TRUE(view.m_bCollecting);
-    EXPECT_FALSE(view.m_bAutoScale);
-    EXPECT_EQ(view.m_nScrollBack, 0);
+    EXPECT_EQ(view.Plot().m_fYMax, 2.5f);
+    EXPECT_EQ(view.Plot().m_fYMin, -2.5f);
+    EXPECT_EQ(view.Plot().m_fPointsPerDiv, 5.0f);
+    EXPECT_EQ(view.Session().m_nSpeed, 1);
+    EXPECT_EQ(view.Session().m_nPort, 0);
+    EXPECT_FALSE(view.Session().m_bConnected);
+    EXPECT_TRUE(view.Session().m_bCollecting);
+    EXPECT_FALSE(view.Plot().m_bAutoScale);
+    EXPECT_EQ(view.Plot().m_nScrollBack, 0);
     ASSERT_NE(g_pPlotData, nullptr);
     EXPECT_EQ(g_pPlotData->m_cLimiter, '#');
     EXPECT_EQ(g_pPlotData->GetColor(2), 4);
@@ -55,7 +57,7 @@ TEST(AcquisitionGlueTest, StartsWithTheDefaults) {
 
 TEST(AcquisitionGlueTest, ABurstLongerThanOneReadIsTakenWhole) {
     CConnectedApp connected;
-    ASSERT_TRUE(connected.app.View().m_bConnected);
+    ASSERT_TRUE(connected.app.View().Session().m_bConnected);
     std::string strBurst;
     for (int k = 0; strBurst.size() < 1000; ++k) {
         strBurst += std::to_string(k) + " " + std::to_string(-k) + "#\r\n";
@@ -91,21 +93,21 @@ TEST(AcquisitionGlueTest, AFloodingDeviceLeavesTheWindowResponsiveAndLosesNothin
     auto* pSerial = new CFloodingSerial(kTotal);
     delete g_pSerial;
     g_pSerial = pSerial;
-    app.View().m_bConnected = true;
+    app.View().Session().m_bConnected = true;
     // One notification reads a share and hands the rest on, rather than taking it all.
-    app.View().OnSerialMsg(MAKEWPARAM(EV_RXCHAR, 0), 0);
+    app.View().Session().OnSerialMsg(MAKEWPARAM(EV_RXCHAR, 0), 0);
     const std::size_t nLeft = pSerial->m_nLeft;
     EXPECT_GT(nLeft, 0u);
     // The notifications the port makes meanwhile, queued before the hand-over, leave the
     // reading to it: otherwise each would be another long read before the paint and input.
     for (int i = 0; i < 20; ++i) {
-        app.View().OnSerialMsg(MAKEWPARAM(EV_RXCHAR, 0), 0);
+        app.View().Session().OnSerialMsg(MAKEWPARAM(EV_RXCHAR, 0), 0);
     }
     EXPECT_EQ(pSerial->m_nLeft, nLeft);
     ASSERT_TRUE(CAppFixture::WaitFor([&] { return pSerial->m_nLeft == 0; }));
     CAppFixture::Pump(50);
     EXPECT_EQ(g_pPlotData->GetTotalSampleCount(), static_cast<int>(kTotal / 16 * 8));
-    app.View().m_bConnected = false;
+    app.View().Session().m_bConnected = false;
 }
 
 // What waited in the port when the device went away is read to its end before the port
@@ -116,11 +118,11 @@ TEST(AcquisitionGlueTest, ADeviceThatGoesAwayHasAllItSentReadFirst) {
     auto* pSerial = new CFloodingSerial(kTotal);
     delete g_pSerial;
     g_pSerial = pSerial;
-    app.View().m_bConnected = true;
-    app.View().OnSerialMsg(MAKEWPARAM(EV_KOVRA_DEVICE_GONE, 0), 0);
+    app.View().Session().m_bConnected = true;
+    app.View().Session().OnSerialMsg(MAKEWPARAM(EV_KOVRA_DEVICE_GONE, 0), 0);
     EXPECT_EQ(pSerial->m_nLeft, 0u);
     EXPECT_EQ(g_pPlotData->GetTotalSampleCount(), static_cast<int>(kTotal / 16 * 8));
-    EXPECT_FALSE(app.View().m_bConnected);
+    EXPECT_FALSE(app.View().Session().m_bConnected);
     EXPECT_EQ(app.Status(), "Error: port closed by the device..");
 }
 
@@ -150,10 +152,10 @@ TEST(AcquisitionGlueTest, OnlyReceivedDataNotificationsAreRead) {
     // or a break with the data reads nothing; the next plain one reads what waits.
     connected.terminal.Send("8 9#");
     usleep(100000);
-    view.OnSerialMsg(MAKEWPARAM(EV_RXCHAR | EV_ERR, CE_FRAME), 0);
-    view.OnSerialMsg(MAKEWPARAM(EV_BREAK, 0), 0);
+    view.Session().OnSerialMsg(MAKEWPARAM(EV_RXCHAR | EV_ERR, CE_FRAME), 0);
+    view.Session().OnSerialMsg(MAKEWPARAM(EV_BREAK, 0), 0);
     EXPECT_EQ(g_pPlotData->GetSampleCount(0), 2);
-    view.OnSerialMsg(MAKEWPARAM(EV_RXCHAR, 0), 0);
+    view.Session().OnSerialMsg(MAKEWPARAM(EV_RXCHAR, 0), 0);
     EXPECT_EQ(g_pPlotData->GetSampleCount(0), 3);
 }
 
@@ -175,7 +177,7 @@ TEST(AcquisitionGlueTest, ConnectingAgainStartsAFreshSet) {
     CAppFixture::Pump(100);
     connected.app.Frame().Action(ID_CONNECTION_DISCONNECT)->trigger();
     connected.app.Frame().Action(ID_CONNECTION_CONNECT)->trigger();
-    ASSERT_TRUE(connected.app.View().m_bConnected);
+    ASSERT_TRUE(connected.app.View().Session().m_bConnected);
     connected.terminal.Send("4 5 6#");
     ASSERT_TRUE(CAppFixture::WaitFor([] { return g_pPlotData->GetSampleCount(0) == 2; }));
     EXPECT_EQ(Channel(0), (std::vector<float>{1.0f, 4.0f}));
@@ -195,7 +197,7 @@ TEST(AcquisitionGlueTest, ABoardPrintingLinesGetsAHintAndIsPlottedWhenLinesEndSe
     EXPECT_EQ(connected.app.Status(), strHint);
     EXPECT_EQ(g_pPlotData->GetTotalSampleCount(), 0);
 
-    view.SetEndSetsAtLineEnd(true);
+    view.Session().SetEndSetsAtLineEnd(true);
     connected.terminal.Send("4 5 6\r\n7 8 9\r\n");
     ASSERT_TRUE(CAppFixture::WaitFor([] { return g_pPlotData->GetSampleCount(0) == 2; }));
     EXPECT_EQ(Channel(0), (std::vector<float>{4.0f, 7.0f}));
@@ -203,7 +205,7 @@ TEST(AcquisitionGlueTest, ABoardPrintingLinesGetsAHintAndIsPlottedWhenLinesEndSe
 
     // The view's setting, as loaded settings leave it, reaches the store with the next port.
     connected.app.Frame().Action(ID_CONNECTION_DISCONNECT)->trigger();
-    view.m_bEndSetsAtLineEnd = false;
+    view.Session().m_bEndSetsAtLineEnd = false;
     connected.app.Frame().Action(ID_CONNECTION_CONNECT)->trigger();
     EXPECT_FALSE(g_pPlotData->GetEndSetsAtLineEnd());
 }
@@ -228,14 +230,14 @@ TEST(AcquisitionGlueTest, TestSetsFollowTheGenerator) {
     CAppFixture app;
     g_fTestPhase1 = 0.0f;
     g_fTestPhase2 = 0.0f;
-    app.View().m_nScrollBack = 7;
+    app.View().Plot().m_nScrollBack = 7;
     for (int k = 0; k < 3; ++k) {
         app.View().GenerateTestSet();
     }
     EXPECT_EQ(Channel(0), (std::vector<float>{0.0f, 0.2f, 0.4f}));
     EXPECT_EQ(Channel(1), (std::vector<float>{0.0f, 0.05f, 0.1f}));
     EXPECT_EQ(Channel(2), (std::vector<float>{-1.0f, -1.0f, -1.0f}));
-    EXPECT_EQ(app.View().m_nScrollBack, 0);
+    EXPECT_EQ(app.View().Plot().m_nScrollBack, 0);
     // The square wave turns positive with the twelfth set.
     for (int k = 3; k < 12; ++k) {
         app.View().GenerateTestSet();
@@ -254,7 +256,7 @@ TEST(AcquisitionGlueTest, TeardownClosesEverythingAndKeepsAUsersLog) {
     const int nThreadsBefore = ThreadCount();
     {
         CConnectedApp connected;
-        ASSERT_TRUE(connected.app.View().m_bConnected);
+        ASSERT_TRUE(connected.app.View().Session().m_bConnected);
         EXPECT_GT(ThreadCount(), nThreadsBefore);
     }
     EXPECT_EQ(ThreadCount(), nThreadsBefore);

@@ -1,13 +1,15 @@
+#include "commands/CommandIds.h"
+#include "dialogs/PortSetupDlg.h"
+#include "session/AcquisitionSession.h"
+#include "view/KovraPlotterView.h"
+
 #include "AppTestSupport.h"
 #include "KernelTtySpeed.h"
 #include "MessageQueue.h"
 #include "PlotData.h"
 #include "PortNames.h"
 #include "SerialWnd.h"
-#include "commands/CommandIds.h"
-#include "dialogs/PortSetupDlg.h"
 #include "ui_PortSetupDlg.h"
-#include "view/KovraPlotterView.h"
 
 #include <QAction>
 #include <QDir>
@@ -88,25 +90,25 @@ TEST(ConnectionTest, ConnectUsesTheChosenSettings) {
         {1, {57600, 8, 1, 0}}, // "57600 bps", "1", "Odd"
     };
     for (const auto& [nCase, expected] : cases) {
-        view.m_nSpeed = nCase == 0 ? 0 : 4;
-        view.m_nStopBits = nCase == 0 ? 1 : 0;
-        view.m_nParity = nCase == 0 ? 1 : 2;
-        view.m_nPort = 3;
-        ASSERT_TRUE(view.OpenSerialPort());
+        view.Session().m_nSpeed = nCase == 0 ? 0 : 4;
+        view.Session().m_nStopBits = nCase == 0 ? 1 : 0;
+        view.Session().m_nParity = nCase == 0 ? 1 : 2;
+        view.Session().m_nPort = 3;
+        ASSERT_TRUE(view.Session().OpenSerialPort());
         EXPECT_EQ(recording.pSerial->m_strOpened, "COM4");
         EXPECT_EQ(recording.pSerial->m_vConfigured, expected);
-        ASSERT_TRUE(view.CloseSerialPort());
+        ASSERT_TRUE(view.Session().CloseSerialPort());
     }
-    view.m_nSpeed = 14;
-    ASSERT_TRUE(view.OpenSerialPort());
+    view.Session().m_nSpeed = 14;
+    ASSERT_TRUE(view.Session().OpenSerialPort());
     EXPECT_EQ(recording.pSerial->m_vConfigured[0], 9600);
-    EXPECT_EQ(view.SelectedSpeedBps(), 9600u);
-    ASSERT_TRUE(view.CloseSerialPort());
+    EXPECT_EQ(view.Session().SelectedSpeedBps(), 9600u);
+    ASSERT_TRUE(view.Session().CloseSerialPort());
     // A typed speed wins over the list.
-    view.m_nSpeed = -1;
-    view.m_nTypedSpeed = 74880;
-    EXPECT_EQ(view.SelectedSpeedBps(), 74880u);
-    ASSERT_TRUE(view.OpenSerialPort());
+    view.Session().m_nSpeed = -1;
+    view.Session().m_nTypedSpeed = 74880;
+    EXPECT_EQ(view.Session().SelectedSpeedBps(), 74880u);
+    ASSERT_TRUE(view.Session().OpenSerialPort());
     EXPECT_EQ(recording.pSerial->m_vConfigured[0], 74880);
 }
 
@@ -116,26 +118,26 @@ TEST(ConnectionTest, FailuresLeaveTheViewDisconnectedAndThePortClosed) {
     recording.pSerial->m_nOpenResult = 2;
     recording.app.Frame().Action(ID_CONNECTION_CONNECT)->trigger();
     EXPECT_EQ(recording.app.Status(), "Error Connecting.. no device is behind COM1");
-    EXPECT_FALSE(view.m_bConnected);
+    EXPECT_FALSE(view.Session().m_bConnected);
     SetPortMapping("COM1", "/dev/ttyKOVRA3");
     recording.app.Frame().Action(ID_CONNECTION_CONNECT)->trigger();
     EXPECT_EQ(recording.app.Status(), "Error Connecting.. /dev/ttyKOVRA3 does not exist");
 
     recording.pSerial->m_nOpenResult = 0;
-    view.m_nPort = 4;
+    view.Session().m_nPort = 4;
     recording.pSerial->m_strOpened.clear();
     recording.app.Frame().Action(ID_CONNECTION_CONNECT)->trigger();
     EXPECT_EQ(recording.app.Status(), "Error Connecting.. no port is chosen");
     EXPECT_TRUE(recording.pSerial->m_strOpened.empty());
 
     // A port that rejects its settings is closed again, so a later Connect can succeed.
-    view.m_nPort = 0;
+    view.Session().m_nPort = 0;
     recording.pSerial->m_nConfigureResult = 87;
     recording.app.Frame().Action(ID_CONNECTION_CONNECT)->trigger();
     EXPECT_EQ(recording.app.Status(), "Error Connecting.. /dev/ttyKOVRA3 refused the settings "
                                       "9600 bps, 8 data bits, no parity, 1 stop bit");
     EXPECT_FALSE(recording.pSerial->m_bOpen);
-    EXPECT_FALSE(view.m_bConnected);
+    EXPECT_FALSE(view.Session().m_bConnected);
     recording.pSerial->m_nConfigureResult = 0;
     recording.app.Frame().Action(ID_CONNECTION_CONNECT)->trigger();
     EXPECT_EQ(recording.app.Status(), "Connected..");
@@ -186,7 +188,7 @@ TEST(ConnectionTest, ADeviceThatGoesAwayIsReportedAndCanComeBack) {
     app.Frame().Action(ID_CONNECTION_CONNECT)->trigger();
     terminal->Send("1 2#3 4#");
     terminal->CloseMaster();
-    ASSERT_TRUE(CAppFixture::WaitFor([&] { return !app.View().m_bConnected; }));
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return !app.View().Session().m_bConnected; }));
     EXPECT_EQ(app.Status(), "Error: port closed by the device..");
     EXPECT_TRUE(app.Frame().Action(ID_CONNECTION_CONNECT)->isEnabled());
     EXPECT_TRUE(app.m_dialogs.m_vNotified.empty());
@@ -220,7 +222,8 @@ TEST(ConnectionTest, PortSetupChangesTheSettingsOnlyOnOk) {
     };
     app.Frame().Action(ID_CONNECTION_PORTSETUP)->trigger();
     CKovraPlotterView& view = app.View();
-    EXPECT_EQ(std::vector<int>({view.m_nPort, view.m_nSpeed, view.m_nStopBits, view.m_nParity}),
+    EXPECT_EQ(std::vector<int>({view.Session().m_nPort, view.Session().m_nSpeed,
+                                view.Session().m_nStopBits, view.Session().m_nParity}),
               std::vector<int>({0, 1, 0, 0}));
     EXPECT_EQ(vPortItems.size(), 4);
     EXPECT_EQ(vPortItems[1], "COM2  (/dev/ttyKOVRA7)");
@@ -232,7 +235,8 @@ TEST(ConnectionTest, PortSetupChangesTheSettingsOnlyOnOk) {
         return dialog.result();
     };
     app.Frame().Action(ID_CONNECTION_PORTSETUP)->trigger();
-    EXPECT_EQ(std::vector<int>({view.m_nPort, view.m_nSpeed, view.m_nStopBits, view.m_nParity}),
+    EXPECT_EQ(std::vector<int>({view.Session().m_nPort, view.Session().m_nSpeed,
+                                view.Session().m_nStopBits, view.Session().m_nParity}),
               std::vector<int>({1, 4, 1, 2}));
 }
 
@@ -241,9 +245,9 @@ TEST(ConnectionTest, PortSetupChangesTheSettingsOnlyOnOk) {
 TEST(ConnectionTest, AReadFailureOtherThanAnUnplugIsShown) {
     CRecordingApp recording;
     SetPortMapping("COM1", "/dev/ttyKOVRA3");
-    ASSERT_TRUE(recording.app.View().OpenSerialPort());
+    ASSERT_TRUE(recording.app.View().Session().OpenSerialPort());
     recording.pSerial->m_nReadResult = 31;
-    recording.app.View().Post(g_nDefaultComMsg, MAKEWPARAM(EV_RXCHAR, 0), 0);
+    recording.app.View().Session().Post(g_nDefaultComMsg, MAKEWPARAM(EV_RXCHAR, 0), 0);
     ASSERT_TRUE(
         CAppFixture::WaitFor([&] { return !recording.app.m_dialogs.m_vNotified.empty(); }, 2000));
     EXPECT_EQ(recording.app.m_dialogs.m_vNotified, std::vector<QString>{"read error"});
@@ -253,11 +257,11 @@ TEST(ConnectionTest, AReadThatFailsBecauseTheDeviceWentAwayIsLeftToItsNotice) {
     CPtyPair terminal;
     CAppFixture app;
     SetPortMapping("COM1", terminal.Path().c_str());
-    ASSERT_TRUE(app.View().OpenSerialPort());
+    ASSERT_TRUE(app.View().Session().OpenSerialPort());
     terminal.CloseMaster();
     // Read before the listener's notice is handled: the read fails for the unplug.
-    app.View().OnSerialMsg(MAKEWPARAM(EV_RXCHAR, 0), 0);
-    ASSERT_TRUE(CAppFixture::WaitFor([&] { return !app.View().m_bConnected; }));
+    app.View().Session().OnSerialMsg(MAKEWPARAM(EV_RXCHAR, 0), 0);
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return !app.View().Session().m_bConnected; }));
     EXPECT_EQ(app.Status(), "Error: port closed by the device..");
     EXPECT_TRUE(app.m_dialogs.m_vNotified.empty());
 }
@@ -312,19 +316,19 @@ TEST(ConnectionTest, EachChoiceInPortSetupReachesThePortAsItReads) {
     };
     for (const auto& [strSpeed, strStop, strParity, expected] : cases) {
         ChooseInPortSetup(app, strSpeed, strStop, strParity);
-        ASSERT_TRUE(app.View().OpenSerialPort());
+        ASSERT_TRUE(app.View().Session().OpenSerialPort());
         EXPECT_EQ(recording.pSerial->m_vConfigured, expected) << strSpeed.toStdString();
-        ASSERT_TRUE(app.View().CloseSerialPort());
+        ASSERT_TRUE(app.View().Session().CloseSerialPort());
     }
     const std::vector<int> vSpeeds = {2400,   9600,   19200,  38400,  57600,   115200,  230400,
                                       250000, 460800, 500000, 921600, 1000000, 2000000, 3000000};
     for (int i = 0; i < static_cast<int>(vSpeeds.size()); ++i) {
         const int nSpeed = vSpeeds[static_cast<std::size_t>(i)];
         ChooseInPortSetup(app, QString::number(nSpeed) + " bps", "1", "None");
-        EXPECT_EQ(app.View().m_nSpeed, i);
-        ASSERT_TRUE(app.View().OpenSerialPort());
+        EXPECT_EQ(app.View().Session().m_nSpeed, i);
+        ASSERT_TRUE(app.View().Session().OpenSerialPort());
         EXPECT_EQ(recording.pSerial->m_vConfigured[0], nSpeed);
-        ASSERT_TRUE(app.View().CloseSerialPort());
+        ASSERT_TRUE(app.View().Session().CloseSerialPort());
     }
 }
 
@@ -347,22 +351,25 @@ TEST(ConnectionTest, ASpeedTheListDoesNotHaveCanBeTyped) {
         return dialog.result();
     };
     app.Frame().Action(ID_CONNECTION_PORTSETUP)->trigger();
-    EXPECT_EQ(std::make_pair(view.m_nSpeed, view.m_nTypedSpeed), std::make_pair(-1, 74880));
-    EXPECT_EQ(view.SelectedSpeedBps(), 74880u);
+    EXPECT_EQ(std::make_pair(view.Session().m_nSpeed, view.Session().m_nTypedSpeed),
+              std::make_pair(-1, 74880));
+    EXPECT_EQ(view.Session().SelectedSpeedBps(), 74880u);
 
     // Shown as typed next time; a speed the list has, typed, is the list's.
     strTyped = QStringLiteral("115200 bps");
     app.Frame().Action(ID_CONNECTION_PORTSETUP)->trigger();
     EXPECT_EQ(strShown, "74880");
-    EXPECT_EQ(std::make_pair(view.m_nSpeed, view.m_nTypedSpeed), std::make_pair(5, 0));
+    EXPECT_EQ(std::make_pair(view.Session().m_nSpeed, view.Session().m_nTypedSpeed),
+              std::make_pair(5, 0));
 
     // Letters are not taken, and no speed at all keeps the one there was.
     strTyped = QStringLiteral("fast");
     app.Frame().Action(ID_CONNECTION_PORTSETUP)->trigger();
-    EXPECT_EQ(std::make_pair(view.m_nSpeed, view.m_nTypedSpeed), std::make_pair(5, 0));
+    EXPECT_EQ(std::make_pair(view.Session().m_nSpeed, view.Session().m_nTypedSpeed),
+              std::make_pair(5, 0));
     strTyped = QStringLiteral("0");
     app.Frame().Action(ID_CONNECTION_PORTSETUP)->trigger();
-    EXPECT_EQ(view.SelectedSpeedBps(), 115200u);
+    EXPECT_EQ(view.Session().SelectedSpeedBps(), 115200u);
 }
 
 // Minimised and restored by the window manager, the dialog keeps what the user chose so far.
@@ -383,15 +390,16 @@ TEST(ConnectionTest, PortSetupKeepsTheUsersChoicesWhenShownAgain) {
     };
     app.Frame().Action(ID_CONNECTION_PORTSETUP)->trigger();
     CKovraPlotterView& view = app.View();
-    EXPECT_EQ(std::vector<int>({view.m_nPort, view.m_nSpeed, view.m_nStopBits, view.m_nParity}),
+    EXPECT_EQ(std::vector<int>({view.Session().m_nPort, view.Session().m_nSpeed,
+                                view.Session().m_nStopBits, view.Session().m_nParity}),
               std::vector<int>({2, 6, 1, 1}));
-    EXPECT_TRUE(view.m_bEndSetsAtLineEnd);
+    EXPECT_TRUE(view.Session().m_bEndSetsAtLineEnd);
 }
 
 TEST(ConnectionTest, WhereASetEndsIsChosenInPortSetup) {
     CAppFixture app;
     CKovraPlotterView& view = app.View();
-    EXPECT_FALSE(view.m_bEndSetsAtLineEnd);
+    EXPECT_FALSE(view.Session().m_bEndSetsAtLineEnd);
     int nShown = -1;
     int nChoose = 1;
     bool bOk = true;
@@ -404,15 +412,15 @@ TEST(ConnectionTest, WhereASetEndsIsChosenInPortSetup) {
     };
     app.Frame().Action(ID_CONNECTION_PORTSETUP)->trigger();
     EXPECT_EQ(nShown, 0);
-    EXPECT_TRUE(view.m_bEndSetsAtLineEnd);
+    EXPECT_TRUE(view.Session().m_bEndSetsAtLineEnd);
     nChoose = 0;
     bOk = false;
     app.Frame().Action(ID_CONNECTION_PORTSETUP)->trigger();
     EXPECT_EQ(nShown, 1);
-    EXPECT_TRUE(view.m_bEndSetsAtLineEnd);
+    EXPECT_TRUE(view.Session().m_bEndSetsAtLineEnd);
     bOk = true;
     app.Frame().Action(ID_CONNECTION_PORTSETUP)->trigger();
-    EXPECT_FALSE(view.m_bEndSetsAtLineEnd);
+    EXPECT_FALSE(view.Session().m_bEndSetsAtLineEnd);
 }
 
 TEST(ConnectionTest, TheCommandLineNamesADeviceAndASpeed) {
@@ -466,7 +474,7 @@ TEST(ConnectionTest, ADeviceOnTheCommandLineIsConnectedAtStart) {
     CAppFixture app(commandLine);
     EXPECT_EQ(app.Status(), "Connected..");
     EXPECT_EQ(KernelTtySpeed(board.Slave()), 250000u);
-    EXPECT_EQ(app.View().m_nSpeed, 7);
+    EXPECT_EQ(app.View().Session().m_nSpeed, 7);
     EXPECT_FALSE(app.Frame().Action(ID_CONNECTION_CONNECT)->isEnabled());
     board.Send("1 2 3#");
     EXPECT_TRUE(CAppFixture::WaitFor([] { return g_pPlotData->GetSampleCount(2) == 1; }));

@@ -1,10 +1,14 @@
+#include "commands/CommandIds.h"
+#include "files/FileCommands.h"
+#include "files/JobRunner.h"
+#include "session/AcquisitionSession.h"
+#include "view/KovraPlotterView.h"
+#include "view/PlotNavigator.h"
+
 #include "AppTestSupport.h"
 #include "CsvWriter.h"
 #include "PlotData.h"
 #include "ScratchCurrentDirectory.h"
-#include "commands/CommandIds.h"
-#include "files/JobRunner.h"
-#include "view/KovraPlotterView.h"
 
 #include <QAction>
 #include <QApplication>
@@ -68,6 +72,8 @@ TEST(ExportTest, SaveWritesWhereTheDialogSays) {
     g_pPlotData->Interpret("-0.001#");
     app.m_dialogs.m_strSaveFileName = QString::fromStdString(directory.m_path / "chosen.csv");
     app.Frame().Action(ID_FILE_SAVE)->trigger();
+    // A loaded machine may take longer than the quiet wait.
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return !app.View().Files().Jobs().Busy(); }));
     EXPECT_EQ(Contents("chosen.csv"), "-0.00\r\n");
     EXPECT_EQ(app.m_dialogs.m_vAsked.back(), "Comma separated files (*.csv);;All files (*) / csv");
     app.m_dialogs.m_strSaveFileName.clear();
@@ -87,8 +93,8 @@ void FillForALongExport() {
 
 // Exports go on their way at once and show their progress at once.
 void NoQuietWait(CKovraPlotterView& view) {
-    view.Jobs().m_quietWait = std::chrono::milliseconds(0);
-    view.Jobs().m_dialogDelay = std::chrono::milliseconds(0);
+    view.Files().Jobs().m_quietWait = std::chrono::milliseconds(0);
+    view.Files().Jobs().m_dialogDelay = std::chrono::milliseconds(0);
 }
 
 TEST(ExportTest, ALongExportRunsWhileCollectionAndTheUserGoOn) {
@@ -101,7 +107,7 @@ TEST(ExportTest, ALongExportRunsWhileCollectionAndTheUserGoOn) {
     NoQuietWait(view);
     app.m_dialogs.m_strSaveFileName = QString::fromStdString(directory.m_path / "chosen.csv");
     app.Frame().Action(ID_FILE_SAVE)->trigger();
-    ASSERT_TRUE(view.Jobs().Busy());
+    ASSERT_TRUE(view.Files().Jobs().Busy());
     // New sets, a clear, more sets and a file opened in place of the data while the file is
     // written: the file holds what was stored when the export began.
     g_pPlotData->Interpret("9 9 9 9 9#");
@@ -111,7 +117,7 @@ TEST(ExportTest, ALongExportRunsWhileCollectionAndTheUserGoOn) {
     app.m_dialogs.m_strOpenFileName = "opened.csv";
     app.m_dialogs.m_vConfirmAnswers = {true};
     app.Frame().Action(ID_FILE_OPEN)->trigger();
-    ASSERT_TRUE(CAppFixture::WaitFor([&] { return !view.Jobs().Busy(); }, 120'000));
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return !view.Files().Jobs().Busy(); }, 120'000));
     EXPECT_EQ(Contents("chosen.csv"), Contents("expected.csv"));
     ASSERT_FALSE(app.m_dialogs.m_vProgress.empty());
     EXPECT_EQ(app.m_dialogs.m_vProgress.front(), "Writing chosen.csv..");
@@ -129,12 +135,12 @@ TEST(ExportTest, ACancelledExportLeavesNoFileAndKeepsTheOlderOne) {
     app.m_dialogs.m_bCancelProgress = true;
     app.m_dialogs.m_strSaveFileName = QString::fromStdString(directory.m_path / "older.csv");
     app.Frame().Action(ID_FILE_SAVE)->trigger();
-    ASSERT_TRUE(CAppFixture::WaitFor([&] { return !view.Jobs().Busy(); }, 120'000));
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return !view.Files().Jobs().Busy(); }, 120'000));
     EXPECT_EQ(Contents("older.csv"), "an older export");
     EXPECT_EQ(app.Status(), "Export cancelled: older.csv not written");
 
     Press(view, Qt::Key_F8);
-    ASSERT_TRUE(CAppFixture::WaitFor([&] { return !view.Jobs().Busy(); }, 120'000));
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return !view.Files().Jobs().Busy(); }, 120'000));
     EXPECT_TRUE(app.Status().startsWith("Export cancelled: KovraPlot_"))
         << app.Status().toStdString();
     EXPECT_EQ(directory.Files(".csv"), std::vector<std::string>{"older.csv"});
@@ -148,9 +154,9 @@ TEST(ExportTest, ClosingTheProgramStopsAnExportAndRemovesItsFile) {
     FillForALongExport();
     NoQuietWait(app.View());
     Press(app.View(), Qt::Key_F8);
-    ASSERT_TRUE(app.View().Jobs().Busy());
+    ASSERT_TRUE(app.View().Files().Jobs().Busy());
     app.View().DestroyWindow();
-    EXPECT_FALSE(app.View().Jobs().Busy());
+    EXPECT_FALSE(app.View().Files().Jobs().Busy());
     EXPECT_EQ(directory.Files(".csv"), std::vector<std::string>{});
     // Nothing reports an export that was stopped with the program.
     CAppFixture::Pump(50);
@@ -165,7 +171,7 @@ TEST(ExportTest, F9SavesTheViewWithItsScrollBarAndCopyTakesThePlotOnly) {
     for (int k = 0; k < 200; ++k) {
         g_pPlotData->Interpret("1#");
     }
-    view.UpdateScrollBar();
+    view.Navigator().UpdateScrollBar();
     CAppFixture::Pump(50);
     Press(view, Qt::Key_F9);
     const auto files = directory.Files(".bmp");

@@ -1,15 +1,18 @@
 // File > Open and File > Record to file, as the user meets them: the dialogs and questions,
 // what the store and the status bar show afterwards, and what a failing disk does.
+#include "commands/CommandIds.h"
+#include "files/FileCommands.h"
+#include "files/JobRunner.h"
+#include "session/AcquisitionSession.h"
+#include "session/RecordingControl.h"
+#include "shell/StatusPane.h"
+#include "view/KovraPlotterView.h"
+
 #include "AppTestSupport.h"
 #include "CsvWriter.h"
 #include "PlotData.h"
 #include "PortNames.h"
 #include "ScratchCurrentDirectory.h"
-#include "commands/CommandIds.h"
-#include "files/JobRunner.h"
-#include "session/RecordingControl.h"
-#include "shell/StatusPane.h"
-#include "view/KovraPlotterView.h"
 
 #include <QAction>
 #include <QKeyEvent>
@@ -35,7 +38,7 @@ std::vector<float> Channel(int c) {
 void Open(CAppFixture& app, const std::string& strPath) {
     app.m_dialogs.m_strOpenFileName = QString::fromStdString(strPath);
     app.Frame().Action(ID_FILE_OPEN)->trigger();
-    ASSERT_TRUE(CAppFixture::WaitFor([&] { return !app.View().Jobs().Busy(); }, 120'000));
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return !app.View().Files().Jobs().Busy(); }, 120'000));
 }
 
 TEST(OpenTest, AFileTakesThePlaceOfTheDataAfterTheQuestionAndCollectionGoesOff) {
@@ -48,7 +51,7 @@ TEST(OpenTest, AFileTakesThePlaceOfTheDataAfterTheQuestionAndCollectionGoesOff) 
     app.m_dialogs.m_vConfirmAnswers = {false};
     Open(app, "rec.csv");
     EXPECT_EQ(Channel(2), Values{9.0f});
-    EXPECT_TRUE(app.View().m_bCollecting);
+    EXPECT_TRUE(app.View().Session().m_bCollecting);
     EXPECT_EQ(app.m_dialogs.m_vAsked,
               (std::vector<QString>{"Comma separated files (*.csv);;All files (*)",
                                     "Are you sure you want to teamkill all data?"}));
@@ -60,12 +63,12 @@ TEST(OpenTest, AFileTakesThePlaceOfTheDataAfterTheQuestionAndCollectionGoesOff) 
     EXPECT_EQ(Channel(2), Values{});
     EXPECT_EQ(g_pPlotData->m_nLastSetCount, 2);
     EXPECT_EQ(g_pPlotData->GetMin(0), -3.0f);
-    EXPECT_FALSE(app.View().m_bCollecting);
+    EXPECT_FALSE(app.View().Session().m_bCollecting);
     EXPECT_FALSE(app.Frame().Action(ID_OTHER_TOGGLEPLOT)->isChecked());
     EXPECT_TRUE(app.Frame().StatusPane()->text().contains("paused"))
         << app.Frame().StatusPane()->text().toStdString();
     EXPECT_EQ(app.Status(), "Loaded 3 rows from rec.csv (1 skipped)");
-    EXPECT_EQ(app.View().CaptionText(), "5 values in 2 channels");
+    EXPECT_EQ(app.View().Painter().CaptionText(), "5 values in 2 channels");
 
     // An empty store is not asked about; a cancelled dialog does nothing.
     app.m_dialogs.m_vAsked.clear();
@@ -105,15 +108,15 @@ TEST(OpenTest, ACancelledOrFailedLoadLeavesTheStoreAsItWas) {
     big.m_nLastSetCount = 4;
     ASSERT_TRUE(WriteCsv(big, "big.csv").Ok());
     g_pPlotData->Interpret("1 2#");
-    app.View().Jobs().m_quietWait = std::chrono::milliseconds(0);
-    app.View().Jobs().m_dialogDelay = std::chrono::milliseconds(0);
+    app.View().Files().Jobs().m_quietWait = std::chrono::milliseconds(0);
+    app.View().Files().Jobs().m_dialogDelay = std::chrono::milliseconds(0);
     app.m_dialogs.m_bCancelProgress = true;
     app.m_dialogs.m_vConfirmAnswers = {true, true, true};
     Open(app, "big.csv");
     EXPECT_EQ(app.m_dialogs.m_vProgress, std::vector<QString>{"Loading big.csv.."});
     EXPECT_EQ(app.Status(), "Loading cancelled: big.csv not loaded");
     EXPECT_EQ(Channel(1), Values{2.0f});
-    EXPECT_TRUE(app.View().m_bCollecting);
+    EXPECT_TRUE(app.View().Session().m_bCollecting);
 
     ASSERT_EQ(::mkfifo("pipe.csv", 0600), 0);
     Open(app, "pipe.csv");
@@ -134,7 +137,7 @@ class RecordTest : public ::testing::Test {
 protected:
     RecordTest() { Recorder().m_options.m_writeDelay = std::chrono::milliseconds(0); }
 
-    CRecordingControl& Recorder() { return m_app.View().Recording(); }
+    CRecordingControl& Recorder() { return m_app.View().Session().Recording(); }
     void Record(const std::string& strPath) {
         m_app.m_dialogs.m_strSaveFileName = QString::fromStdString(strPath);
         m_app.Frame().Action(ID_FILE_RECORD)->trigger();
@@ -197,7 +200,7 @@ TEST_F(RecordTest, EverySetReceivedWhileConnectedIsRecordedCollectingOrNot) {
     SetPortMapping("COM1", terminal.Path().c_str());
     QAction* pConnect = m_app.Frame().Action(ID_CONNECTION_CONNECT);
     pConnect->trigger();
-    ASSERT_TRUE(m_app.View().m_bConnected);
+    ASSERT_TRUE(m_app.View().Session().m_bConnected);
     auto waitForSets = [&](std::uint64_t nSets) {
         return CAppFixture::WaitFor([&] { return Recorder().SetCount() == nSets; });
     };
@@ -217,7 +220,7 @@ TEST_F(RecordTest, EverySetReceivedWhileConnectedIsRecordedCollectingOrNot) {
     CAppFixture::Pump(100);
     m_app.Frame().Action(ID_CONNECTION_DISCONNECT)->trigger();
     pConnect->trigger();
-    ASSERT_TRUE(m_app.View().m_bConnected);
+    ASSERT_TRUE(m_app.View().Session().m_bConnected);
     terminal.Send("7#");
     ASSERT_TRUE(waitForSets(4));
     m_app.Frame().Action(ID_FILE_STOPRECORDING)->trigger();
@@ -234,7 +237,7 @@ TEST_F(RecordTest, AWriteFailureStopsTheRecordingWithAMessageAndCollectionGoesOn
               std::vector<QString>{"Recording stopped: full could not be written (No space left "
                                    "on device). The sets recorded until then are in /dev/full"});
     EXPECT_FALSE(m_app.Frame().Action(ID_FILE_RECORD)->isChecked());
-    EXPECT_TRUE(m_app.View().m_bCollecting);
+    EXPECT_TRUE(m_app.View().Session().m_bCollecting);
     g_pPlotData->Interpret("4 5#");
     EXPECT_EQ(g_pPlotData->GetSampleCount(1), 1);
 

@@ -1,11 +1,16 @@
+#include "commands/CommandIds.h"
+#include "session/AcquisitionSession.h"
+#include "view/FramePacer.h"
+#include "view/KovraPlotterView.h"
+#include "view/PlotCommands.h"
+#include "view/PlotNavigator.h"
+#include "view/PlotScreen.h"
+
 #include "AppTestSupport.h"
 #include "PlotData.h"
 #include "PlotScroll.h"
 #include "SerialWnd.h"
 #include "TonePlayer.h"
-#include "commands/CommandIds.h"
-#include "view/FramePacer.h"
-#include "view/KovraPlotterView.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -110,22 +115,22 @@ protected:
         m_pSerial = new CScriptedSerial;
         delete g_pSerial;
         g_pSerial = m_pSerial;
-        m_view.m_bConnected = true;
+        m_view.Session().m_bConnected = true;
         m_app.Frame().resize(600, 400);
         m_app.Frame().show();
-        m_view.Pacer().SetClock([this] { return m_nNow; });
-        EXPECT_TRUE(CAppFixture::WaitFor([this] { return m_view.PaintCount() > 0; }));
+        m_view.Screen().Pacer().SetClock([this] { return m_nNow; });
+        EXPECT_TRUE(CAppFixture::WaitFor([this] { return m_view.Screen().PaintCount() > 0; }));
         // The window's own first paints (shown, resized) are over.
         CAppFixture::Pump(100);
         m_nNow = 1'000'000'000;
     }
     ~PaintPacingTest() override {
-        m_view.m_bConnected = false;
+        m_view.Session().m_bConnected = false;
         SetToneOutput(nullptr);
     }
     void Receive(const std::string& strText) {
         m_pSerial->m_strNext = strText;
-        m_view.OnSerialMsg(MAKEWPARAM(EV_RXCHAR, 0), 0);
+        m_view.Session().OnSerialMsg(MAKEWPARAM(EV_RXCHAR, 0), 0);
     }
 
     class CCountingTones : public CToneOutput {
@@ -142,43 +147,43 @@ protected:
 };
 
 TEST_F(PaintPacingTest, ManyNotificationsInAFrameGiveOnePaintAndAnIdleSetIsPaintedAtOnce) {
-    const int nBefore = m_view.PaintCount();
+    const int nBefore = m_view.Screen().PaintCount();
     Receive("1 2#");
-    ASSERT_TRUE(CAppFixture::WaitFor([&] { return m_view.PaintCount() == nBefore + 1; }));
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return m_view.Screen().PaintCount() == nBefore + 1; }));
     // The clock stands still: every notification from now on falls in the same frame.
     for (int k = 0; k < 30; ++k) {
         Receive(std::to_string(k) + " 1#");
         QCoreApplication::processEvents();
     }
-    EXPECT_EQ(m_view.PaintCount(), nBefore + 1);
-    EXPECT_TRUE(m_view.Pacer().IsScheduled());
+    EXPECT_EQ(m_view.Screen().PaintCount(), nBefore + 1);
+    EXPECT_TRUE(m_view.Screen().Pacer().IsScheduled());
     // The end of the frame paints them all at once, and then nothing wakes the view.
-    ASSERT_TRUE(CAppFixture::WaitFor([&] { return m_view.PaintCount() == nBefore + 2; }));
-    EXPECT_EQ(m_view.CaptionText(), QStringLiteral("62 values in 2 channels"));
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return m_view.Screen().PaintCount() == nBefore + 2; }));
+    EXPECT_EQ(m_view.Painter().CaptionText(), QStringLiteral("62 values in 2 channels"));
     CAppFixture::Pump(100);
-    EXPECT_EQ(m_view.PaintCount(), nBefore + 2);
-    EXPECT_FALSE(m_view.Pacer().IsScheduled());
+    EXPECT_EQ(m_view.Screen().PaintCount(), nBefore + 2);
+    EXPECT_FALSE(m_view.Screen().Pacer().IsScheduled());
 }
 
 TEST_F(PaintPacingTest, AutomaticScalingSeesASpikeThatLeftTheWindowBetweenFrames) {
-    m_view.m_fPointsPerDiv = 1.0f; // a window of 10 samples
-    m_view.m_bAutoScale = true;
-    const int nBefore = m_view.PaintCount();
+    m_view.Plot().m_fPointsPerDiv = 1.0f; // a window of 10 samples
+    m_view.Plot().m_bAutoScale = true;
+    const int nBefore = m_view.Screen().PaintCount();
     Receive("0.5#");
-    ASSERT_TRUE(CAppFixture::WaitFor([&] { return m_view.PaintCount() == nBefore + 1; }));
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return m_view.Screen().PaintCount() == nBefore + 1; }));
     Receive("4.0#0.1#");
     for (int k = 0; k < 30; ++k) {
         Receive("0.2#");
     }
     // (The scroll bar that appears then asks for a paint of its own.)
-    ASSERT_TRUE(CAppFixture::WaitFor([&] { return m_view.PaintCount() >= nBefore + 2; }));
-    EXPECT_EQ(m_view.m_fYMax, 4.0f * 1.1f);
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return m_view.Screen().PaintCount() >= nBefore + 2; }));
+    EXPECT_EQ(m_view.Plot().m_fYMax, 4.0f * 1.1f);
 }
 
 TEST_F(PaintPacingTest, CapturesShowTheLastPaintAndChangeNothing) {
     g_pPlotData->SetSoundEnabled(0, true);
-    m_view.m_bDoublePpdAtMax = true;
-    m_view.m_bAutoScale = true;
+    m_view.Plot().m_bDoublePpdAtMax = true;
+    m_view.Plot().m_bAutoScale = true;
     std::string strSets;
     for (int k = 0; k < 60; ++k) {
         strSets += "2.0#";
@@ -188,16 +193,16 @@ TEST_F(PaintPacingTest, CapturesShowTheLastPaintAndChangeNothing) {
     CAppFixture::Pump(50);
     // Sets that the screen does not show yet would double ppd and move the range again.
     m_nNow += 1'000'000'000;
-    m_view.Pacer().SetRefreshRate(0.001);
+    m_view.Screen().Pacer().SetRefreshRate(0.001);
     Receive("9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#"
             "9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#9#");
     CAppFixture::Pump(50);
     Receive("9#");
     const int nBeeps = m_tones.m_nBeeps;
-    const float fPpd = m_view.m_fPointsPerDiv;
-    const float fYMax = m_view.m_fYMax;
-    const int nPaints = m_view.PaintCount();
-    const QImage shown = m_view.ShownPicture();
+    const float fPpd = m_view.Plot().m_fPointsPerDiv;
+    const float fYMax = m_view.Plot().m_fYMax;
+    const int nPaints = m_view.Screen().PaintCount();
+    const QImage shown = m_view.Screen().ShownPicture();
     const std::filesystem::path directory =
         std::filesystem::temp_directory_path() / "kovra-capture";
     std::filesystem::create_directories(directory);
@@ -210,9 +215,9 @@ TEST_F(PaintPacingTest, CapturesShowTheLastPaintAndChangeNothing) {
     std::filesystem::remove_all(directory);
     EXPECT_TRUE(m_app.Status().startsWith(QStringLiteral("Current view copied")));
     EXPECT_EQ(m_tones.m_nBeeps, nBeeps);
-    EXPECT_EQ(m_view.m_fPointsPerDiv, fPpd);
-    EXPECT_EQ(m_view.m_fYMax, fYMax);
-    EXPECT_EQ(m_view.PaintCount(), nPaints);
+    EXPECT_EQ(m_view.Plot().m_fPointsPerDiv, fPpd);
+    EXPECT_EQ(m_view.Plot().m_fYMax, fYMax);
+    EXPECT_EQ(m_view.Screen().PaintCount(), nPaints);
     EXPECT_TRUE(QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32) ==
                 shown);
 }
@@ -228,26 +233,26 @@ QImage OnScreen(QWidget& widget) {
 }
 
 TEST_F(PaintPacingTest, TheViewPaintsStraightIntoTheWindowAndCapturesShowWhatItPainted) {
-    m_view.m_bAutoScale = true;
+    m_view.Plot().m_bAutoScale = true;
     std::string strSets;
     for (int k = 0; k < 80; ++k) {
         strSets += std::to_string(k % 7) + " -" + std::to_string(k % 5) + "#";
     }
-    const int nBefore = m_view.PaintCount();
+    const int nBefore = m_view.Screen().PaintCount();
     Receive(strSets);
-    ASSERT_TRUE(CAppFixture::WaitFor([&] { return m_view.PaintCount() > nBefore; }));
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return m_view.Screen().PaintCount() > nBefore; }));
     CAppFixture::Pump(50);
-    ASSERT_TRUE(m_view.Canvas().HoldsLastPaint());
+    ASSERT_TRUE(m_view.Screen().Canvas().HoldsLastPaint());
     const QImage shown = OnScreen(*m_view.viewport());
     // Sets that no paint has shown yet.
     Receive("30 -30#31 -31#");
-    const QImage captured = m_view.ShownPicture();
+    const QImage captured = m_view.Screen().ShownPicture();
     EXPECT_TRUE(captured == shown);
-    EXPECT_FALSE(m_view.RenderPicture() == shown);
+    EXPECT_FALSE(m_view.Screen().RenderPicture() == shown);
     // Painted at last, the same way as the reference picture.
-    const QImage expected = m_view.RenderPicture();
+    const QImage expected = m_view.Screen().RenderPicture();
     m_view.viewport()->repaint();
-    EXPECT_TRUE(m_view.Canvas().HoldsLastPaint());
+    EXPECT_TRUE(m_view.Screen().Canvas().HoldsLastPaint());
     EXPECT_TRUE(OnScreen(*m_view.viewport()) == expected);
     // A capture keeps what it took: it is not a view of the window that later paints change.
     EXPECT_TRUE(captured == shown);
@@ -260,9 +265,9 @@ TEST_F(PaintPacingTest, TheWheelOverTheScrollBarMovesOneSampleTheWayItDoesOverTh
     }
     Receive(strSets);
     // From the middle, where the bar itself could move either way.
-    m_view.ScrollBy(ScrollAction::PageOlder);
-    m_view.ScrollBy(ScrollAction::PageOlder);
-    m_view.UpdateScrollBar();
+    m_view.Navigator().ScrollBy(ScrollAction::PageOlder);
+    m_view.Navigator().ScrollBy(ScrollAction::PageOlder);
+    m_view.Navigator().UpdateScrollBar();
     QScrollBar* pBar = m_view.horizontalScrollBar();
     // The bar as the user sees it: shown, under the pointer. (A hidden bar takes no wheel.)
     ASSERT_TRUE(CAppFixture::WaitFor([&] { return pBar->isVisible(); }));
@@ -274,17 +279,17 @@ TEST_F(PaintPacingTest, TheWheelOverTheScrollBarMovesOneSampleTheWayItDoesOverTh
     std::vector<int> vScrollBack;
     for (int k = 0; k < 3; ++k) {
         wheel({0, -120});
-        vScrollBack.push_back(m_view.m_nScrollBack);
+        vScrollBack.push_back(m_view.Plot().m_nScrollBack);
     }
     for (int k = 0; k < 4; ++k) {
         wheel({0, 120});
-        vScrollBack.push_back(m_view.m_nScrollBack);
+        vScrollBack.push_back(m_view.Plot().m_nScrollBack);
     }
     // A sideways wheel (a tilt wheel, a touchpad) the same way.
     wheel({-120, 0});
-    vScrollBack.push_back(m_view.m_nScrollBack);
+    vScrollBack.push_back(m_view.Plot().m_nScrollBack);
     EXPECT_EQ(vScrollBack, (std::vector<int>{101, 102, 103, 102, 101, 100, 99, 100}));
-    EXPECT_FALSE(m_view.m_bCollecting);
+    EXPECT_FALSE(m_view.Session().m_bCollecting);
 }
 
 TEST_F(PaintPacingTest, KeepCollectingHoldsTheWindowOnItsSamples) {
@@ -294,19 +299,19 @@ TEST_F(PaintPacingTest, KeepCollectingHoldsTheWindowOnItsSamples) {
     }
     Receive(strSets);
     m_app.Frame().Action(ID_PLOT_KEEPCOLLECTING)->trigger();
-    EXPECT_TRUE(m_view.m_bKeepCollectingWhenScrolled);
+    EXPECT_TRUE(m_view.Plot().m_bKeepCollectingWhenScrolled);
     QKeyEvent pageDown(QEvent::KeyPress, Qt::Key_PageDown, Qt::NoModifier);
     QCoreApplication::sendEvent(&m_view, &pageDown);
-    EXPECT_TRUE(m_view.m_bCollecting);
-    EXPECT_EQ(m_view.m_nScrollBack, 50);
+    EXPECT_TRUE(m_view.Session().m_bCollecting);
+    EXPECT_EQ(m_view.Plot().m_nScrollBack, 50);
     Receive("300#301#302#");
     EXPECT_EQ(g_pPlotData->GetSampleCount(0), 303);
-    EXPECT_EQ(m_view.m_nScrollBack, 53);
+    EXPECT_EQ(m_view.Plot().m_nScrollBack, 53);
     // Following the newest data, the window moves on as before.
     QKeyEvent end(QEvent::KeyPress, Qt::Key_End, Qt::NoModifier);
     QCoreApplication::sendEvent(&m_view, &end);
     Receive("303#");
-    EXPECT_EQ(m_view.m_nScrollBack, 0);
+    EXPECT_EQ(m_view.Plot().m_nScrollBack, 0);
     // F5 still pauses.
     QKeyEvent f5(QEvent::KeyPress, Qt::Key_F5, Qt::NoModifier);
     QCoreApplication::sendEvent(&m_view, &f5);
@@ -316,7 +321,7 @@ TEST_F(PaintPacingTest, KeepCollectingHoldsTheWindowOnItsSamples) {
     m_app.Frame().Action(ID_PLOT_KEEPCOLLECTING)->trigger();
     QCoreApplication::sendEvent(&m_view, &f5);
     QCoreApplication::sendEvent(&m_view, &pageDown);
-    EXPECT_FALSE(m_view.m_bCollecting);
+    EXPECT_FALSE(m_view.Session().m_bCollecting);
 }
 
 TEST_F(PaintPacingTest, FitYRangeTakesTheShownValuesOfShownChannels) {
@@ -326,16 +331,16 @@ TEST_F(PaintPacingTest, FitYRangeTakesTheShownValuesOfShownChannels) {
         strSets += std::to_string(k % 5) + " " + std::to_string(-k % 3) + " 1000#";
     }
     Receive(strSets);
-    m_view.OnChannelToggle(2);
+    m_view.PlotCommands().OnChannelToggle(2);
     m_app.Frame().Action(ID_PLOT_FITY)->trigger();
     // Values 0..4 and -2..0: span 6, margin 0.3.
-    EXPECT_FLOAT_EQ(m_view.m_fYMax, 4.3f);
-    EXPECT_FLOAT_EQ(m_view.m_fYMin, -2.3f);
+    EXPECT_FLOAT_EQ(m_view.Plot().m_fYMax, 4.3f);
+    EXPECT_FLOAT_EQ(m_view.Plot().m_fYMin, -2.3f);
     EXPECT_EQ(m_app.Status(), QStringLiteral("STATUS: Y range fitted to the values in view"));
     g_pPlotData->ClearAll();
     m_app.Frame().Action(ID_PLOT_FITY)->trigger();
     EXPECT_EQ(m_app.Status(), QStringLiteral("ERROR: No values in view to fit"));
-    EXPECT_FLOAT_EQ(m_view.m_fYMax, 4.3f);
+    EXPECT_FLOAT_EQ(m_view.Plot().m_fYMax, 4.3f);
 }
 
 TEST_F(PaintPacingTest, F7FitsTheYRangeFromTheKeyboard) {
@@ -345,7 +350,7 @@ TEST_F(PaintPacingTest, F7FitsTheYRangeFromTheKeyboard) {
     m_view.setFocus();
     QTest::keyClick(&m_view, Qt::Key_F7);
     EXPECT_EQ(m_app.Status(), QStringLiteral("STATUS: Y range fitted to the values in view"));
-    EXPECT_FLOAT_EQ(m_view.m_fYMax, 2.25f);
+    EXPECT_FLOAT_EQ(m_view.Plot().m_fYMax, 2.25f);
 }
 
 } // namespace

@@ -1,9 +1,12 @@
+#include "session/AcquisitionSession.h"
+#include "view/KovraPlotterView.h"
+#include "view/PlotNavigator.h"
+
 #include "AppTestSupport.h"
 #include "PlotData.h"
 #include "PlotGeometry.h"
 #include "PlotScroll.h"
 #include "TonePlayer.h"
-#include "view/KovraPlotterView.h"
 
 #include <QCoreApplication>
 #include <QPrintDialog>
@@ -56,8 +59,8 @@ protected:
     CPixel PointOf(int p, float v) const {
         const CPlotGeometry geometry(kWidth, kHeight);
         const CKovraPlotterView& view = m_app.View();
-        return {geometry.PositionToX(p, view.m_fPointsPerDiv),
-                ValueToY(geometry, v, view.m_fYMax, view.m_fYMin)};
+        return {geometry.PositionToX(p, view.Plot().m_fPointsPerDiv),
+                ValueToY(geometry, v, view.Plot().m_fYMax, view.Plot().m_fYMin)};
     }
 
     CRecordingTones m_tones;
@@ -148,15 +151,15 @@ TEST_F(RenderTest, AlarmSoundsForTheNewestValueAtEveryPaint) {
 
 TEST_F(RenderTest, AutomaticScalingGrowsTheRangeAndNeverMakesItInfinite) {
     CKovraPlotterView& view = m_app.View();
-    view.m_bAutoScale = true;
+    view.Plot().m_bAutoScale = true;
     g_pPlotData->Interpret("1.0#3.0#2.0#");
     Paint();
-    EXPECT_EQ(view.m_fYMax, 3.0f * 1.1f);
-    EXPECT_EQ(view.m_fYMin, -2.5f);
+    EXPECT_EQ(view.Plot().m_fYMax, 3.0f * 1.1f);
+    EXPECT_EQ(view.Plot().m_fYMin, -2.5f);
     g_pPlotData->Interpret((std::string(99, '9') + "#").c_str());
     Paint();
-    EXPECT_EQ(view.m_fYMax, 3.0f * 1.1f);
-    EXPECT_TRUE(std::isfinite(view.m_fYMin));
+    EXPECT_EQ(view.Plot().m_fYMax, 3.0f * 1.1f);
+    EXPECT_TRUE(std::isfinite(view.Plot().m_fYMin));
 }
 
 TEST_F(RenderTest, OddSettingsNeitherFailNorLeaveThePicture) {
@@ -166,14 +169,14 @@ TEST_F(RenderTest, OddSettingsNeitherFailNorLeaveThePicture) {
     for (int c = 0; c < 3; ++c) {
         g_pPlotData->SetMarkMinMax(c, true);
     }
-    view.m_fYMax = view.m_fYMin = 1.0f;
+    view.Plot().m_fYMax = view.Plot().m_fYMin = 1.0f;
     QImage picture = Paint();
     // An empty range draws every value on the middle line.
     EXPECT_EQ(picture.pixel(PointOf(0, 0).m_nX - 3, m_geometry.GetMiddleY()), kBlack);
-    view.m_fYMax = 2.5f;
-    view.m_fYMin = -2.5f;
-    view.m_fPointsPerDiv = 2e9f;
-    view.m_nScrollBack = std::numeric_limits<int>::max();
+    view.Plot().m_fYMax = 2.5f;
+    view.Plot().m_fYMin = -2.5f;
+    view.Plot().m_fPointsPerDiv = 2e9f;
+    view.Plot().m_nScrollBack = std::numeric_limits<int>::max();
     Paint();
     // Only lines in or far above the range: drawn under the traces, the line at INT_MIN too.
     g_pPlotData->SetMarkMinMax(2, false);
@@ -182,53 +185,53 @@ TEST_F(RenderTest, OddSettingsNeitherFailNorLeaveThePicture) {
 
 TEST_F(RenderTest, DoublingPpdKeepsTheWholeSeriesInView) {
     CKovraPlotterView& view = m_app.View();
-    view.m_bDoublePpdAtMax = true;
+    view.Plot().m_bDoublePpdAtMax = true;
     for (int k = 0; k < 52; ++k) {
         g_pPlotData->Interpret("1#");
     }
     Paint();
-    EXPECT_EQ(view.m_fPointsPerDiv, 10.0f);
+    EXPECT_EQ(view.Plot().m_fPointsPerDiv, 10.0f);
 }
 
 TEST_F(RenderTest, ScrollBarWheelAndArrowsMoveTheWindow) {
     CKovraPlotterView& view = m_app.View();
     QScrollBar* pBar = view.horizontalScrollBar();
     m_app.Frame().resize(800, 600);
-    view.UpdateScrollBar();
+    view.Navigator().UpdateScrollBar();
     EXPECT_EQ(pBar->maximum(), 0);
     for (int k = 0; k < 100; ++k) {
         g_pPlotData->Interpret("1#");
     }
-    view.UpdateScrollBar();
+    view.Navigator().UpdateScrollBar();
     // Range 0..100 with a page of 50: the box's last position is 51, where it sits.
     EXPECT_EQ(pBar->maximum(), 51);
     EXPECT_EQ(pBar->pageStep(), 50);
     EXPECT_EQ(pBar->value(), 51);
 
     pBar->triggerAction(QAbstractSlider::SliderSingleStepSub);
-    EXPECT_EQ(view.m_nScrollBack, 1);
-    EXPECT_FALSE(view.m_bCollecting);
+    EXPECT_EQ(view.Plot().m_nScrollBack, 1);
+    EXPECT_FALSE(view.Session().m_bCollecting);
     EXPECT_EQ(pBar->value(), 50);
     pBar->triggerAction(QAbstractSlider::SliderPageStepSub);
-    EXPECT_EQ(view.m_nScrollBack, 1);
+    EXPECT_EQ(view.Plot().m_nScrollBack, 1);
     EXPECT_EQ(pBar->value(), 50);
 
     QWheelEvent down({10, 10}, {10, 10}, {}, {0, -120}, Qt::NoButton, Qt::NoModifier,
                      Qt::NoScrollPhase, false);
     QCoreApplication::sendEvent(view.viewport(), &down);
-    EXPECT_EQ(view.m_nScrollBack, 2);
+    EXPECT_EQ(view.Plot().m_nScrollBack, 2);
     QWheelEvent up({10, 10}, {10, 10}, {}, {0, 360}, Qt::NoButton, Qt::NoModifier,
                    Qt::NoScrollPhase, false);
     QCoreApplication::sendEvent(view.viewport(), &up);
-    EXPECT_EQ(view.m_nScrollBack, 1);
+    EXPECT_EQ(view.Plot().m_nScrollBack, 1);
 
     // A drag is measured from the previous drag notification.
     g_nLastTrackPos = 0;
     pBar->setSliderDown(true);
     pBar->setSliderPosition(40);
-    EXPECT_EQ(view.m_nScrollBack, 0);
+    EXPECT_EQ(view.Plot().m_nScrollBack, 0);
     pBar->setSliderPosition(30);
-    EXPECT_EQ(view.m_nScrollBack, 10);
+    EXPECT_EQ(view.Plot().m_nScrollBack, 10);
     EXPECT_EQ(pBar->sliderPosition(), 30);
     pBar->setSliderDown(false);
     EXPECT_EQ(pBar->value(), 41);
@@ -273,25 +276,25 @@ TEST_F(RenderTest, LayeredPaintIsThePictureOfDrawingEverySampleInOrder) {
             g_pPlotData->SetColor(c, c == 7 ? 7 : c % 7);
         }
         g_pPlotData->ToggleHidden(8);
-        auto paint = [&](CKovraPlotterView::EDrawOrder eOrder,
+        auto paint = [&](CPlotPainter::EDrawOrder eOrder,
                          QImage::Format eFormat = QImage::Format_RGB32) {
-            view.m_fPointsPerDiv = testCase.fPointsPerDiv;
-            view.m_bAutoScale = testCase.bAutoScale;
-            view.m_bDoublePpdAtMax = testCase.bDouble;
-            view.m_fYMax = 2.5f;
-            view.m_fYMin = testCase.fYMin;
-            view.m_fAutoMax = view.m_fAutoMin = 0.0f;
+            view.Plot().m_fPointsPerDiv = testCase.fPointsPerDiv;
+            view.Plot().m_bAutoScale = testCase.bAutoScale;
+            view.Plot().m_bDoublePpdAtMax = testCase.bDouble;
+            view.Plot().m_fYMax = 2.5f;
+            view.Plot().m_fYMin = testCase.fYMin;
+            view.Plot().m_fAutoMax = view.Plot().m_fAutoMin = 0.0f;
             QImage picture(kWidth, kHeight, eFormat);
             view.OnDraw(picture, eOrder);
             return picture;
         };
-        const QImage layered = paint(CKovraPlotterView::EDrawOrder::kLayered);
-        const QImage reference = paint(CKovraPlotterView::EDrawOrder::kOneByOne);
+        const QImage layered = paint(CPlotPainter::EDrawOrder::kLayered);
+        const QImage reference = paint(CPlotPainter::EDrawOrder::kOneByOne);
         EXPECT_TRUE(layered == reference) << "ppd " << testCase.fPointsPerDiv;
         // Painted straight into an X11 window's store, which has an alpha channel: the same
         // bytes, every pixel opaque.
         QImage premultiplied =
-            paint(CKovraPlotterView::EDrawOrder::kLayered, QImage::Format_ARGB32_Premultiplied);
+            paint(CPlotPainter::EDrawOrder::kLayered, QImage::Format_ARGB32_Premultiplied);
         EXPECT_TRUE(premultiplied.reinterpretAsFormat(QImage::Format_ARGB32) &&
                     premultiplied == layered.convertToFormat(QImage::Format_ARGB32))
             << "ppd " << testCase.fPointsPerDiv;
@@ -320,14 +323,14 @@ TEST_F(RenderTest, LayeredPaintMatchesAtEverySizeDownToOnePixel) {
                            {300, 36}, {800, 20}, {300, 39}, {300, 40}, {120, 45}};
     for (const QSize size : sizes) {
         for (const float fPpd : {5.0f, 40.0f}) {
-            auto paint = [&](CKovraPlotterView::EDrawOrder eOrder) {
-                view.m_fPointsPerDiv = fPpd;
+            auto paint = [&](CPlotPainter::EDrawOrder eOrder) {
+                view.Plot().m_fPointsPerDiv = fPpd;
                 QImage picture(size, QImage::Format_RGB32);
                 view.OnDraw(picture, eOrder);
                 return picture;
             };
-            EXPECT_TRUE(paint(CKovraPlotterView::EDrawOrder::kLayered) ==
-                        paint(CKovraPlotterView::EDrawOrder::kOneByOne))
+            EXPECT_TRUE(paint(CPlotPainter::EDrawOrder::kLayered) ==
+                        paint(CPlotPainter::EDrawOrder::kOneByOne))
                 << size.width() << "x" << size.height() << " ppd " << fPpd;
         }
     }
@@ -342,7 +345,7 @@ TEST_F(RenderTest, PrintsThePictureToAFile) {
         print.printer()->setOutputFileName(QString::fromStdString(strPath));
         return int(QDialog::Accepted);
     };
-    m_app.View().OnFilePrint();
+    m_app.View().Pictures().OnFilePrint();
     ASSERT_TRUE(std::filesystem::exists(strPath));
     EXPECT_GT(std::filesystem::file_size(strPath), 1000u);
     std::filesystem::remove(strPath);

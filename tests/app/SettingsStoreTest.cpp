@@ -1,12 +1,15 @@
 #include "settings/SettingsStore.h"
+#include "commands/CommandIds.h"
+#include "dialogs/XAxisDlg.h"
+#include "session/AcquisitionSession.h"
+#include "settings/AppSettings.h"
+#include "view/KovraPlotterView.h"
+#include "view/PlotScreen.h"
+
 #include "AppTestSupport.h"
 #include "PlotData.h"
 #include "ScratchDirectory.h"
-#include "commands/CommandIds.h"
-#include "dialogs/XAxisDlg.h"
-#include "settings/AppSettings.h"
 #include "ui_XAxisDlg.h"
-#include "view/KovraPlotterView.h"
 
 #include <QAction>
 #include <QFile>
@@ -165,19 +168,19 @@ TEST_F(SettingsStoreTest, TheProgramStartsWithTheFileAndSavesEachChange) {
     {
         CAppFixture app(WithSettings(strPath));
         const CKovraPlotterView& view = app.View();
-        EXPECT_EQ(view.m_nPort, 3);
-        EXPECT_EQ(view.m_nSpeed, -1);
-        EXPECT_EQ(view.m_nTypedSpeed, 76'800);
-        EXPECT_TRUE(view.m_bEndSetsAtLineEnd);
+        EXPECT_EQ(view.Session().m_nPort, 3);
+        EXPECT_EQ(view.Session().m_nSpeed, -1);
+        EXPECT_EQ(view.Session().m_nTypedSpeed, 76'800);
+        EXPECT_TRUE(view.Session().m_bEndSetsAtLineEnd);
         EXPECT_TRUE(g_pPlotData->GetEndSetsAtLineEnd());
-        EXPECT_EQ(view.m_nStopBits, 1);
-        EXPECT_EQ(view.m_nParity, 2);
-        EXPECT_EQ(view.m_fPointsPerDiv, 40.0f);
-        EXPECT_TRUE(view.m_bDoublePpdAtMax);
-        EXPECT_EQ(view.m_fYMax, 3.3000002f);
-        EXPECT_EQ(view.m_fYMin, -1e-7f);
-        EXPECT_TRUE(view.m_bAutoScale);
-        EXPECT_TRUE(view.m_bKeepCollectingWhenScrolled);
+        EXPECT_EQ(view.Session().m_nStopBits, 1);
+        EXPECT_EQ(view.Session().m_nParity, 2);
+        EXPECT_EQ(view.Plot().m_fPointsPerDiv, 40.0f);
+        EXPECT_TRUE(view.Plot().m_bDoublePpdAtMax);
+        EXPECT_EQ(view.Plot().m_fYMax, 3.3000002f);
+        EXPECT_EQ(view.Plot().m_fYMin, -1e-7f);
+        EXPECT_TRUE(view.Plot().m_bAutoScale);
+        EXPECT_TRUE(view.Plot().m_bKeepCollectingWhenScrolled);
         for (int i = 0; i < CPlotData::kChannelCount; ++i) {
             const SChannelSettings& channel = saved.m_vChannels[static_cast<std::size_t>(i)];
             EXPECT_EQ(g_pPlotData->GetColor(i), channel.m_nColor) << i;

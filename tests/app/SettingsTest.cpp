@@ -1,13 +1,15 @@
-#include "AppTestSupport.h"
-#include "PlotData.h"
 #include "commands/CommandIds.h"
 #include "dialogs/ChannelSetupDlg.h"
 #include "dialogs/XAxisDlg.h"
 #include "dialogs/YAxisDlg.h"
+#include "session/AcquisitionSession.h"
+#include "view/KovraPlotterView.h"
+
+#include "AppTestSupport.h"
+#include "PlotData.h"
 #include "ui_ChannelSetupDlg.h"
 #include "ui_XAxisDlg.h"
 #include "ui_YAxisDlg.h"
-#include "view/KovraPlotterView.h"
 
 #include <QAction>
 
@@ -39,7 +41,7 @@ TEST(SettingsTest, XAxisTakesAPositivePpdAndAlwaysTheCheckBox) {
     });
     app.Frame().Action(ID_PLOT_XAXIS)->trigger();
     EXPECT_EQ(strShown, "5");
-    EXPECT_EQ(view.m_fPointsPerDiv, 10.0f);
+    EXPECT_EQ(view.Plot().m_fPointsPerDiv, 10.0f);
     EXPECT_EQ(app.Status(), "STATUS: Updated ppd");
 
     for (const char* szText : {"", "0"}) {
@@ -47,17 +49,17 @@ TEST(SettingsTest, XAxisTakesAPositivePpdAndAlwaysTheCheckBox) {
             dialog.Controls().editPpd->setText(szText);
             dialog.Controls().checkDoublePpd->setChecked(true);
         });
-        view.m_bDoublePpdAtMax = false;
+        view.Plot().m_bDoublePpdAtMax = false;
         app.Frame().Action(ID_PLOT_XAXIS)->trigger();
-        EXPECT_EQ(view.m_fPointsPerDiv, 10.0f);
-        EXPECT_TRUE(view.m_bDoublePpdAtMax);
+        EXPECT_EQ(view.Plot().m_fPointsPerDiv, 10.0f);
+        EXPECT_TRUE(view.Plot().m_bDoublePpdAtMax);
         EXPECT_EQ(app.Status(), "ERROR: Incorrect ppd value");
     }
     // A ppd far beyond any window still leaves a program that paints.
     app.m_dialogs.m_fnRunDialog = Answer<CXAxisDlg>(
         [](CXAxisDlg& dialog) { dialog.Controls().editPpd->setText("2000000000"); });
     app.Frame().Action(ID_PLOT_XAXIS)->trigger();
-    EXPECT_EQ(view.m_fPointsPerDiv, 2e9f);
+    EXPECT_EQ(view.Plot().m_fPointsPerDiv, 2e9f);
     g_pPlotData->Interpret("1#2#3#");
     QImage picture(300, 200, QImage::Format_RGB32);
     view.OnDraw(picture);
@@ -75,9 +77,9 @@ TEST(SettingsTest, YAxisKeepsALimitWhoseTextIsNotANumber) {
     });
     app.Frame().Action(ID_PLOT_YAXIS)->trigger();
     EXPECT_EQ(vShown, (QStringList{"2.5", "-2.5"}));
-    EXPECT_EQ(view.m_fYMax, 2.5f);
-    EXPECT_EQ(view.m_fYMin, -1.0f);
-    EXPECT_TRUE(view.m_bAutoScale);
+    EXPECT_EQ(view.Plot().m_fYMax, 2.5f);
+    EXPECT_EQ(view.Plot().m_fYMin, -1.0f);
+    EXPECT_TRUE(view.Plot().m_bAutoScale);
     EXPECT_EQ(app.Status(), "Error: Invalid character found in ymax");
 
     app.m_dialogs.m_fnRunDialog = Answer<CYAxisDlg>([&](CYAxisDlg& dialog) {
@@ -88,14 +90,14 @@ TEST(SettingsTest, YAxisKeepsALimitWhoseTextIsNotANumber) {
     EXPECT_EQ(app.Status(), "Error: Invalid character found in ymin");
 
     // Cancel changes nothing; OK without edits writes the shown one-decimal texts back.
-    view.m_fYMax = 3.3000002f;
+    view.Plot().m_fYMax = 3.3000002f;
     app.m_dialogs.m_fnRunDialog = Answer<CYAxisDlg>(
         [](CYAxisDlg& dialog) { dialog.Controls().editYMax->setText("7"); }, false);
     app.Frame().Action(ID_PLOT_YAXIS)->trigger();
-    EXPECT_EQ(view.m_fYMax, 3.3000002f);
+    EXPECT_EQ(view.Plot().m_fYMax, 3.3000002f);
     app.m_dialogs.m_fnRunDialog = Answer<CYAxisDlg>([](CYAxisDlg&) {});
     app.Frame().Action(ID_PLOT_YAXIS)->trigger();
-    EXPECT_EQ(view.m_fYMax, 3.3f);
+    EXPECT_EQ(view.Plot().m_fYMax, 3.3f);
 }
 
 TEST(SettingsTest, ChannelSetupWritesEveryChannelBackOnlyOnOk) {

@@ -1,7 +1,9 @@
+#include "commands/CommandIds.h"
+#include "session/AcquisitionSession.h"
+#include "view/KovraPlotterView.h"
+
 #include "AppTestSupport.h"
 #include "PlotData.h"
-#include "commands/CommandIds.h"
-#include "view/KovraPlotterView.h"
 
 #include <QAction>
 #include <QApplication>
@@ -94,7 +96,7 @@ TEST(ShellTest, TogglePlotCarriesACheckMarkWhileCollecting) {
     QAction* pToggle = app.Frame().Action(ID_OTHER_TOGGLEPLOT);
     EXPECT_TRUE(pToggle->isChecked());
     pToggle->trigger();
-    EXPECT_FALSE(app.View().m_bCollecting);
+    EXPECT_FALSE(app.View().Session().m_bCollecting);
     EXPECT_FALSE(pToggle->isChecked());
     pToggle->trigger();
     EXPECT_TRUE(pToggle->isChecked());

@@ -1,8 +1,10 @@
 #include "shell/StatusPane.h"
+#include "commands/CommandIds.h"
+#include "session/AcquisitionSession.h"
+#include "view/KovraPlotterView.h"
+
 #include "AppTestSupport.h"
 #include "PortNames.h"
-#include "commands/CommandIds.h"
-#include "view/KovraPlotterView.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -77,9 +79,9 @@ TEST(StatusPaneTest, FollowsTheProgramIncludingAScrollKeyThatStopsCollection) {
     auto paneText = [&] { return app.Frame().StatusPane()->text(); };
     EXPECT_EQ(paneText(), "Not connected | collecting");
 
-    app.View().m_nSpeed = 4;
+    app.View().Session().m_nSpeed = 4;
     app.Frame().Action(ID_CONNECTION_CONNECT)->trigger();
-    ASSERT_TRUE(app.View().m_bConnected);
+    ASSERT_TRUE(app.View().Session().m_bConnected);
     EXPECT_EQ(paneText(), QString("COM1 %1 57600 | collecting").arg(terminal.PathText()));
 
     QKeyEvent left(QEvent::KeyPress, Qt::Key_Left, Qt::NoModifier);

@@ -1,9 +1,12 @@
+#include "commands/CommandIds.h"
+#include "session/AcquisitionSession.h"
+#include "shell/StatusPane.h"
+#include "view/KovraPlotterView.h"
+#include "view/PlotScreen.h"
+
 #include "AppTestSupport.h"
 #include "PlotData.h"
 #include "SerialWnd.h"
-#include "commands/CommandIds.h"
-#include "shell/StatusPane.h"
-#include "view/KovraPlotterView.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -39,9 +42,9 @@ protected:
     StoreFullTest() : m_app(Budget(3)) {
         delete g_pSerial;
         g_pSerial = new CEndlessSerial;
-        View().m_bConnected = true;
+        View().Session().m_bConnected = true;
     }
-    ~StoreFullTest() override { View().m_bConnected = false; }
+    ~StoreFullTest() override { View().Session().m_bConnected = false; }
 
     static SCommandLine Budget(std::size_t nBlocks) {
         SCommandLine commandLine;
@@ -53,11 +56,11 @@ protected:
         QKeyEvent event(QEvent::KeyPress, nKey, Qt::NoModifier);
         QCoreApplication::sendEvent(&View(), &event);
     }
-    // A notification from the port, after what the view posted to itself before it (the
+    // A notification from the port, after what the session posted to itself before it (the
     // hand-over of a read that took its share).
     void Notify() {
-        QCoreApplication::sendPostedEvents(&View());
-        View().OnSerialMsg(MAKEWPARAM(EV_RXCHAR, 0), 0);
+        QCoreApplication::sendPostedEvents(&View().Session());
+        View().Session().OnSerialMsg(MAKEWPARAM(EV_RXCHAR, 0), 0);
     }
     // Takes what the device sends until the store is full.
     void FillUp() {
@@ -77,12 +80,13 @@ protected:
 TEST_F(StoreFullTest, AFullStoreStopsCollectionOnceAndSaysSo) {
     ASSERT_TRUE(PlotChecked());
     FillUp();
-    EXPECT_FALSE(View().m_bCollecting);
+    EXPECT_FALSE(View().Session().m_bCollecting);
     EXPECT_FALSE(PlotChecked());
     EXPECT_EQ(m_app.Status(), kFullText);
     EXPECT_TRUE(m_app.Frame().StatusPane()->State().m_bMemoryFull);
     EXPECT_EQ(g_pPlotData->GetTotalSampleCount(), 3 * kPerBlock);
-    EXPECT_EQ(View().CaptionText(), QStringLiteral("%1 values in 3 channels").arg(3 * kPerBlock));
+    EXPECT_EQ(View().Painter().CaptionText(),
+              QStringLiteral("%1 values in 3 channels").arg(3 * kPerBlock));
 
     // Said once: what the user does next is not overwritten by more data.
     View().SetStatusText("STATUS: Updated ppd");
@@ -96,20 +100,20 @@ TEST_F(StoreFullTest, F5TriesAgainAndClearingCollectsAgain) {
     FillUp();
     Press(Qt::Key_F5);
     EXPECT_EQ(m_app.Status(), kFullText);
-    EXPECT_FALSE(View().m_bCollecting);
+    EXPECT_FALSE(View().Session().m_bCollecting);
 
     // Room has come (here: a larger budget): F5 collects again, until it is full again.
     g_pPlotData->SetMemoryBudget(6 * CSampleSeries::kBlockBytes);
     Press(Qt::Key_F5);
     EXPECT_EQ(m_app.Status(), "Plot ON (collecting)");
-    EXPECT_TRUE(View().m_bCollecting);
+    EXPECT_TRUE(View().Session().m_bCollecting);
     FillUp();
     EXPECT_EQ(g_pPlotData->GetSampleCount(0), 2 * kPerBlock);
-    EXPECT_FALSE(View().m_bCollecting);
+    EXPECT_FALSE(View().Session().m_bCollecting);
 
     Press(Qt::Key_F12);
     EXPECT_EQ(m_app.Status(), "Plot ON (collecting)");
-    EXPECT_TRUE(View().m_bCollecting);
+    EXPECT_TRUE(View().Session().m_bCollecting);
     EXPECT_TRUE(PlotChecked());
     EXPECT_FALSE(m_app.Frame().StatusPane()->State().m_bMemoryFull);
     EXPECT_EQ(g_pPlotData->GetTotalSampleCount(), 0);
@@ -119,15 +123,15 @@ TEST_F(StoreFullTest, F5TriesAgainAndClearingCollectsAgain) {
     FillUp();
     m_app.m_dialogs.m_vConfirmAnswers = {true};
     m_app.Frame().Action(ID_FILE_NEW)->trigger();
-    EXPECT_TRUE(View().m_bCollecting);
+    EXPECT_TRUE(View().Session().m_bCollecting);
     EXPECT_EQ(g_pPlotData->GetTotalSampleCount(), 0);
 }
 
 TEST_F(StoreFullTest, ClearingAStoreThatIsNotFullLeavesCollectionAsTheUserSetIt) {
     Press(Qt::Key_F5);
-    ASSERT_FALSE(View().m_bCollecting);
+    ASSERT_FALSE(View().Session().m_bCollecting);
     Press(Qt::Key_F12);
-    EXPECT_FALSE(View().m_bCollecting);
+    EXPECT_FALSE(View().Session().m_bCollecting);
     EXPECT_EQ(m_app.Status(), "Plot OFF (not collecting new data)");
 }
 
@@ -139,7 +143,7 @@ TEST(PictureMemoryTest, APictureThatCouldNotBeAllocatedIsLeftAlone) {
     QImage none;
     app.View().OnDraw(none);
     EXPECT_TRUE(none.isNull());
-    EXPECT_FALSE(app.View().RenderPicture().isNull());
+    EXPECT_FALSE(app.View().Screen().RenderPicture().isNull());
 }
 
 TEST(MemoryBudgetOptionTest, TakesASizeAndRefusesAnythingElse) {

@@ -1,10 +1,12 @@
 #include "files/FileOpener.h"
 
-#include "DataFileReader.h"
-#include "PlotData.h"
+#include "dialogs/StatusSink.h"
 #include "dialogs/UserDialogs.h"
 #include "files/JobRunner.h"
-#include "view/KovraPlotterView.h"
+#include "session/AcquisitionSession.h"
+
+#include "DataFileReader.h"
+#include "PlotData.h"
 
 #include <QFileInfo>
 
@@ -16,12 +18,12 @@ void CFileOpener::Open() {
         return;
     }
     const QString strPath = UserDialogs().GetOpenFileName(
-        &m_view, QStringLiteral("Comma separated files (*.csv);;All files (*)"));
+        &m_window, QStringLiteral("Comma separated files (*.csv);;All files (*)"));
     if (strPath.isEmpty()) {
         return;
     }
     if (g_pPlotData->GetTotalSampleCount() > 0 &&
-        !UserDialogs().Confirm(&m_view,
+        !UserDialogs().Confirm(&m_window,
                                QStringLiteral("Are you sure you want to teamkill all data?"))) {
         return;
     }
@@ -31,7 +33,7 @@ void CFileOpener::Open() {
     // file larger than memory stops with a message instead of exhausting the system.
     std::shared_ptr<CMemoryGauge> pGauge = g_pPlotData->MakeGaugeForReplacement();
     m_bLoading = true;
-    m_view.Jobs().Start(
+    m_jobs.Start(
         QStringLiteral("Loading %1..").arg(QFileInfo(strPath).fileName()),
         [pData, pGauge, strFile = strPath.toStdString()](CJobProgress& progress) {
             *pData = ReadDataFile(strFile, &progress, pGauge.get());
@@ -47,30 +49,27 @@ void CFileOpener::Apply(CLoadedData& data, const std::string& strName) {
     case ELoadStatus::kOk:
         break;
     case ELoadStatus::kCannotOpen:
-        UserDialogs().Notify(&m_view, QStringLiteral("Problem opening file.."));
+        UserDialogs().Notify(&m_window, QStringLiteral("Problem opening file.."));
         return;
     case ELoadStatus::kReadFailed:
-        UserDialogs().Notify(&m_view, QStringLiteral("Problem reading file.."));
+        UserDialogs().Notify(&m_window, QStringLiteral("Problem reading file.."));
         return;
     case ELoadStatus::kNoMemory:
         UserDialogs().Notify(
-            &m_view,
+            &m_window,
             QStringLiteral("Not enough memory to load %1").arg(QString::fromStdString(strName)));
         return;
     case ELoadStatus::kCancelled:
-        m_view.SetStatusText("Loading cancelled: %s not loaded", strName.c_str());
+        m_status.SetStatusText("Loading cancelled: %s not loaded", strName.c_str());
         return;
     }
-    m_view.ResetData();
+    m_target.ResetData();
     for (int c = 0; c < data.m_nColumns; ++c) {
         g_pPlotData->AdoptSamples(c, data.m_channels[static_cast<std::size_t>(c)]);
     }
     g_pPlotData->m_nLastSetCount = static_cast<std::uint8_t>(data.m_nColumns);
-    m_view.m_bCollecting = false;
-    m_view.m_nScrollBack = 0;
-    m_view.SetStatusText("Loaded %llu rows from %s (%llu skipped)",
-                         static_cast<unsigned long long>(data.m_nRows), strName.c_str(),
-                         static_cast<unsigned long long>(data.m_nSkipped));
-    m_view.viewport()->update();
-    emit m_view.CommandStateChanged();
+    m_status.SetStatusText("Loaded %llu rows from %s (%llu skipped)",
+                           static_cast<unsigned long long>(data.m_nRows), strName.c_str(),
+                           static_cast<unsigned long long>(data.m_nSkipped));
+    m_target.ShowLoadedData();
 }

@@ -2,8 +2,22 @@
 
 #include <string>
 
-class CKovraPlotterView;
+class CJobRunner;
+class CStatusSink;
+class QWidget;
 struct CLoadedData;
+
+// Where the values of an opened file go: the program around File > Open.
+class CLoadTarget {
+public:
+    // Empties the store, as File > New does.
+    virtual void ResetData() = 0;
+    // The store holds the loaded values now: collection off, the newest window shown.
+    virtual void ShowLoadedData() = 0;
+
+protected:
+    ~CLoadTarget() = default;
+};
 
 // File > Open: a data file (an export, a recording, another program's CSV or TSV) takes the
 // place of what the store holds. The file is read off the user-interface thread, with a
@@ -11,7 +25,8 @@ struct CLoadedData;
 // that a connected board does not mix into the loaded values.
 class CFileOpener {
 public:
-    explicit CFileOpener(CKovraPlotterView& view) : m_view(view) {}
+    CFileOpener(QWidget& window, CStatusSink& status, CJobRunner& jobs, CLoadTarget& target)
+        : m_window(window), m_status(status), m_jobs(jobs), m_target(target) {}
 
     // The open dialog, the question of New when data is present, then the reading.
     void Open();
@@ -20,6 +35,9 @@ public:
 private:
     void Apply(CLoadedData& data, const std::string& strName);
 
-    CKovraPlotterView& m_view;
+    QWidget& m_window;
+    CStatusSink& m_status;
+    CJobRunner& m_jobs;
+    CLoadTarget& m_target;
     bool m_bLoading = false;
 };

@@ -1,9 +1,7 @@
 #include "session/RecordingControl.h"
 
+#include "dialogs/StatusSink.h"
 #include "dialogs/UserDialogs.h"
-#include "shell/MainFrame.h"
-#include "shell/StatusPane.h"
-#include "view/KovraPlotterView.h"
 
 #include <QFileInfo>
 #include <QTimer>
@@ -16,10 +14,10 @@ constexpr int kPaneIntervalMs = 250;
 
 } // namespace
 
-CRecordingControl::CRecordingControl(CKovraPlotterView& view)
-    : QObject(&view), m_view(view), m_pPaneTimer(new QTimer(this)) {
+CRecordingControl::CRecordingControl(QWidget& window, CStatusSink& status)
+    : m_window(window), m_status(status), m_pPaneTimer(new QTimer(this)) {
     m_pPaneTimer->setSingleShot(true);
-    connect(m_pPaneTimer, &QTimer::timeout, this, &CRecordingControl::ShowPane);
+    connect(m_pPaneTimer, &QTimer::timeout, this, &CRecordingControl::PaneChanged);
 }
 
 CRecordingControl::~CRecordingControl() {
@@ -28,7 +26,7 @@ CRecordingControl::~CRecordingControl() {
 
 void CRecordingControl::OnRecord() {
     const QString strPath = UserDialogs().GetSaveFileName(
-        &m_view, QStringLiteral("Comma separated files (*.csv);;All files (*)"),
+        &m_window, QStringLiteral("Comma separated files (*.csv);;All files (*)"),
         QStringLiteral("csv"));
     if (strPath.isEmpty()) {
         return;
@@ -48,11 +46,11 @@ void CRecordingControl::OnRecord() {
         },
         m_options);
     if (!bStarted) {
-        UserDialogs().Notify(&m_view, QStringLiteral("Problem opening file.."));
+        UserDialogs().Notify(&m_window, QStringLiteral("Problem opening file.."));
         return;
     }
-    m_view.SetStatusText("Recording to %s", qPrintable(m_strName));
-    ShowPane();
+    m_status.SetStatusText("Recording to %s", qPrintable(m_strName));
+    emit PaneChanged();
     emit StateChanged();
 }
 
@@ -63,17 +61,17 @@ void CRecordingControl::OnStopRecording() {
     if (!m_writer.Stop()) {
         ReportFailure();
     } else {
-        m_view.SetStatusText("Recording stopped: %llu sets in %s",
-                             static_cast<unsigned long long>(m_nSets), qPrintable(m_strName));
+        m_status.SetStatusText("Recording stopped: %llu sets in %s",
+                               static_cast<unsigned long long>(m_nSets), qPrintable(m_strName));
     }
-    ShowPane();
+    emit PaneChanged();
     emit StateChanged();
 }
 
 void CRecordingControl::Stop() {
     if (Recording()) {
         m_writer.Stop();
-        ShowPane();
+        emit PaneChanged();
         emit StateChanged();
     }
 }
@@ -85,16 +83,16 @@ void CRecordingControl::OnWriterFailed() {
     }
     m_writer.Stop();
     ReportFailure();
-    ShowPane();
+    emit PaneChanged();
     emit StateChanged();
 }
 
 void CRecordingControl::ReportFailure() {
     UserDialogs().Notify(
-        &m_view, QStringLiteral("Recording stopped: %1 could not be written (%2). The "
-                                "sets recorded until then are in %3")
-                     .arg(m_strName, QString::fromLocal8Bit(std::strerror(m_writer.Error())),
-                          QString::fromStdString(m_writer.Path())));
+        &m_window, QStringLiteral("Recording stopped: %1 could not be written (%2). The "
+                                  "sets recorded until then are in %3")
+                       .arg(m_strName, QString::fromLocal8Bit(std::strerror(m_writer.Error())),
+                            QString::fromStdString(m_writer.Path())));
 }
 
 void CRecordingControl::Feed(const char* pBytes, std::size_t nBytes) {
@@ -124,17 +122,5 @@ void CRecordingControl::AddSet(std::span<const float> values) {
     ++m_nSets;
     if (!m_pPaneTimer->isActive()) {
         m_pPaneTimer->start(kPaneIntervalMs);
-    }
-}
-
-void CRecordingControl::ShowPane() {
-    auto* pFrame = qobject_cast<CMainFrame*>(m_view.window());
-    if (pFrame == nullptr || pFrame->StatusPane() == nullptr) {
-        return;
-    }
-    if (Recording()) {
-        pFrame->StatusPane()->SetRecording(m_strName.toStdString(), m_nSets);
-    } else {
-        pFrame->StatusPane()->StopRecording();
     }
 }

@@ -10,8 +10,9 @@
 #include <cstdint>
 #include <span>
 
-class CKovraPlotterView;
+class CStatusSink;
 class QTimer;
+class QWidget;
 
 // File > "Record to file..": every set received while connected goes to a CSV log as it
 // arrives, whether collection is on or off, written by CRecordingWriter on its own thread.
@@ -20,12 +21,14 @@ class QTimer;
 // first one that ends after the start.
 // The recording goes on across Disconnect and Connect, and ends with "Stop recording", with
 // the program, or when the disk fails (then a message says so and where the file is;
-// collection goes on). The status pane shows "REC name.csv" and the number of sets.
+// collection goes on). The status pane shows "REC name.csv" and the number of sets
+// (PaneChanged).
 class CRecordingControl : public QObject, private CSetSink {
     Q_OBJECT
 
 public:
-    explicit CRecordingControl(CKovraPlotterView& view);
+    // window parents the dialogs; status takes the results.
+    CRecordingControl(QWidget& window, CStatusSink& status);
     ~CRecordingControl() override;
 
     // The save dialog (which asks before replacing a file), then recording to the file
@@ -44,20 +47,25 @@ public:
     // A set completed from the bytes read while connected; its time is now.
     void AddSet(std::span<const float> values);
     std::uint64_t SetCount() const { return m_nSets; }
+    // The file's name, without its folder.
+    const QString& FileName() const { return m_strName; }
 
     SRecordingOptions m_options;
 
 signals:
     // Recording started or stopped: the menu's check mark follows.
     void StateChanged();
+    // The count of sets recorded or the recording's state changed, a few times a second at
+    // most: the status pane follows.
+    void PaneChanged();
 
 private:
     void OnSet(const Sample* pValues, int nCount) override;
     void OnWriterFailed();
     void ReportFailure();
-    void ShowPane();
 
-    CKovraPlotterView& m_view;
+    QWidget& m_window;
+    CStatusSink& m_status;
     CSetInterpreter m_interpreter;
     CRecordingWriter m_writer;
     QString m_strName;

@@ -1,41 +1,45 @@
 #include "settings/SettingsKeeper.h"
 
-#include "PlotData.h"
-#include "shell/MainFrame.h"
+#include "session/AcquisitionSession.h"
 #include "view/KovraPlotterView.h"
 
+#include "PlotData.h"
+
 #include <QGuiApplication>
+#include <QMainWindow>
 #include <QScreen>
+
+#include <utility>
 
 namespace {
 
 // A remembered place is used when at least this much of the window would be on a screen.
 constexpr int kMinVisiblePixels = 64;
 
-// The view's fields that are settings, each with its place in the settings:
-// copy(view field, setting) for each.
-template <class View, class Settings, class Copy>
-void PairViewFields(View& view, Settings& settings, Copy copy) {
-    copy(view.m_nPort, settings.m_nPort);
-    copy(view.m_nSpeed, settings.m_nSpeed);
-    copy(view.m_nStopBits, settings.m_nStopBits);
-    copy(view.m_nParity, settings.m_nParity);
-    copy(view.m_nTypedSpeed, settings.m_nTypedSpeed);
-    copy(view.m_bEndSetsAtLineEnd, settings.m_bEndSetsAtLineEnd);
-    copy(view.m_fPointsPerDiv, settings.m_fPointsPerDiv);
-    copy(view.m_bDoublePpdAtMax, settings.m_bDoublePpdAtMax);
-    copy(view.m_fYMax, settings.m_fYMax);
-    copy(view.m_fYMin, settings.m_fYMin);
-    copy(view.m_bAutoScale, settings.m_bAutoScale);
-    copy(view.m_bKeepCollectingWhenScrolled, settings.m_bKeepCollectingWhenScrolled);
+// The session's and the plot's fields that are settings, each with its place in the settings:
+// copy(field, setting) for each.
+template <class Session, class Plot, class Settings, class Copy>
+void PairFields(Session& session, Plot& plot, Settings& settings, Copy copy) {
+    copy(session.m_nPort, settings.m_nPort);
+    copy(session.m_nSpeed, settings.m_nSpeed);
+    copy(session.m_nStopBits, settings.m_nStopBits);
+    copy(session.m_nParity, settings.m_nParity);
+    copy(session.m_nTypedSpeed, settings.m_nTypedSpeed);
+    copy(session.m_bEndSetsAtLineEnd, settings.m_bEndSetsAtLineEnd);
+    copy(plot.m_fPointsPerDiv, settings.m_fPointsPerDiv);
+    copy(plot.m_bDoublePpdAtMax, settings.m_bDoublePpdAtMax);
+    copy(plot.m_fYMax, settings.m_fYMax);
+    copy(plot.m_fYMin, settings.m_fYMin);
+    copy(plot.m_bAutoScale, settings.m_bAutoScale);
+    copy(plot.m_bKeepCollectingWhenScrolled, settings.m_bKeepCollectingWhenScrolled);
 }
 
 } // namespace
 
-CSettingsKeeper::CSettingsKeeper(CMainFrame& frame, const QString& strPath)
-    : m_frame(frame), m_store(strPath) {
-    connect(&frame, &CMainFrame::CommandRouted, this, &CSettingsKeeper::SaveIfChanged);
-    connect(frame.View(), &CKovraPlotterView::TearingDown, this, &CSettingsKeeper::SaveIfChanged);
+CSettingsKeeper::CSettingsKeeper(QMainWindow& window, CKovraPlotterView& view,
+                                 const QString& strPath)
+    : m_window(window), m_view(view), m_store(strPath) {
+    connect(&view, &CKovraPlotterView::TearingDown, this, &CSettingsKeeper::SaveIfChanged);
 }
 
 void CSettingsKeeper::Restore() {
@@ -53,8 +57,8 @@ void CSettingsKeeper::SaveIfChanged() {
 SAppSettings CSettingsKeeper::Capture() const {
     // The window's place stays as the file has it while the window has none to tell.
     SAppSettings settings = m_saved;
-    const CKovraPlotterView& view = *m_frame.View();
-    PairViewFields(view, settings, [](const auto& field, auto& setting) { setting = field; });
+    PairFields(std::as_const(m_view.Session()), std::as_const(m_view.Plot()), settings,
+               [](const auto& field, auto& setting) { setting = field; });
     if (g_pPlotData != nullptr) {
         for (int i = 0; i < SAppSettings::kChannelCount; ++i) {
             SChannelSettings& channel = settings.m_vChannels[static_cast<std::size_t>(i)];
@@ -68,10 +72,10 @@ SAppSettings CSettingsKeeper::Capture() const {
         }
     }
     SWindowSettings& window = settings.m_window;
-    window.m_bMaximized = m_frame.isMaximized();
+    window.m_bMaximized = m_window.isMaximized();
     const bool bNormal =
-        !m_frame.isMaximized() && !m_frame.isMinimized() && !m_frame.isFullScreen();
-    const QRect place = bNormal ? m_frame.geometry() : m_frame.normalGeometry();
+        !m_window.isMaximized() && !m_window.isMinimized() && !m_window.isFullScreen();
+    const QRect place = bNormal ? m_window.geometry() : m_window.normalGeometry();
     if (place.isValid()) {
         window.m_bKnown = true;
         window.m_nX = place.x();
@@ -83,10 +87,10 @@ SAppSettings CSettingsKeeper::Capture() const {
 }
 
 void CSettingsKeeper::Apply(const SAppSettings& settings) {
-    CKovraPlotterView& view = *m_frame.View();
-    PairViewFields(view, settings, [](auto& field, const auto& setting) { field = setting; });
+    PairFields(m_view.Session(), m_view.Plot(), settings,
+               [](auto& field, const auto& setting) { field = setting; });
     // Where a set ends reaches the store at once, not only with the next connection.
-    view.SetEndSetsAtLineEnd(settings.m_bEndSetsAtLineEnd);
+    m_view.Session().SetEndSetsAtLineEnd(settings.m_bEndSetsAtLineEnd);
     for (int i = 0; i < SAppSettings::kChannelCount; ++i) {
         const SChannelSettings& channel = settings.m_vChannels[static_cast<std::size_t>(i)];
         g_pPlotData->SetColor(i, channel.m_nColor);
@@ -98,7 +102,8 @@ void CSettingsKeeper::Apply(const SAppSettings& settings) {
         g_pPlotData->SetBeepLimitMax(i, channel.m_fBeepLimitMax);
     }
     ApplyWindow(settings.m_window);
-    m_frame.UpdateCommandUI();
+    // The menu items follow the settings.
+    emit m_view.CommandStateChanged();
 }
 
 void CSettingsKeeper::ApplyWindow(const SWindowSettings& window) {
@@ -113,11 +118,11 @@ void CSettingsKeeper::ApplyWindow(const SWindowSettings& window) {
         bOnScreen |= visible.width() >= kMinVisiblePixels && visible.height() >= kMinVisiblePixels;
     }
     if (bOnScreen) {
-        m_frame.setGeometry(place);
+        m_window.setGeometry(place);
     } else {
-        m_frame.resize(place.size());
+        m_window.resize(place.size());
     }
     if (window.m_bMaximized) {
-        m_frame.setWindowState(m_frame.windowState() | Qt::WindowMaximized);
+        m_window.setWindowState(m_window.windowState() | Qt::WindowMaximized);
     }
 }

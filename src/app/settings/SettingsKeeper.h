@@ -5,17 +5,19 @@
 
 #include <QObject>
 
-class CMainFrame;
+class CKovraPlotterView;
+class QMainWindow;
 
-// Carries the settings between the settings file and the running program: the view's port,
-// axis and channel settings and the window's place and size. They are put in place once at
-// start-up, after the view's first update, and saved after every command that changed them
-// and when the view is torn down.
+// Carries the settings between the settings file and the running program: the session's port
+// choices, the plot's axis settings, the channels' settings and the window's place and size.
+// They are put in place once at start-up, after the view's first update, and saved when
+// anything may have changed them (SaveIfChanged, which the application calls after every
+// command) and when the view is torn down.
 class CSettingsKeeper : public QObject {
     Q_OBJECT
 
 public:
-    CSettingsKeeper(CMainFrame& frame, const QString& strPath);
+    CSettingsKeeper(QMainWindow& window, CKovraPlotterView& view, const QString& strPath);
 
     // Before the window is shown: the settings from the file into the view and the window.
     void Restore();
@@ -27,7 +29,8 @@ private:
     void Apply(const SAppSettings& settings);
     void ApplyWindow(const SWindowSettings& window);
 
-    CMainFrame& m_frame;
+    QMainWindow& m_window;
+    CKovraPlotterView& m_view;
     CSettingsStore m_store;
     // What the file holds, as far as this program knows.
     SAppSettings m_saved;

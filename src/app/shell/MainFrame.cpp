@@ -1,12 +1,15 @@
 #include "shell/MainFrame.h"
 
-#include "PlotData.h"
-#include "PortNames.h"
 #include "commands/CommandTable.h"
+#include "session/AcquisitionSession.h"
 #include "session/EventHandOver.h"
+#include "session/RecordingControl.h"
 #include "shell/LockKeys.h"
 #include "shell/StatusPane.h"
 #include "view/KovraPlotterView.h"
+
+#include "PlotData.h"
+#include "PortNames.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAction>
@@ -28,6 +31,9 @@ CMainFrame::CMainFrame(QWidget* pParent) : QMainWindow(pParent), m_pView(new CKo
     BuildAccelerators();
     BuildStatusBar();
     connect(m_pView, &CKovraPlotterView::CommandStateChanged, this, &CMainFrame::UpdateCommandUI);
+    connect(m_pView, &CKovraPlotterView::StatusTextShown, this, &CMainFrame::SetMessageText);
+    connect(&m_pView->Session().Recording(), &CRecordingControl::PaneChanged, this,
+            &CMainFrame::UpdateRecordingPane);
     // Like an idle handler: menu items and their keys follow the state whenever the
     // program waits for input.
     if (auto* pDispatcher = QAbstractEventDispatcher::instance()) {
@@ -145,15 +151,25 @@ bool CMainFrame::eventFilter(QObject* pWatched, QEvent* pEvent) {
 }
 
 void CMainFrame::UpdateStatusPane() {
+    const CAcquisitionSession& session = m_pView->Session();
     std::string strDevice;
-    const char* szPort = m_pView->SelectedPortName();
+    const char* szPort = session.SelectedPortName();
     if (szPort != nullptr && ResolvePortName(szPort, &strDevice) != 0) {
         strDevice.clear();
     }
-    m_pStatusPane->SetConnection(m_pView->m_bConnected, szPort != nullptr ? szPort : "", strDevice,
-                                 m_pView->SelectedSpeedBps());
-    m_pStatusPane->SetCollecting(m_pView->m_bCollecting);
+    m_pStatusPane->SetConnection(session.m_bConnected, szPort != nullptr ? szPort : "", strDevice,
+                                 session.SelectedSpeedBps());
+    m_pStatusPane->SetCollecting(session.m_bCollecting);
     m_pStatusPane->SetMemoryFull(g_pPlotData != nullptr && g_pPlotData->IsMemoryFull());
+}
+
+void CMainFrame::UpdateRecordingPane() {
+    const CRecordingControl& recording = m_pView->Session().Recording();
+    if (recording.Recording()) {
+        m_pStatusPane->SetRecording(recording.FileName().toStdString(), recording.SetCount());
+    } else {
+        m_pStatusPane->StopRecording();
+    }
 }
 
 void CMainFrame::UpdateCommandUI() {

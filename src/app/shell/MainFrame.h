@@ -46,6 +46,7 @@ private:
     void BuildStatusBar();
     void OnMessageChanged(const QString& strMessage);
     void UpdateStatusPane();
+    void UpdateRecordingPane();
 
     CKovraPlotterView* m_pView;
     QHash<int, QAction*> m_actions;

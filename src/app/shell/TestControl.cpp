@@ -4,6 +4,7 @@
 #include "shell/MainFrame.h"
 #include "shell/StatusPane.h"
 #include "view/KovraPlotterView.h"
+#include "view/PlotScreen.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -125,15 +126,15 @@ void CTestControl::Execute(const QString& strLine) {
         m_frame.UpdateCommandUI();
         Print(QStringLiteral("pane ") + m_frame.StatusPane()->text());
     } else if (strVerb == QLatin1String("caption")) {
-        Print(QStringLiteral("caption ") + view.CaptionText());
+        Print(QStringLiteral("caption ") + view.Painter().CaptionText());
     } else if (strVerb == QLatin1String("paint-time")) {
         QElapsedTimer timer;
         timer.start();
-        const QImage picture = view.RenderPicture();
+        const QImage picture = view.Screen().RenderPicture();
         Print(QStringLiteral("paint-time %1 ms")
                   .arg(static_cast<double>(timer.nsecsElapsed()) / 1e6));
     } else if (strVerb == QLatin1String("paints")) {
-        Print(QStringLiteral("paints %1").arg(view.PaintCount()));
+        Print(QStringLiteral("paints %1").arg(view.Screen().PaintCount()));
     } else if (strVerb == QLatin1String("quit")) {
         view.DestroyWindow();
         Print(QStringLiteral("done"));
