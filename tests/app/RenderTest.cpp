@@ -1,3 +1,4 @@
+#include "files/PictureCommands.h"
 #include "session/AcquisitionSession.h"
 #include "view/KovraPlotterView.h"
 #include "view/PlotNavigator.h"

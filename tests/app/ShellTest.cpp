@@ -1,4 +1,5 @@
 #include "commands/CommandIds.h"
+#include "dialogs/StatusSink.h"
 #include "session/AcquisitionSession.h"
 #include "view/KovraPlotterView.h"
 
@@ -121,7 +122,7 @@ TEST(ShellTest, MenuPromptsShowWhileAnItemIsHighlighted) {
 
 TEST(ShellTest, PointingAtTheMenuBarKeepsTheStatusText) {
     CAppFixture app;
-    app.View().SetStatusText("Plot OFF (not collecting new data)");
+    app.View().Status().SetStatusText("Plot OFF (not collecting new data)");
     QMenuBar* pMenuBar = app.Frame().menuBar();
     // As the window system delivers a pointer that moves across the bar and leaves it.
     auto moveTo = [](QWidget* pWidget, QPoint point) {
@@ -139,10 +140,10 @@ TEST(ShellTest, PointingAtTheMenuBarKeepsTheStatusText) {
 
 TEST(ShellTest, StatusTextIsFormattedAndCutAt255Characters) {
     CAppFixture app;
-    app.View().SetStatusText("%s %d", "value", 42);
+    app.View().Status().SetStatusText("%s %d", "value", 42);
     EXPECT_EQ(app.Status(), "value 42");
     const std::string strLong(1000, 'x');
-    app.View().SetStatusText("%s", strLong.c_str());
+    app.View().Status().SetStatusText("%s", strLong.c_str());
     EXPECT_EQ(app.Status(), QString(255, QLatin1Char('x')));
 }
 

@@ -1,4 +1,5 @@
 #include "commands/CommandIds.h"
+#include "dialogs/StatusSink.h"
 #include "session/AcquisitionSession.h"
 #include "shell/StatusPane.h"
 #include "view/KovraPlotterView.h"
@@ -89,7 +90,7 @@ TEST_F(StoreFullTest, AFullStoreStopsCollectionOnceAndSaysSo) {
               QStringLiteral("%1 values in 3 channels").arg(3 * kPerBlock));
 
     // Said once: what the user does next is not overwritten by more data.
-    View().SetStatusText("STATUS: Updated ppd");
+    View().Status().SetStatusText("STATUS: Updated ppd");
     View().GenerateTestSet();
     Notify();
     EXPECT_EQ(m_app.Status(), "STATUS: Updated ppd");

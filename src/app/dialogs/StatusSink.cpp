@@ -9,5 +9,5 @@ void CStatusSink::SetStatusText(const char* szFormat, ...) {
     va_start(args, szFormat);
     std::vsnprintf(szText, sizeof szText, szFormat, args);
     va_end(args);
-    ShowStatus(QString::fromUtf8(szText));
+    emit TextShown(QString::fromUtf8(szText));
 }

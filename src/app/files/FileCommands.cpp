@@ -24,9 +24,11 @@ std::string FileNameOf(const std::string& strPath) {
 
 } // namespace
 
-CFileCommands::CFileCommands(QWidget& window, CStatusSink& status, CLoadTarget& target)
+CFileCommands::CFileCommands(QWidget& window, CStatusSink& status,
+                             std::function<void()> fnResetData, std::function<void()> fnShowLoaded)
     : m_window(window), m_status(status), m_pJobs(new CJobRunner(&window)),
-      m_pOpener(std::make_unique<CFileOpener>(window, status, *m_pJobs, target)) {}
+      m_pOpener(std::make_unique<CFileOpener>(window, status, *m_pJobs, std::move(fnResetData),
+                                              std::move(fnShowLoaded))) {}
 
 CFileCommands::~CFileCommands() = default;
 

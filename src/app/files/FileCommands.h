@@ -18,8 +18,10 @@ struct CExportResult;
 // (F8), written off the user-interface thread while collection goes on, and File > Open.
 class CFileCommands {
 public:
-    // window parents the dialogs and the progress; target takes an opened file's values.
-    CFileCommands(QWidget& window, CStatusSink& status, CLoadTarget& target);
+    // window parents the dialogs and the progress; an opened file's values go to the store
+    // between fnResetData and fnShowLoaded (see CFileOpener).
+    CFileCommands(QWidget& window, CStatusSink& status, std::function<void()> fnResetData,
+                  std::function<void()> fnShowLoaded);
     ~CFileCommands();
 
     void RegisterCommands(CCommandMap& commands);

@@ -63,7 +63,7 @@ void CFileOpener::Apply(CLoadedData& data, const std::string& strName) {
         m_status.SetStatusText("Loading cancelled: %s not loaded", strName.c_str());
         return;
     }
-    m_target.ResetData();
+    m_fnResetData();
     for (int c = 0; c < data.m_nColumns; ++c) {
         g_pPlotData->AdoptSamples(c, data.m_channels[static_cast<std::size_t>(c)]);
     }
@@ -71,5 +71,5 @@ void CFileOpener::Apply(CLoadedData& data, const std::string& strName) {
     m_status.SetStatusText("Loaded %llu rows from %s (%llu skipped)",
                            static_cast<unsigned long long>(data.m_nRows), strName.c_str(),
                            static_cast<unsigned long long>(data.m_nSkipped));
-    m_target.ShowLoadedData();
+    m_fnShowLoaded();
 }

@@ -1,23 +1,13 @@
 #pragma once
 
+#include <functional>
 #include <string>
+#include <utility>
 
 class CJobRunner;
 class CStatusSink;
 class QWidget;
 struct CLoadedData;
-
-// Where the values of an opened file go: the program around File > Open.
-class CLoadTarget {
-public:
-    // Empties the store, as File > New does.
-    virtual void ResetData() = 0;
-    // The store holds the loaded values now: collection off, the newest window shown.
-    virtual void ShowLoadedData() = 0;
-
-protected:
-    ~CLoadTarget() = default;
-};
 
 // File > Open: a data file (an export, a recording, another program's CSV or TSV) takes the
 // place of what the store holds. The file is read off the user-interface thread, with a
@@ -25,8 +15,12 @@ protected:
 // that a connected board does not mix into the loaded values.
 class CFileOpener {
 public:
-    CFileOpener(QWidget& window, CStatusSink& status, CJobRunner& jobs, CLoadTarget& target)
-        : m_window(window), m_status(status), m_jobs(jobs), m_target(target) {}
+    // fnResetData empties the store as File > New does; fnShowLoaded follows once the store
+    // holds the loaded values (collection off, the newest window shown).
+    CFileOpener(QWidget& window, CStatusSink& status, CJobRunner& jobs,
+                std::function<void()> fnResetData, std::function<void()> fnShowLoaded)
+        : m_window(window), m_status(status), m_jobs(jobs), m_fnResetData(std::move(fnResetData)),
+          m_fnShowLoaded(std::move(fnShowLoaded)) {}
 
     // The open dialog, the question of New when data is present, then the reading.
     void Open();
@@ -38,6 +32,7 @@ private:
     QWidget& m_window;
     CStatusSink& m_status;
     CJobRunner& m_jobs;
-    CLoadTarget& m_target;
+    std::function<void()> m_fnResetData;
+    std::function<void()> m_fnShowLoaded;
     bool m_bLoading = false;
 };

@@ -4,6 +4,7 @@
 #include "dialogs/AboutDlg.h"
 #include "dialogs/UserDialogs.h"
 #include "files/FileCommands.h"
+#include "files/PictureCommands.h"
 #include "session/AcquisitionSession.h"
 #include "settings/SettingsKeeper.h"
 #include "shell/MainFrame.h"

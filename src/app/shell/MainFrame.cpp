@@ -1,6 +1,7 @@
 #include "shell/MainFrame.h"
 
 #include "commands/CommandTable.h"
+#include "dialogs/StatusSink.h"
 #include "session/AcquisitionSession.h"
 #include "session/EventHandOver.h"
 #include "session/RecordingControl.h"
@@ -31,7 +32,7 @@ CMainFrame::CMainFrame(QWidget* pParent) : QMainWindow(pParent), m_pView(new CKo
     BuildAccelerators();
     BuildStatusBar();
     connect(m_pView, &CKovraPlotterView::CommandStateChanged, this, &CMainFrame::UpdateCommandUI);
-    connect(m_pView, &CKovraPlotterView::StatusTextShown, this, &CMainFrame::SetMessageText);
+    connect(&m_pView->Status(), &CStatusSink::TextShown, this, &CMainFrame::SetMessageText);
     connect(&m_pView->Session().Recording(), &CRecordingControl::PaneChanged, this,
             &CMainFrame::UpdateRecordingPane);
     // Like an idle handler: menu items and their keys follow the state whenever the

@@ -4,6 +4,7 @@
 #include "dialogs/UserDialogs.h"
 #include "files/FileCommands.h"
 #include "files/JobRunner.h"
+#include "files/PictureCommands.h"
 #include "session/AcquisitionSession.h"
 #include "view/PlotCommands.h"
 #include "view/PlotNavigator.h"
@@ -28,18 +29,19 @@ constexpr std::pair<int, ScrollAction> kScrollKeys[] = {
 } // namespace
 
 CKovraPlotterView::CKovraPlotterView(QWidget* pParent)
-    : QAbstractScrollArea(pParent),
+    : QAbstractScrollArea(pParent), m_pStatus(new CStatusSink(this)),
       m_pPainter(std::make_unique<CPlotPainter>([this] { m_pNavigator->UpdateScrollBar(); })),
-      m_pSession(new CAcquisitionSession(*this, *this)),
-      m_pScreen(std::make_unique<CPlotScreen>(*this, *m_pPainter, *this)),
+      m_pSession(new CAcquisitionSession(*this, *m_pStatus)),
+      m_pScreen(std::make_unique<CPlotScreen>(*this, *m_pPainter, *m_pStatus)),
       m_pNavigator(std::make_unique<CPlotNavigator>(
           *this, *m_pPainter, [this] { m_pSession->StopCollecting(); },
           [this] { m_pScreen->Repaint(); })),
       m_pPlotCommands(std::make_unique<CPlotCommands>(
-          *this, *this, *m_pPainter, [this] { m_pScreen->Repaint(); },
+          *this, *m_pStatus, *m_pPainter, [this] { m_pScreen->Repaint(); },
           [this] { emit CommandStateChanged(); })),
-      m_pFiles(std::make_unique<CFileCommands>(*this, *this, *this)),
-      m_pPictures(std::make_unique<CPictureCommands>(*this, *this, *this)) {
+      m_pFiles(std::make_unique<CFileCommands>(
+          *this, *m_pStatus, [this] { ResetData(); }, [this] { ShowLoadedData(); })),
+      m_pPictures(std::make_unique<CPictureCommands>(*this, *m_pStatus, *m_pScreen)) {
     m_pSession->setParent(this);
     connect(m_pSession, &CAcquisitionSession::StateChanged, this,
             &CKovraPlotterView::CommandStateChanged);
@@ -117,18 +119,6 @@ void CKovraPlotterView::OnAppExit() {
     }
     DestroyWindow();
     emit ExitRequested(0);
-}
-
-QImage CKovraPlotterView::RenderPicture() {
-    return m_pScreen->RenderPicture();
-}
-
-QImage CKovraPlotterView::ShownPicture() {
-    return m_pScreen->ShownPicture();
-}
-
-QImage CKovraPlotterView::GrabView() {
-    return m_pScreen->GrabView();
 }
 
 void CKovraPlotterView::keyPressEvent(QKeyEvent* pEvent) {

@@ -2,8 +2,6 @@
 
 #include "commands/CommandMap.h"
 #include "dialogs/StatusSink.h"
-#include "files/FileOpener.h"
-#include "files/PictureCommands.h"
 #include "view/PlotPainter.h"
 
 #include <QAbstractScrollArea>
@@ -12,6 +10,7 @@
 
 class CAcquisitionSession;
 class CFileCommands;
+class CPictureCommands;
 class CPlotCommands;
 class CPlotNavigator;
 class CPlotScreen;
@@ -21,10 +20,7 @@ class CPlotScreen;
 // collection, recording), the painter and the screen (the picture and what the window shows),
 // navigation (scrolling), the plot commands, and the file and picture commands. It holds no
 // state of its own beyond them.
-class CKovraPlotterView : public QAbstractScrollArea,
-                          public CStatusSink,
-                          public CLoadTarget,
-                          public CPictureSource {
+class CKovraPlotterView : public QAbstractScrollArea {
     Q_OBJECT
 
 public:
@@ -41,6 +37,8 @@ public:
     bool OnCmdMsg(int nId) { return m_commands.Execute(nId); }
     bool OnUpdateCmdUI(CCmdUI& cmdUI) const { return m_commands.Update(cmdUI); }
 
+    // Where the commands' results go.
+    CStatusSink& Status() const { return *m_pStatus; }
     CAcquisitionSession& Session() const { return *m_pSession; }
     CPlotPainter& Painter() const { return *m_pPainter; }
     SPlotSettings& Plot() const { return m_pPainter->Settings(); }
@@ -55,11 +53,10 @@ public:
                 CPlotPainter::EDrawOrder eOrder = CPlotPainter::EDrawOrder::kLayered) {
         m_pPainter->Draw(picture, eOrder);
     }
-    void ResetData() override;
+    void ResetData();
     void GenerateTestSet();
     void OnFileNew();
     void OnAppExit();
-    void ShowStatus(const QString& strText) override { emit StatusTextShown(strText); }
 
 signals:
     // The program should end with this status (Exit, or the window closed).
@@ -68,8 +65,6 @@ signals:
     void CommandStateChanged();
     // The teardown is about to run: the last moment the acquisition objects can be read.
     void TearingDown();
-    // A command's result for the status bar.
-    void StatusTextShown(const QString& strText);
 
 protected:
     void paintEvent(QPaintEvent* pEvent) override;
@@ -81,11 +76,10 @@ protected:
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
 private:
-    void ShowLoadedData() override;
-    QImage RenderPicture() override;
-    QImage ShownPicture() override;
-    QImage GrabView() override;
+    // An opened file's values took the store's place.
+    void ShowLoadedData();
 
+    CStatusSink* m_pStatus;
     std::unique_ptr<CPlotPainter> m_pPainter;
     CAcquisitionSession* m_pSession;
     std::unique_ptr<CPlotScreen> m_pScreen;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "files/PictureCommands.h"
 #include "session/MemoryShortage.h"
 #include "view/DirectCanvas.h"
 
@@ -16,7 +17,7 @@ class QRegion;
 // store where it can, else into a picture of its own that is then copied there; the paints
 // that new data asks for paced to the display's frames; and the picture on screen, which the
 // captures take.
-class CPlotScreen {
+class CPlotScreen : public CPictureSource {
 public:
     CPlotScreen(QAbstractScrollArea& view, CPlotPainter& painter, CStatusSink& status);
     ~CPlotScreen();
@@ -33,13 +34,13 @@ public:
     void SetRefreshRate(double fHz);
 
     // A new picture of the plot as large as the view; null when there is no memory for it.
-    QImage RenderPicture();
+    QImage RenderPicture() override;
     // The picture on screen now, as the last paint left it without what is drawn on the
     // window only (drawn without any side effect when there is none).
-    QImage ShownPicture();
+    QImage ShownPicture() override;
     // The view as it looks, frame and scroll bar included, its plot as ShownPicture gives it;
     // null when there is no memory for it.
-    QImage GrabView();
+    QImage GrabView() override;
 
     // Paints of the view so far, and what paces those that new data asks for.
     int PaintCount() const { return m_nPaints; }
