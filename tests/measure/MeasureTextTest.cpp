@@ -21,43 +21,36 @@ TEST(MeasureTextTest, Values) {
     }
 }
 
-class ReadoutTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        for (const float v : {1.0f, 2.0f, 3.0f}) {
-            m_temp.Append(v);
-        }
-        for (const float v : {40.0f, kNaN}) {
-            m_other.Append(v);
-        }
-        m_times.OnSets(CSetTimes::Clock::time_point{}, 1);
-        m_times.OnSets(CSetTimes::Clock::time_point{std::chrono::milliseconds(50)}, 2);
+// Channel "temp" holds 1, 2, 3; channel 5 (no name) 40 and a gap. Sets 1 and 2 arrived
+// 50 ms after set 0.
+TEST(MeasureTextTest, ReadoutsUnderTheMouseAndAtTheCursors) {
+    CSampleSeries temp;
+    CSampleSeries other;
+    for (const float v : {1.0f, 2.0f, 3.0f}) {
+        temp.Append(v);
     }
-    CSampleSeries m_temp;
-    CSampleSeries m_other;
-    CSetTimes m_times;
-    const SReadoutChannel m_channels[2] = {{0, "temp", &m_temp}, {4, "", &m_other}};
-};
+    other.Append(40.0f);
+    other.Append(kNaN);
+    CSetTimes times;
+    times.OnSets(CSetTimes::Clock::time_point{}, 1);
+    times.OnSets(CSetTimes::Clock::time_point{std::chrono::milliseconds(50)}, 2);
+    const SReadoutChannel channels[] = {{0, "temp", &temp}, {4, "", &other}};
 
-TEST_F(ReadoutTest, UnderTheMouse) {
-    EXPECT_EQ(FormatReadout(0, nullptr, m_channels), "#0  temp 1.00  ch 5 40.00");
+    EXPECT_EQ(FormatReadout(0, nullptr, channels), "#0  temp 1.00  ch 5 40.00");
     // A gap, and a channel without sample 2.
-    EXPECT_EQ(FormatReadout(1, &m_times, m_channels), "#1  0.050 s  temp 2.00  ch 5 -");
-    EXPECT_EQ(FormatReadout(2, nullptr, m_channels), "#2  temp 3.00  ch 5 -");
-}
+    EXPECT_EQ(FormatReadout(1, &times, channels), "#1  0.050 s  temp 2.00  ch 5 -");
+    EXPECT_EQ(FormatReadout(2, nullptr, channels), "#2  temp 3.00  ch 5 -");
 
-TEST_F(ReadoutTest, Cursors) {
     CCursorPair cursors;
-    EXPECT_EQ(FormatCursorReadout(cursors, &m_times, m_channels), "");
+    EXPECT_EQ(FormatCursorReadout(cursors, &times, channels), "");
     cursors.SetB(1);
-    EXPECT_EQ(FormatCursorReadout(cursors, &m_times, m_channels),
-              "B #1 0.050 s  temp 2.00  ch 5 -");
+    EXPECT_EQ(FormatCursorReadout(cursors, &times, channels), "B #1 0.050 s  temp 2.00  ch 5 -");
     cursors.SetA(2);
     // B before A: a negative Δ, and the range still runs from the smaller.
-    EXPECT_EQ(FormatCursorReadout(cursors, nullptr, m_channels),
+    EXPECT_EQ(FormatCursorReadout(cursors, nullptr, channels),
               "A #2  B #1  \u0394 -1  temp 3.00 / 2.00 \u0394 -1.00  ch 5 - / - \u0394 -");
     cursors.SetA(0);
-    EXPECT_EQ(FormatCursorReadout(cursors, &m_times, m_channels),
+    EXPECT_EQ(FormatCursorReadout(cursors, &times, channels),
               "A #0  B #1  \u0394 1  \u0394t 0.050 s  temp 1.00 / 2.00 \u0394 1.00  "
               "ch 5 40.00 / - \u0394 -");
     cursors.SetB(2);
@@ -78,11 +71,6 @@ TEST(MeasureTextTest, StatisticsRows) {
                                                "3 (1 inf)"}));
     const auto empty = StatsRow("ch 2", SSampleStats{});
     EXPECT_EQ(empty, (std::array<std::string, 7>{"ch 2", "-", "-", "-", "-", "-", "0"}));
-    SLineFigures figures;
-    figures.m_nLineErrors = 2;
-    const auto rows = LineFigureRows(figures);
-    ASSERT_EQ(rows.size(), 5u);
-    EXPECT_EQ(rows[4], (std::pair<std::string, std::string>{"Line errors", "2"}));
 }
 
 } // namespace

@@ -57,19 +57,4 @@ TEST(SampleLocatorTest, EveryPixelFindsTheNearestDrawnSampleAndEverySampleItsX) 
     }
 }
 
-TEST(SampleLocatorTest, EdgesTiesAndDoubledPpd) {
-    const CPlotGeometry geometry(480, 300); // 40 pixels per division
-    // ppd 5: 8 pixels a sample, window 149..198 of 200.
-    const CSampleLocator sparse(geometry, ComputeVisibleWindow(200, 5, 0, false));
-    EXPECT_EQ(sparse.SampleAtX(40), 149);
-    EXPECT_EQ(sparse.SampleAtX(44), 149); // halfway: the earlier
-    EXPECT_EQ(sparse.SampleAtX(45), 150);
-    EXPECT_EQ(sparse.SampleAtX(440), 198); // right edge, past the last sample
-    EXPECT_EQ(sparse.SampleAtX(39), std::nullopt);
-    // 52 samples doubled ppd to 10: 4 pixels a sample from sample 0.
-    const CSampleLocator doubled(geometry, ComputeVisibleWindow(52, 5, 0, true));
-    EXPECT_EQ(doubled.SampleAtX(48), 2);
-    EXPECT_EQ(doubled.SampleToX(51), 244);
-}
-
 } // namespace

@@ -80,6 +80,7 @@ TEST(TriggerTest, NormalHoldsEachCrossingSingleOnlyTheFirst) {
     };
     CTrigger normal;
     CTrigger single;
+    EXPECT_EQ(normal.StatusText(), ""); // off
     normal.Configure(Settings(ETriggerEdge::kRising, 0), series);
     single.Configure(Settings(ETriggerEdge::kRising, 0, ETriggerMode::kSingle), series);
     EXPECT_EQ(single.StatusText(), "TRIG ch1 \u2191 0.00: armed");
@@ -101,6 +102,8 @@ TEST(TriggerTest, NormalHoldsEachCrossingSingleOnlyTheFirst) {
     const CPlotWindow window = ComputeVisibleWindow(200, 4.0f, nBack, false);
     EXPECT_EQ(window.m_nStart, 150);
     EXPECT_EQ(window.m_nEnd, 190);
+    // At 100 % the crossing is the window's last sample, not one beyond it.
+    EXPECT_EQ(CTrigger::SamplesBefore(40, 100), 39);
 
     // Armed again, Single keeps showing its crossing until the next one is held.
     single.Arm(series);
@@ -113,23 +116,6 @@ TEST(TriggerTest, NormalHoldsEachCrossingSingleOnlyTheFirst) {
     normal.Update(series, 40);
     EXPECT_EQ(normal.Held(), std::nullopt);
     EXPECT_EQ(normal.State(), ETriggerState::kArmed);
-}
-
-TEST(TriggerTest, PositionAndSettings) {
-    EXPECT_EQ(CTrigger::SamplesBefore(40, 0), 0);
-    EXPECT_EQ(CTrigger::SamplesBefore(40, 50), 20);
-    EXPECT_EQ(CTrigger::SamplesBefore(40, 100), 39); // the crossing stays in the window
-    EXPECT_EQ(WindowSamples(5.0f), 50);
-    CSampleSeries series;
-    CTrigger trigger;
-    EXPECT_EQ(trigger.StatusText(), "");
-    STriggerSettings settings = Settings(ETriggerEdge::kFalling, -1.5f);
-    settings.m_nChannel = 2;
-    trigger.Configure(settings, series);
-    EXPECT_EQ(trigger.StatusText(), "TRIG ch3 \u2193 -1.50: armed");
-    settings.m_eEdge = ETriggerEdge::kEither;
-    trigger.Configure(settings, series);
-    EXPECT_EQ(trigger.StatusText(), "TRIG ch3 \u2195 -1.50: armed");
 }
 
 } // namespace
