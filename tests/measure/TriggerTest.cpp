@@ -15,12 +15,7 @@ constexpr float kInf = std::numeric_limits<float>::infinity();
 
 STriggerSettings Settings(ETriggerEdge eEdge, float fLevel,
                           ETriggerMode eMode = ETriggerMode::kNormal) {
-    STriggerSettings settings;
-    settings.m_bOn = true;
-    settings.m_fLevel = fLevel;
-    settings.m_eEdge = eEdge;
-    settings.m_eMode = eMode;
-    return settings;
+    return {.m_bOn = true, .m_fLevel = fLevel, .m_eEdge = eEdge, .m_eMode = eMode};
 }
 
 // Every crossing held in turn, the samples fed one at a time: with a window of one sample
@@ -42,13 +37,12 @@ std::vector<int> HeldCrossings(const std::vector<float>& values, ETriggerEdge eE
 
 TEST(TriggerTest, CrossingsFollowTheComparatorRule) {
     using E = ETriggerEdge;
-    struct SCase {
+    const struct {
         std::vector<float> m_vValues;
         E m_eEdge;
         float m_fLevel;
         std::vector<int> m_vCrossings;
-    };
-    const SCase cases[] = {
+    } cases[] = {
         // A sample equal to the level is on the high side.
         {{-1, 0, 1, -1, 1, 1}, E::kRising, 0, {1, 4}},
         {{1, 0, 1, 1}, E::kRising, 0, {}},
@@ -61,7 +55,7 @@ TEST(TriggerTest, CrossingsFollowTheComparatorRule) {
         {{-1, kNaN, -1, 1, 1}, E::kRising, 0, {3}},
         {{-kInf, kInf, kInf}, E::kRising, 0, {1}},
     };
-    for (const SCase& c : cases) {
+    for (const auto& c : cases) {
         EXPECT_EQ(HeldCrossings(c.m_vValues, c.m_eEdge, c.m_fLevel), c.m_vCrossings)
             << "case " << (&c - cases);
     }
