@@ -1,30 +1,15 @@
 #include "DeviceWatcher.h"
+#include "DeviceReturn.h"
 #include "FakeSysfs.h"
 #include "PtyPair.h"
 #include "ScratchDirectory.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <memory>
-#include <poll.h>
 #include <unistd.h>
 
 namespace {
-
-// Waits for the watcher to say the device is back, as an event loop would.
-bool WaitForReturn(CDeviceWatcher& watcher, std::string* pstrPath) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!watcher.Drain(pstrPath)) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            end - std::chrono::steady_clock::now());
-        pollfd pfd{watcher.GetFd(), POLLIN, 0};
-        if (left.count() <= 0 || poll(&pfd, 1, static_cast<int>(left.count())) <= 0) {
-            return false;
-        }
-    }
-    return true;
-}
 
 // "pts/3" for "/dev/pts/3": a node's DEVNAME.
 std::string DevName(const CPtyPair& pty) {
