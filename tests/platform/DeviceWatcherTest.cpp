@@ -49,6 +49,22 @@ TEST_F(DeviceWatcherTest, ALinkToAPseudoTerminalIsBackWhenTheLinkIsMadeAgain) {
     EXPECT_EQ(m_strPath, strLink);
 }
 
+// Without a serial number or a stable name the path is the device: back when it is there
+// again, even as a node with the old numbers, gone and made again between two looks.
+TEST_F(DeviceWatcherTest, APathIsBackWhenItIsThereAgain) {
+    auto pBoard = std::make_unique<CPtyPair>();
+    const std::string strPath = pBoard->Path();
+    ASSERT_EQ(m_watcher.Start(IdentifyDevice(strPath, Roots())), 0);
+    EXPECT_FALSE(m_watcher.Drain(&m_strPath));
+    pBoard.reset();
+    const CPtyPair board;
+    if (board.Path() != strPath) {
+        GTEST_SKIP() << "another test took the number";
+    }
+    ASSERT_TRUE(WaitForReturn(m_watcher, &m_strPath));
+    EXPECT_EQ(m_strPath, strPath);
+}
+
 // A board with a USB serial number is known by it, under whatever name it comes back; another
 // board is not it.
 TEST_F(DeviceWatcherTest, ABoardWithASerialNumberIsKnownByIt) {
