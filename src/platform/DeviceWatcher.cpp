@@ -32,6 +32,9 @@ CDeviceWatcher::~CDeviceWatcher() {
 
 int CDeviceWatcher::Start(const SDeviceIdentity& identity) {
     Stop();
+    if (identity.strPath.empty()) {
+        return ERROR_INVALID_PARAMETER;
+    }
     m_hInotify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (m_hInotify < 0) {
         return LastError();

@@ -2,6 +2,7 @@
 
 #include "DeviceIdentity.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -24,8 +25,8 @@ public:
     CDeviceWatcher(const CDeviceWatcher&) = delete;
     CDeviceWatcher& operator=(const CDeviceWatcher&) = delete;
 
-    // Begins waiting for the device; a result code (the watching cannot start: no inotify
-    // descriptor or watch to be had).
+    // Begins waiting for the device; a result code (87 for an identity without a path, or the
+    // watching cannot start: no inotify descriptor or watch to be had).
     int Start(const SDeviceIdentity& identity);
     // Ends the waiting (Disconnect, a successful reconnect); the descriptor closes.
     void Stop() noexcept;

@@ -333,11 +333,9 @@ int Unread(int hFd) {
 
 // kovra-devsim --echo: what the program sends is printed a line at a time, never sent back.
 TEST(DevSimBoardTest, AListeningBoardPrintsEachLineItReceives) {
-    std::FILE* pEcho = std::tmpfile();
-    ASSERT_NE(pEcho, nullptr);
     CBoardSettings settings;
     settings.nSetLimit = 0;
-    settings.pEcho = pEcho;
+    settings.pEcho = std::tmpfile();
     CDevSimBoard board;
     ASSERT_EQ(board.Start(settings), ERROR_SUCCESS);
     const int hPort = OpenPortSide(board.GetPortPath());
@@ -349,14 +347,14 @@ TEST(DevSimBoardTest, AListeningBoardPrintsEachLineItReceives) {
     for (int nTry = 0; nTry < 500 && strPrinted.size() < strExpected.size(); ++nTry) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
         char buffer[256];
-        const ssize_t n = pread(fileno(pEcho), buffer, sizeof buffer, 0);
+        const ssize_t n = pread(fileno(settings.pEcho), buffer, sizeof buffer, 0);
         strPrinted.assign(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
     }
     EXPECT_EQ(strPrinted, strExpected);
     EXPECT_EQ(Unread(hPort), 0);
     close(hPort);
     board.Stop();
-    std::fclose(pEcho);
+    std::fclose(settings.pEcho);
 }
 
 TEST(DevSimOverrunTest, WithoutFlowControlWhatDoesNotFitIsDroppedAndCounted) {
