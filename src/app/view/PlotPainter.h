@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QString>
 
+#include <algorithm>
 #include <array>
 #include <functional>
 #include <span>
@@ -47,6 +48,7 @@ public:
     void DrawWindowOverlays(QPainter& painter, QSize size);
     // Overlays are drawn in the order added; the painter does not own them.
     void AddOverlay(CPlotOverlay* pOverlay) { m_vOverlays.push_back(pOverlay); }
+    void RemoveOverlay(CPlotOverlay* pOverlay) { std::erase(m_vOverlays, pOverlay); }
 
     // Applies what the paints skipped since the last one would have decided (see
     // ReplaySkippedPaints); bIncludingLast before the state they depend on changes.

@@ -4,6 +4,7 @@
 #include "view/KovraPlotterView.h"
 #include "view/PlotCommands.h"
 #include "view/PlotNavigator.h"
+#include "view/PlotOverlay.h"
 #include "view/PlotScreen.h"
 
 #include "AppTestSupport.h"
@@ -16,6 +17,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QScreen>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -354,3 +356,40 @@ TEST_F(PaintPacingTest, F7FitsTheYRangeFromTheKeyboard) {
 }
 
 } // namespace
+
+// A box of one colour over the plot.
+class CBoxOverlay : public CPlotOverlay {
+public:
+    CBoxOverlay(QRect box, QRgb nColour, bool bPartOfPicture)
+        : m_box(box), m_nColour(nColour), m_bPartOfPicture(bPartOfPicture) {}
+    bool PartOfPicture() const override { return m_bPartOfPicture; }
+    void Draw(QPainter& painter, const CPlotGeometry&) override {
+        painter.fillRect(m_box, QColor(m_nColour));
+    }
+
+private:
+    QRect m_box;
+    QRgb m_nColour;
+    bool m_bPartOfPicture;
+};
+
+TEST_F(PaintPacingTest, OverlaysOfTheWindowStayOutOfCapturesThoseOfThePictureGoIn) {
+    const QRgb kRed = qRgb(255, 0, 0);
+    const QRgb kBlue = qRgb(0, 0, 255);
+    CBoxOverlay onWindow(QRect(100, 100, 10, 10), kRed, false);
+    CBoxOverlay inPicture(QRect(200, 100, 10, 10), kBlue, true);
+    m_view.Painter().AddOverlay(&onWindow);
+    m_view.Painter().AddOverlay(&inPicture);
+    m_view.viewport()->repaint();
+    const QImage shown = OnScreen(*m_view.viewport());
+    EXPECT_EQ(shown.pixel(105, 105), kRed);
+    EXPECT_EQ(shown.pixel(205, 105), kBlue);
+    for (const QImage& capture :
+         {m_view.Screen().ShownPicture(), m_view.Screen().RenderPicture(),
+          m_view.Screen().GrabView()}) {
+        EXPECT_NE(capture.pixel(105, 105), kRed);
+        EXPECT_EQ(capture.pixel(205, 105), kBlue);
+    }
+    m_view.Painter().RemoveOverlay(&onWindow);
+    m_view.Painter().RemoveOverlay(&inPicture);
+}
