@@ -1,7 +1,7 @@
 #include "view/PlotPainter.h"
 
+#include "paint/DrawContext.h"
 #include "session/AcquisitionSession.h"
-#include "view/DrawContext.h"
 #include "view/PlotOverlay.h"
 
 #include "AxisSettings.h"

@@ -1,7 +1,7 @@
 #include "view/PlotScreen.h"
 
 #include "dialogs/StatusSink.h"
-#include "view/FramePacer.h"
+#include "paint/FramePacer.h"
 #include "view/PlotPainter.h"
 
 #include <QAbstractScrollArea>

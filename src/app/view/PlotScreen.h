@@ -1,8 +1,8 @@
 #pragma once
 
 #include "files/PictureCommands.h"
+#include "paint/DirectCanvas.h"
 #include "session/MemoryShortage.h"
-#include "view/DirectCanvas.h"
 
 #include <QImage>
 

@@ -1,6 +1,6 @@
 #include "commands/CommandIds.h"
+#include "paint/FramePacer.h"
 #include "session/AcquisitionSession.h"
-#include "view/FramePacer.h"
 #include "view/KovraPlotterView.h"
 #include "view/PlotCommands.h"
 #include "view/PlotNavigator.h"
@@ -384,9 +384,8 @@ TEST_F(PaintPacingTest, OverlaysOfTheWindowStayOutOfCapturesThoseOfThePictureGoI
     const QImage shown = OnScreen(*m_view.viewport());
     EXPECT_EQ(shown.pixel(105, 105), kRed);
     EXPECT_EQ(shown.pixel(205, 105), kBlue);
-    for (const QImage& capture :
-         {m_view.Screen().ShownPicture(), m_view.Screen().RenderPicture(),
-          m_view.Screen().GrabView()}) {
+    for (const QImage& capture : {m_view.Screen().ShownPicture(), m_view.Screen().RenderPicture(),
+                                  m_view.Screen().GrabView()}) {
         EXPECT_NE(capture.pixel(105, 105), kRed);
         EXPECT_EQ(capture.pixel(205, 105), kBlue);
     }

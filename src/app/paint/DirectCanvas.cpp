@@ -1,4 +1,4 @@
-#include "view/DirectCanvas.h"
+#include "paint/DirectCanvas.h"
 
 #include <QBackingStore>
 #include <QPaintEngine>

@@ -1,4 +1,4 @@
-#include "view/FramePacer.h"
+#include "paint/FramePacer.h"
 
 #include <QElapsedTimer>
 

@@ -1,4 +1,4 @@
-#include "view/DrawContext.h"
+#include "paint/DrawContext.h"
 
 namespace {
 
