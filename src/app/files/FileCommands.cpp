@@ -70,7 +70,7 @@ void CFileCommands::StartCsvExport(const std::string& strName, CsvWriter fnWrite
             [pSnapshot, pResult, fnWrite = std::move(fnWrite)](CJobProgress& progress) {
                 *pResult = fnWrite(*pSnapshot, progress);
             },
-            [pResult, fnReport] { fnReport(*pResult); });
+            [pResult, fnReport] { fnReport(*pResult); }, CJobRunner::EAtClose::kFinish);
     } catch (const std::bad_alloc&) {
         // Not even the list of the store's blocks could be had.
         fnReport({EExportStatus::kNoMemory, {}, ENOMEM});
@@ -81,7 +81,8 @@ void CFileCommands::OnFileSave() {
     const QString strPath = UserDialogs().GetSaveFileName(
         &m_window, QStringLiteral("Comma separated files (*.csv);;All files (*)"),
         QStringLiteral("csv"));
-    if (strPath.isEmpty()) {
+    // The dialog's own event loop may have seen the program end.
+    if (strPath.isEmpty() || g_pPlotData == nullptr) {
         return;
     }
     const std::string strTarget = strPath.toStdString();

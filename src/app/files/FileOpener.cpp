@@ -19,12 +19,14 @@ void CFileOpener::Open() {
     }
     const QString strPath = UserDialogs().GetOpenFileName(
         &m_window, QStringLiteral("Comma separated files (*.csv);;All files (*)"));
-    if (strPath.isEmpty()) {
+    // The dialogs' own event loops may have seen the program end.
+    if (strPath.isEmpty() || g_pPlotData == nullptr) {
         return;
     }
     if (g_pPlotData->GetTotalSampleCount() > 0 &&
-        !UserDialogs().Confirm(&m_window,
-                               QStringLiteral("Are you sure you want to teamkill all data?"))) {
+        (!UserDialogs().Confirm(&m_window,
+                                QStringLiteral("Are you sure you want to teamkill all data?")) ||
+         g_pPlotData == nullptr)) {
         return;
     }
     const std::string strName = QFileInfo(strPath).fileName().toStdString();

@@ -3,6 +3,7 @@
 #include "dialogs/ProgressDlg.h"
 #include "dialogs/UserDialogs.h"
 
+#include <QCoreApplication>
 #include <QTimer>
 
 #include <algorithm>
@@ -20,7 +21,7 @@ CJobRunner::~CJobRunner() {
 }
 
 void CJobRunner::Start(const QString& strText, CBackgroundJob::Work work,
-                       std::function<void()> fnDone) {
+                       std::function<void()> fnDone, EAtClose eAtClose) {
     const std::uint64_t nId = m_nNextId++;
     // The end is posted from the job's thread; a job this runner no longer knows (it ended
     // within the quiet wait, or was cancelled) is not found then.
@@ -37,6 +38,7 @@ void CJobRunner::Start(const QString& strText, CBackgroundJob::Work work,
     pRunning->m_nId = nId;
     pRunning->m_strText = strText;
     pRunning->m_fnDone = std::move(fnDone);
+    pRunning->m_eAtClose = eAtClose;
     pRunning->m_pJob = std::move(pJob);
     pRunning->m_pTimer = new QTimer(this);
     pRunning->m_pTimer->setSingleShot(true);
@@ -87,6 +89,26 @@ void CJobRunner::OnFinished(std::uint64_t nId) {
     pRunning->m_pDialog.reset();
     pRunning->m_pJob.reset();
     pRunning->m_fnDone();
+}
+
+void CJobRunner::FinishBeforeClose() {
+    std::vector<std::uint64_t> vToStop;
+    for (const auto& pRunning : m_vRunning) {
+        if (pRunning->m_eAtClose == EAtClose::kCancel) {
+            pRunning->m_pJob->Cancel();
+            vToStop.push_back(pRunning->m_nId);
+        }
+    }
+    for (const std::uint64_t nId : vToStop) {
+        Take(nId);
+    }
+    for (const auto& pRunning : m_vRunning) {
+        OnTimer(pRunning->m_nId);
+    }
+    // The ends are posted from the jobs' threads; nothing else wakes this loop.
+    while (!m_vRunning.empty()) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
 }
 
 void CJobRunner::CancelAll() {

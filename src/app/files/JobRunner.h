@@ -27,11 +27,21 @@ public:
     // Stops whatever still runs, as CancelAll does.
     ~CJobRunner() override;
 
+    // What becomes of a job when the program ends while it runs.
+    enum class EAtClose {
+        kCancel, // it is stopped (a file being loaded)
+        kFinish, // it is waited for (an export the user asked for)
+    };
     // Runs work on a thread of its own; fnDone runs on this thread once it has returned
     // (also after a cancel), unless CancelAll comes first. strText says what the work does.
-    void Start(const QString& strText, CBackgroundJob::Work work, std::function<void()> fnDone);
+    void Start(const QString& strText, CBackgroundJob::Work work, std::function<void()> fnDone,
+               EAtClose eAtClose = EAtClose::kCancel);
     // Stops every job and waits for it; their fnDone callbacks do not run.
     void CancelAll();
+    // Before the program ends: the jobs to be finished are waited for, their progress shown at
+    // once (its Cancel stops a job, as the user's choice), their fnDone callbacks run; the
+    // others are stopped.
+    void FinishBeforeClose();
     bool Busy() const { return !m_vRunning.empty(); }
 
     std::chrono::milliseconds m_quietWait{50};
@@ -42,6 +52,7 @@ private:
         std::uint64_t m_nId = 0;
         QString m_strText;
         std::function<void()> m_fnDone;
+        EAtClose m_eAtClose = EAtClose::kCancel;
         std::unique_ptr<CBackgroundJob> m_pJob;
         std::unique_ptr<CProgressDlg> m_pDialog;
         QTimer* m_pTimer = nullptr;

@@ -18,6 +18,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QPointer>
 
 #include <cmath>
 #include <cstdint>
@@ -94,8 +95,8 @@ void CAcquisitionSession::Teardown() {
         return;
     }
     m_bTornDown = true;
-    // A recording ends with every set on the disk.
-    m_pRecording->Stop();
+    // A recording ends with every set on the disk, and none starts any more.
+    m_pRecording->Close();
     if (g_pSerial != nullptr) {
         g_pSerial->Close();
         delete g_pSerial;
@@ -224,7 +225,12 @@ bool CAcquisitionSession::ReadAndInterpret(bool bReportErrors, std::size_t nMaxB
         // A device that went away fails the read too; its own notice follows, and a box
         // about it would only be in the way.
         if (nResult != 0 && bReportErrors && !g_pSerial->IsDeviceGone()) {
+            const QPointer<CAcquisitionSession> pAlive(this);
             UserDialogs().Notify(&m_window, QStringLiteral("read error"));
+            // The box ran an event loop of its own, in which the program may have ended.
+            if (pAlive == nullptr || !Initialized()) {
+                return false;
+            }
         }
         m_pRecording->Feed(buffer, nRead);
         if (nRead > 0 && m_bCollecting) {
@@ -268,6 +274,11 @@ void CAcquisitionSession::OnTogglePlot() {
     // A full store is asked to try again; collection stays off while it has no room.
     if (m_bCollecting && g_pPlotData->IsMemoryFull() && !m_memoryShortage.Resume(*g_pPlotData)) {
         m_bCollecting = false;
+    }
+    // The bytes dropped while paused tore the set and the number in progress: joined with
+    // what comes now, they would make values the board never sent.
+    if (m_bCollecting) {
+        g_pPlotData->DiscardPartialSet();
     }
     emit StateChanged();
 }
@@ -323,7 +334,7 @@ void CAcquisitionSession::OnConnectionPortSetup() {
     dialog.m_nPort = m_nPort;
     dialog.m_nStopBits = m_nStopBits;
     dialog.m_bEndSetsAtLineEnd = m_bEndSetsAtLineEnd;
-    if (UserDialogs().Run(dialog) == QDialog::Accepted) {
+    if (UserDialogs().Run(dialog) == QDialog::Accepted && Initialized()) {
         m_nSpeed = dialog.m_nSpeed;
         m_nTypedSpeed = dialog.m_nTypedSpeed;
         m_nParity = dialog.m_nParity;
@@ -331,6 +342,7 @@ void CAcquisitionSession::OnConnectionPortSetup() {
         m_nStopBits = dialog.m_nStopBits;
         // Applies at once to a connected board too.
         SetEndSetsAtLineEnd(dialog.m_bEndSetsAtLineEnd);
+        emit PortChosen();
     }
 }
 

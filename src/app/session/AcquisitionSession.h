@@ -99,6 +99,8 @@ signals:
     void StateChanged();
     // Sets were completed; the first channel has nNewSamples more.
     void SetsCompleted(int nNewSamples);
+    // The user chose the port's settings in Port Setup.
+    void PortChosen();
 
 protected:
     bool event(QEvent* pEvent) override;

@@ -28,7 +28,8 @@ void CRecordingControl::OnRecord() {
     const QString strPath = UserDialogs().GetSaveFileName(
         &m_window, QStringLiteral("Comma separated files (*.csv);;All files (*)"),
         QStringLiteral("csv"));
-    if (strPath.isEmpty()) {
+    // The dialog's own event loop may have seen the program end.
+    if (strPath.isEmpty() || m_bClosed) {
         return;
     }
     if (Recording()) {
@@ -74,6 +75,11 @@ void CRecordingControl::Stop() {
         emit PaneChanged();
         emit StateChanged();
     }
+}
+
+void CRecordingControl::Close() {
+    m_bClosed = true;
+    Stop();
 }
 
 void CRecordingControl::OnWriterFailed() {

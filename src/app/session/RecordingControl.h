@@ -37,6 +37,8 @@ public:
     void OnStopRecording();
     // Ends the recording with every set on the disk; nothing is shown.
     void Stop();
+    // Stop, for good: the program is ending, and a save dialog still open starts nothing.
+    void Close();
 
     bool Recording() const { return m_writer.Recording(); }
     // Bytes read from the port, collection on or off.
@@ -71,6 +73,7 @@ private:
     QString m_strName;
     std::chrono::steady_clock::time_point m_start;
     std::uint64_t m_nSets = 0;
+    bool m_bClosed = false;
     // The count is shown a few times a second, not for every set.
     QTimer* m_pPaneTimer;
 };

@@ -1,14 +1,17 @@
 #include "settings/SettingsKeeper.h"
 
+#include "dialogs/StatusSink.h"
 #include "session/AcquisitionSession.h"
 #include "view/KovraPlotterView.h"
 
 #include "PlotData.h"
 
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMainWindow>
 #include <QScreen>
 
+#include <cstdio>
 #include <utility>
 
 namespace {
@@ -40,18 +43,43 @@ CSettingsKeeper::CSettingsKeeper(QMainWindow& window, CKovraPlotterView& view,
                                  const QString& strPath)
     : m_window(window), m_view(view), m_store(strPath) {
     connect(&view, &CKovraPlotterView::TearingDown, this, &CSettingsKeeper::SaveIfChanged);
+    connect(&view.Session(), &CAcquisitionSession::PortChosen, this,
+            [this] { m_bPortForThisRun = false; });
 }
 
 void CSettingsKeeper::Restore() {
-    m_saved = m_store.Load();
+    CSettingsStore::ELoad eLoad = CSettingsStore::ELoad::kMissing;
+    m_saved = m_store.Load(&eLoad);
+    // No path keeps nothing, silently.
+    if (eLoad == CSettingsStore::ELoad::kNotSettings || m_store.Path().isEmpty()) {
+        m_bWritable = false;
+    }
+    // /dev/null is how one asks for the defaults and no settings kept.
+    if (eLoad == CSettingsStore::ELoad::kNotSettings &&
+        QFileInfo(m_store.Path()).canonicalFilePath() != QLatin1String("/dev/null")) {
+        Tell(QStringLiteral("%1 is not a settings file: it is left alone, and this run starts "
+                            "from the defaults and keeps no settings")
+                 .arg(m_store.Path()));
+    }
     Apply(m_saved);
 }
 
 void CSettingsKeeper::SaveIfChanged() {
     const SAppSettings settings = Capture();
-    if (settings != m_saved && m_store.Save(settings)) {
-        m_saved = settings;
+    if (!m_bWritable || settings == m_saved) {
+        return;
     }
+    if (m_store.Save(settings)) {
+        m_saved = settings;
+        return;
+    }
+    m_bWritable = false;
+    Tell(QStringLiteral("Settings not saved: %1 cannot be written").arg(m_store.Path()));
+}
+
+void CSettingsKeeper::Tell(const QString& strText) {
+    m_view.Status().SetStatusText("%s", qPrintable(strText));
+    std::fprintf(stderr, "kovraplotter: %s\n", qPrintable(strText));
 }
 
 SAppSettings CSettingsKeeper::Capture() const {
@@ -59,6 +87,11 @@ SAppSettings CSettingsKeeper::Capture() const {
     SAppSettings settings = m_saved;
     PairFields(std::as_const(m_view.Session()), std::as_const(m_view.Plot()), settings,
                [](const auto& field, auto& setting) { setting = field; });
+    if (m_bPortForThisRun) {
+        settings.m_nPort = m_saved.m_nPort;
+        settings.m_nSpeed = m_saved.m_nSpeed;
+        settings.m_nTypedSpeed = m_saved.m_nTypedSpeed;
+    }
     if (g_pPlotData != nullptr) {
         for (int i = 0; i < SAppSettings::kChannelCount; ++i) {
             SChannelSettings& channel = settings.m_vChannels[static_cast<std::size_t>(i)];
@@ -110,14 +143,22 @@ void CSettingsKeeper::ApplyWindow(const SWindowSettings& window) {
     if (!window.m_bKnown) {
         return;
     }
-    const QRect place(window.m_nX, window.m_nY, window.m_nWidth, window.m_nHeight);
-    // A place on no screen (one since unplugged, say) is left to the window system.
-    bool bOnScreen = false;
+    QRect place(window.m_nX, window.m_nY, window.m_nWidth, window.m_nHeight);
+    // A place on no screen (one since unplugged, say) is left to the window system; a size
+    // larger than the screen it is on (or the main one) is cut to it.
+    const QScreen* pOnScreen = nullptr;
     for (const QScreen* pScreen : QGuiApplication::screens()) {
         const QRect visible = pScreen->availableGeometry().intersected(place);
-        bOnScreen |= visible.width() >= kMinVisiblePixels && visible.height() >= kMinVisiblePixels;
+        if (pOnScreen == nullptr && visible.width() >= kMinVisiblePixels &&
+            visible.height() >= kMinVisiblePixels) {
+            pOnScreen = pScreen;
+        }
     }
-    if (bOnScreen) {
+    const QScreen* pScreen = pOnScreen != nullptr ? pOnScreen : QGuiApplication::primaryScreen();
+    if (pScreen != nullptr) {
+        place.setSize(place.size().boundedTo(pScreen->availableGeometry().size()));
+    }
+    if (pOnScreen != nullptr) {
         m_window.setGeometry(place);
     } else {
         m_window.resize(place.size());

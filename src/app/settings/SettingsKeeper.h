@@ -23,15 +23,23 @@ public:
     void Restore();
     // Saves when anything differs from what the file holds.
     void SaveIfChanged();
+    // The port and speed in place now came from the command line: they are for this run, and
+    // the file keeps its own until the user chooses in Port Setup.
+    void HoldPortForThisRun() { m_bPortForThisRun = true; }
 
 private:
     SAppSettings Capture() const;
     void Apply(const SAppSettings& settings);
     void ApplyWindow(const SWindowSettings& window);
+    // Said once: on the status bar and where the program was started from.
+    void Tell(const QString& strText);
 
     QMainWindow& m_window;
     CKovraPlotterView& m_view;
     CSettingsStore m_store;
     // What the file holds, as far as this program knows.
     SAppSettings m_saved;
+    // False when the file must not be written (it is not a settings file, or writing failed).
+    bool m_bWritable = true;
+    bool m_bPortForThisRun = false;
 };

@@ -105,6 +105,19 @@ void VisitSettings(Settings& s, Visitor&& visit) {
     }
 }
 
+bool IsBlank(const QString& strPath) {
+    QFile file(strPath);
+    return file.open(QIODevice::ReadOnly) && file.read(kMaxFileSize).trimmed().isEmpty();
+}
+
+// Whether the file holds at least one of the program's keys.
+bool IsSettingsFile(const QSettings& file) {
+    SAppSettings probe;
+    bool bFound = false;
+    VisitSettings(probe, [&](const QString& strKey, auto&) { bFound |= file.contains(strKey); });
+    return bFound || file.contains(QStringLiteral("Window/Width"));
+}
+
 void VisitWindow(auto& window, auto&& visit) {
     visit(QStringLiteral("Window/X"), window.m_nX);
     visit(QStringLiteral("Window/Y"), window.m_nY);
@@ -122,17 +135,27 @@ QString CSettingsStore::UserSettingsPath() {
            QStringLiteral("/KovraPlotter/KovraPlotter.conf");
 }
 
-SAppSettings CSettingsStore::Load() const {
+SAppSettings CSettingsStore::Load(ELoad* peLoad) const {
     SAppSettings settings;
+    ELoad eIgnored;
+    ELoad& eLoad = peLoad != nullptr ? *peLoad : eIgnored;
+    eLoad = ELoad::kMissing;
+    if (m_strPath.isEmpty() || KindOf(m_strPath) == EPathKind::kMissing) {
+        return settings;
+    }
     // Only a regular file is read: a FIFO would block the start, a device or a huge file
     // is no settings file.
-    if (m_strPath.isEmpty() || KindOf(m_strPath) != EPathKind::kRegularFile || !IsText(m_strPath)) {
+    eLoad = ELoad::kNotSettings;
+    if (KindOf(m_strPath) != EPathKind::kRegularFile || !IsText(m_strPath)) {
         return settings;
     }
     const QSettings file(m_strPath, QSettings::IniFormat);
-    if (file.status() != QSettings::NoError) {
+    // Text that holds none of the settings (a note, a data file) is somebody else's file;
+    // an empty one is a settings file with nothing in it yet.
+    if (file.status() != QSettings::NoError || (!IsBlank(m_strPath) && !IsSettingsFile(file))) {
         return settings;
     }
+    eLoad = ELoad::kLoaded;
     const auto read = [&file](const QString& strKey, auto& value) {
         if constexpr (std::is_same_v<std::remove_reference_t<decltype(value)>, bool>) {
             ReadFlag(file, strKey, value);

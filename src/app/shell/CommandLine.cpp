@@ -126,14 +126,28 @@ bool ParseCommandLine(const QStringList& vArguments, SCommandLine* pCommandLine,
     pCommandLine->m_bDemo = parser.isSet(demoOption);
     pCommandLine->m_bControl = parser.isSet(controlOption);
     pCommandLine->m_vPortMaps = parser.values(portMapOption);
+    if (parser.isSet(settingsOption) && parser.value(settingsOption).isEmpty()) {
+        *pstrError = QStringLiteral("Bad --settings '': expected a file, such as /dev/null to "
+                                    "start from the defaults and keep nothing");
+        return false;
+    }
     pCommandLine->m_strSettingsPath = parser.isSet(settingsOption)
                                           ? parser.value(settingsOption)
                                           : qEnvironmentVariable(kSettingsVariable);
     for (const QString& strMap : pCommandLine->m_vPortMaps) {
         const qsizetype nEquals = strMap.indexOf(QLatin1Char('='));
-        if (nEquals <= 0 || !strMap.mid(nEquals + 1).startsWith(QLatin1Char('/'))) {
+        const QString strName = strMap.left(std::max<qsizetype>(nEquals, 0));
+        bool bKnownName = false;
+        for (int nPort = 0; nPort < kPortChoiceCount; ++nPort) {
+            bKnownName |=
+                strName.compare(QLatin1String(PortOfChoice(nPort)), Qt::CaseInsensitive) == 0;
+        }
+        if (nEquals <= 0 || !bKnownName || strMap.size() == nEquals + 2 ||
+            !strMap.mid(nEquals + 1).startsWith(QLatin1Char('/'))) {
             *pstrError =
-                QStringLiteral("Bad --port-map '%1': expected NAME=/path/to/device").arg(strMap);
+                QStringLiteral("Bad --port-map '%1': expected NAME=/path/to/device, NAME one "
+                               "of COM1..COM4")
+                    .arg(strMap);
             return false;
         }
     }

@@ -98,6 +98,9 @@ bool CKovraPlotterApp::InitInstance(const SCommandLine& commandLine) {
                      &CSettingsKeeper::SaveIfChanged);
     m_pSettings->Restore();
     m_pFrame->show();
+    if (commandLine.m_bDemo || commandLine.m_nConnectPort >= 0 || commandLine.m_dwSpeed != 0) {
+        m_pSettings->HoldPortForThisRun();
+    }
     ConnectFromCommandLine(commandLine);
     if (commandLine.m_nSnapshotAfterSeconds >= 0) {
         QTimer::singleShot(commandLine.m_nSnapshotAfterSeconds * 1000, m_pFrame.get(),

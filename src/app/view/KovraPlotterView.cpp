@@ -79,12 +79,14 @@ void CKovraPlotterView::OnInitialUpdate() {
 }
 
 void CKovraPlotterView::DestroyWindow() {
-    if (!m_pSession->Initialized()) {
+    if (!m_pSession->Initialized() || m_bClosing) {
         return;
     }
+    m_bClosing = true;
+    // An export the user asked for is written first (the progress dialog's Cancel is theirs);
+    // a file being loaded is let go.
+    m_pFiles->Jobs().FinishBeforeClose();
     emit TearingDown();
-    // An export in progress is stopped and its file removed; an older file stays.
-    m_pFiles->Jobs().CancelAll();
     m_pSession->Teardown();
 }
 
@@ -101,13 +103,16 @@ void CKovraPlotterView::ShowLoadedData() {
 }
 
 void CKovraPlotterView::GenerateTestSet() {
+    // The paints skipped so far decided with the window where it was.
+    m_pPainter->CatchUpSkippedPaints(true);
     m_pSession->GenerateTestSet();
     Plot().m_nScrollBack = 0;
 }
 
 void CKovraPlotterView::OnFileNew() {
     if (UserDialogs().Confirm(this,
-                              QStringLiteral("Are you sure you want to teamkill all data?"))) {
+                              QStringLiteral("Are you sure you want to teamkill all data?")) &&
+        m_pSession->Initialized()) {
         ResetData();
         m_pScreen->Repaint();
     }

@@ -88,4 +88,5 @@ private:
     std::unique_ptr<CFileCommands> m_pFiles;
     std::unique_ptr<CPictureCommands> m_pPictures;
     CCommandMap m_commands;
+    bool m_bClosing = false;
 };

@@ -45,7 +45,7 @@ void CPlotCommands::OnPlotXAxis() {
     CXAxisDlg dialog(&m_window);
     dialog.m_strPpd = QString::fromStdString(PpdDialogText(settings.m_fPointsPerDiv));
     dialog.m_bDoublePpd = settings.m_bDoublePpdAtMax;
-    if (UserDialogs().Run(dialog) != QDialog::Accepted) {
+    if (UserDialogs().Run(dialog) != QDialog::Accepted || g_pPlotData == nullptr) {
         return;
     }
     m_painter.CatchUpSkippedPaints(true);
@@ -63,7 +63,7 @@ void CPlotCommands::OnPlotYAxis() {
     dialog.m_strYMax = QString::fromStdString(YLimitDialogText(settings.m_fYMax));
     dialog.m_strYMin = QString::fromStdString(YLimitDialogText(settings.m_fYMin));
     dialog.m_bAutoScaling = settings.m_bAutoScale;
-    if (UserDialogs().Run(dialog) != QDialog::Accepted) {
+    if (UserDialogs().Run(dialog) != QDialog::Accepted || g_pPlotData == nullptr) {
         return;
     }
     m_painter.CatchUpSkippedPaints(true);
@@ -91,7 +91,8 @@ void CPlotCommands::OnChannelSetup() {
         dialog.m_fBeepLimitMin[k] = g_pPlotData->GetBeepLimitMin(i);
         dialog.m_bMarkMinMax[k] = g_pPlotData->GetMarkMinMax(i);
     }
-    if (UserDialogs().Run(dialog) == QDialog::Accepted) {
+    // The store is gone when the program ended while the dialog was open.
+    if (UserDialogs().Run(dialog) == QDialog::Accepted && g_pPlotData != nullptr) {
         for (int i = 0; i < CPlotData::kChannelCount; ++i) {
             const auto k = static_cast<std::size_t>(i);
             g_pPlotData->SetColor(i, dialog.m_nColor[k]);
@@ -120,6 +121,8 @@ void CPlotCommands::OnFitYRange() {
 }
 
 void CPlotCommands::OnKeepCollectingWhenScrolled() {
+    // The paints skipped so far decided under the setting as it was.
+    m_painter.CatchUpSkippedPaints(true);
     SPlotSettings& settings = m_painter.Settings();
     settings.m_bKeepCollectingWhenScrolled = !settings.m_bKeepCollectingWhenScrolled;
     m_fnStateChanged();

@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -148,20 +149,29 @@ TEST(ExportTest, ACancelledExportLeavesNoFileAndKeepsTheOlderOne) {
     EXPECT_TRUE(app.m_dialogs.m_vNotified.empty());
 }
 
-TEST(ExportTest, ClosingTheProgramStopsAnExportAndRemovesItsFile) {
-    CScratchCurrentDirectory directory;
-    CAppFixture app;
-    FillForALongExport();
-    NoQuietWait(app.View());
-    Press(app.View(), Qt::Key_F8);
-    ASSERT_TRUE(app.View().Files().Jobs().Busy());
-    app.View().DestroyWindow();
-    EXPECT_FALSE(app.View().Files().Jobs().Busy());
-    EXPECT_EQ(directory.Files(".csv"), std::vector<std::string>{});
-    // Nothing reports an export that was stopped with the program.
-    CAppFixture::Pump(50);
-    EXPECT_TRUE(app.m_dialogs.m_vNotified.empty());
-    EXPECT_FALSE(app.Status().startsWith("Channels dumped"));
+TEST(ExportTest, ClosingTheProgramWritesARequestedExportUnlessTheUserCancelsIt) {
+    for (const bool bCancel : {false, true}) {
+        CScratchCurrentDirectory directory;
+        CAppFixture app;
+        FillForALongExport();
+        NoQuietWait(app.View());
+        Press(app.View(), Qt::Key_F8);
+        ASSERT_TRUE(app.View().Files().Jobs().Busy());
+        // The progress dialog that closing shows, answered with Cancel or left alone.
+        app.m_dialogs.m_bCancelProgress = bCancel;
+        app.View().DestroyWindow();
+        EXPECT_FALSE(app.View().Files().Jobs().Busy());
+        const std::vector<std::string> vFiles = directory.Files(".csv");
+        if (bCancel) {
+            EXPECT_EQ(vFiles, std::vector<std::string>{});
+            EXPECT_TRUE(app.Status().startsWith("Export cancelled")) << bCancel;
+        } else {
+            ASSERT_EQ(vFiles.size(), 1u);
+            const std::string strText = Contents(vFiles[0]);
+            EXPECT_EQ(std::count(strText.begin(), strText.end(), '\n'), 1'000'000);
+            EXPECT_TRUE(app.Status().startsWith("Channels dumped")) << bCancel;
+        }
+    }
 }
 
 TEST(ExportTest, F9SavesTheViewWithItsScrollBarAndCopyTakesThePlotOnly) {

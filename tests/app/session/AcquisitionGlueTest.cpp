@@ -16,6 +16,7 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -38,21 +39,50 @@ struct CConnectedApp {
     CAppFixture app;
 };
 
+// The first update puts every start value in place, whatever the fields held before.
 TEST(AcquisitionGlueTest, StartsWithTheDefaults) {
-    CAppFixture app;
-    const CKovraPlotterView& view = app.View();
-    EXPECT_EQ(view.Plot().m_fYMax, 2.5f);
-    EXPECT_EQ(view.Plot().m_fYMin, -2.5f);
-    EXPECT_EQ(view.Plot().m_fPointsPerDiv, 5.0f);
-    EXPECT_EQ(view.Session().m_nSpeed, 1);
-    EXPECT_EQ(view.Session().m_nPort, 0);
-    EXPECT_FALSE(view.Session().m_bConnected);
-    EXPECT_TRUE(view.Session().m_bCollecting);
-    EXPECT_FALSE(view.Plot().m_bAutoScale);
-    EXPECT_EQ(view.Plot().m_nScrollBack, 0);
+    CKovraPlotterView view;
+    SPlotSettings& plot = view.Plot();
+    plot = {40.0f, true, 7, 9.0f, 8.0f, true, 3.0f, -3.0f, true};
+    CAcquisitionSession& session = view.Session();
+    session.m_nPort = session.m_nSpeed = session.m_nTypedSpeed = 3;
+    session.m_nStopBits = session.m_nParity = 1;
+    session.m_bConnected = session.m_bEndSetsAtLineEnd = true;
+    session.m_bCollecting = false;
+    view.OnInitialUpdate();
+    EXPECT_EQ(std::make_tuple(plot.m_fPointsPerDiv, plot.m_bDoublePpdAtMax, plot.m_nScrollBack,
+                              plot.m_fYMax, plot.m_fYMin, plot.m_bAutoScale, plot.m_fAutoMax,
+                              plot.m_fAutoMin, plot.m_bKeepCollectingWhenScrolled),
+              std::make_tuple(5.0f, false, 0, 2.5f, -2.5f, false, 0.0f, 0.0f, false));
+    EXPECT_EQ(std::make_tuple(session.m_nPort, session.m_nSpeed, session.m_nTypedSpeed,
+                              session.m_nStopBits, session.m_nParity, session.m_bConnected,
+                              session.m_bEndSetsAtLineEnd, session.m_bCollecting),
+              std::make_tuple(0, 1, 0, 0, 0, false, false, true));
     ASSERT_NE(g_pPlotData, nullptr);
     EXPECT_EQ(g_pPlotData->m_cLimiter, '#');
     EXPECT_EQ(g_pPlotData->GetColor(2), 4);
+    view.DestroyWindow();
+    EXPECT_EQ(g_pPlotData, nullptr);
+}
+
+// A port whose reads fail, as a device in trouble does.
+class CFailingSerial : public CSerialWnd {
+public:
+    int Read(void*, DWORD, DWORD* pnRead, OVERLAPPED*, DWORD) override {
+        *pnRead = 0;
+        return 31;
+    }
+};
+
+TEST(AcquisitionGlueTest, EndingTheProgramWhileTheReadErrorIsShownStopsTheRead) {
+    CAppFixture app;
+    delete g_pSerial;
+    g_pSerial = new CFailingSerial;
+    app.View().Session().m_bConnected = true;
+    app.m_dialogs.m_fnDuringModal = [&app] { app.View().DestroyWindow(); };
+    app.View().Session().OnSerialMsg(MAKEWPARAM(EV_RXCHAR, 0), 0);
+    EXPECT_EQ(app.m_dialogs.m_vNotified, std::vector<QString>{"read error"});
+    EXPECT_EQ(g_pPlotData, nullptr);
 }
 
 TEST(AcquisitionGlueTest, ABurstLongerThanOneReadIsTakenWhole) {
@@ -134,13 +164,14 @@ TEST(AcquisitionGlueTest, BytesReceivedWhilePausedAreDropped) {
     connected.terminal.Send("99 98 97#");
     CAppFixture::Pump(300);
     EXPECT_EQ(g_pPlotData->GetTotalSampleCount(), 0);
-    // The set half received before the pause completes with what comes after it.
+    // What the pause tore is not joined to what comes after it: the set and the number
+    // half received before the pause are dropped ("2" and "6" would make "26").
     connected.app.Frame().Action(ID_OTHER_TOGGLEPLOT)->trigger();
-    connected.terminal.Send(" 3#");
+    connected.terminal.Send("6 7#");
     ASSERT_TRUE(CAppFixture::WaitFor([] { return g_pPlotData->GetSampleCount(0) == 1; }));
-    EXPECT_EQ(Channel(0), std::vector<float>{1.0f});
-    EXPECT_EQ(Channel(1), std::vector<float>{2.0f});
-    EXPECT_EQ(Channel(2), std::vector<float>{3.0f});
+    EXPECT_EQ(Channel(0), std::vector<float>{6.0f});
+    EXPECT_EQ(Channel(1), std::vector<float>{7.0f});
+    EXPECT_EQ(g_pPlotData->m_nLastSetCount, 2);
 }
 
 TEST(AcquisitionGlueTest, OnlyReceivedDataNotificationsAreRead) {

@@ -230,3 +230,62 @@ TEST_F(SettingsStoreTest, AWindowPlaceOnNoScreenKeepsOnlyTheSize) {
 }
 
 } // namespace
+
+namespace {
+
+// A file that did not read as settings is never written over; the program starts from the
+// defaults and says so. /dev/null is how one asks for that without a word.
+TEST_F(SettingsStoreTest, AFileThatIsNotSettingsIsLeftAlone) {
+    const std::string strNote = "Shopping: milk\nbread = 2\n";
+    Write("note.txt", strNote);
+    Write("data.csv", "1.5,2.5\n3.5,4.5\n");
+    for (const char* szName : {"note.txt", "data.csv"}) {
+        const std::string strBefore = m_directory.Read(szName);
+        {
+            CAppFixture app(WithSettings(PathOf(szName)));
+            EXPECT_TRUE(app.Status().contains("is not a settings file")) << szName;
+            EXPECT_EQ(app.View().Plot().m_fPointsPerDiv, 5.0f);
+            app.View().Plot().m_fPointsPerDiv = 12.0f;
+            app.Frame().Action(ID_CHANNEL_TOGGLE1)->trigger();
+        }
+        EXPECT_EQ(m_directory.Read(szName), strBefore) << szName;
+    }
+    CAppFixture quiet(WithSettings(QStringLiteral("/dev/null")));
+    EXPECT_FALSE(quiet.Status().contains("settings"));
+}
+
+// The command line's port and speed are for that run: the next plain start has the user's.
+TEST_F(SettingsStoreTest, WhatTheCommandLineSaysIsNotSaved) {
+    const QString strPath = PathOf("KovraPlotter.conf");
+    SAppSettings saved;
+    saved.m_nPort = 2;
+    saved.m_nSpeed = 5;
+    ASSERT_TRUE(CSettingsStore(strPath).Save(saved));
+    SCommandLine commandLine = WithSettings(strPath);
+    commandLine.m_nConnectPort = 0;
+    commandLine.m_dwSpeed = 300;
+    {
+        CAppFixture app(commandLine);
+        EXPECT_EQ(app.View().Session().m_nPort, 0);
+        EXPECT_EQ(app.View().Session().m_nTypedSpeed, 300);
+        app.View().Plot().m_fPointsPerDiv = 12.0f;
+        app.Frame().Action(ID_CHANNEL_TOGGLE1)->trigger();
+    }
+    SAppSettings expected = saved;
+    expected.m_fPointsPerDiv = 12.0f;
+    SAppSettings afterRun = CSettingsStore(strPath).Load();
+    afterRun.m_window = expected.m_window;
+    EXPECT_EQ(afterRun, expected);
+}
+
+TEST_F(SettingsStoreTest, AWindowLargerThanTheScreenIsCutToIt) {
+    const QString strPath = PathOf("KovraPlotter.conf");
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    SAppSettings saved;
+    saved.m_window = {true, screen.left(), screen.top(), 32'767, 32'767, false};
+    ASSERT_TRUE(CSettingsStore(strPath).Save(saved));
+    CAppFixture app(WithSettings(strPath));
+    EXPECT_EQ(app.Frame().geometry().size(), screen.size());
+}
+
+} // namespace

@@ -1,10 +1,12 @@
 #include "commands/CommandIds.h"
 #include "dialogs/StatusSink.h"
 #include "session/AcquisitionSession.h"
+#include "session/RecordingControl.h"
 #include "view/KovraPlotterView.h"
 
 #include "AppTestSupport.h"
 #include "PlotData.h"
+#include "ScratchCurrentDirectory.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,6 +17,9 @@
 #include <QPixmap>
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -202,7 +207,8 @@ TEST(ShellTest, CommandLineOptions) {
                                  &commandLine, &strError));
     EXPECT_TRUE(commandLine.m_bDemo);
     EXPECT_EQ(commandLine.m_vPortMaps, (QStringList{"COM2=/dev/ttyUSB0", "COM3=/dev/ttyACM1"}));
-    for (const char* szBad : {"COM1", "COM1=ttyUSB0", "=/dev/x"}) {
+    for (const char* szBad :
+         {"COM1", "COM1=ttyUSB0", "=/dev/x", "FOO=/dev/x", "COM9=/dev/x", "COM1=/"}) {
         SCommandLine bad;
         EXPECT_FALSE(ParseCommandLine({"kovraplotter", "--port-map", szBad}, &bad, &strError))
             << szBad;
@@ -223,6 +229,32 @@ TEST(ShellTest, CommandLineOptions) {
     SCommandLine bad;
     EXPECT_FALSE(ParseCommandLine({"kovraplotter", "--snapshot-after", "soon"}, &bad, &strError));
     EXPECT_FALSE(ParseCommandLine({"kovraplotter", "--frobnicate"}, &bad, &strError));
+    EXPECT_FALSE(ParseCommandLine({"kovraplotter", "--settings", ""}, &bad, &strError));
+}
+
+// Every modal exchange runs an event loop of its own, in which a quit signal or the control
+// channel may end the program: what the command does after it must not touch what is gone.
+TEST(ShellTest, EndingTheProgramInsideADialogLeavesNothingHalfDone) {
+    for (const int nId :
+         {ID_CONNECTION_PORTSETUP, ID_PLOT_XAXIS, ID_PLOT_YAXIS, ID_PLOT_CHANNELSETUP, ID_FILE_NEW,
+          ID_FILE_SAVE, ID_FILE_OPEN, ID_FILE_RECORD}) {
+        CScratchCurrentDirectory directory;
+        std::ofstream("in.txt") << "1,2\n3,4\n";
+        CAppFixture app;
+        g_pPlotData->Interpret("1 2#");
+        app.m_dialogs.m_vConfirmAnswers = {true, true};
+        app.m_dialogs.m_strSaveFileName = QStringLiteral("out.csv");
+        app.m_dialogs.m_strOpenFileName = QStringLiteral("in.txt");
+        app.m_dialogs.m_fnRunDialog = [](QDialog& dialog) {
+            dialog.accept();
+            return dialog.result();
+        };
+        app.m_dialogs.m_fnDuringModal = [&app] { app.View().DestroyWindow(); };
+        EXPECT_TRUE(app.View().OnCmdMsg(nId));
+        EXPECT_EQ(g_pPlotData, nullptr) << nId;
+        EXPECT_FALSE(app.View().Session().Recording().Recording()) << nId;
+        EXPECT_FALSE(std::filesystem::exists("out.csv")) << nId;
+    }
 }
 
 } // namespace

@@ -392,3 +392,44 @@ TEST_F(PaintPacingTest, OverlaysOfTheWindowStayOutOfCapturesThoseOfThePictureGoI
     m_view.Painter().RemoveOverlay(&onWindow);
     m_view.Painter().RemoveOverlay(&inPicture);
 }
+
+// Backspace moves the window to the newest samples and Keep Collecting changes how the window
+// went along with them: the paints skipped before are caught up first, under the state they had.
+TEST_F(PaintPacingTest, StateChangesCatchUpTheSkippedPaintsFirst) {
+    const auto receiveSets = [this](int nCount, const std::string& strSet) {
+        std::string strSets;
+        for (int k = 0; k < nCount; ++k) {
+            strSets += strSet;
+        }
+        Receive(strSets);
+    };
+    // Held at the oldest samples, the skipped paints never doubled ppd; replayed at the
+    // newest, each would have.
+    m_view.Plot() = SPlotSettings{1.0f, true, 0, 2.5f, -2.5f, false, 0.0f, 0.0f, true};
+    receiveSets(40, "1#");
+    Press(m_view, Qt::Key_Home);
+    m_view.viewport()->repaint();
+    const float fHeld = m_view.Plot().m_fPointsPerDiv;
+    m_view.Screen().Pacer().SetRefreshRate(0.001);
+    receiveSets(100, "1#");
+    Press(m_view, Qt::Key_Backspace);
+    m_view.viewport()->repaint();
+    // One paint at the newest samples doubles once, for the test set's first channel.
+    EXPECT_EQ(m_view.Plot().m_fPointsPerDiv, 2.0f * fHeld);
+
+    // Not following the data, the skipped windows slid over a spike that the window shown
+    // before and after never holds; replayed as following, they would have stood still.
+    Press(m_view, Qt::Key_F12);
+    m_view.Screen().Pacer().SetRefreshRate(60);
+    m_view.Plot() = SPlotSettings{1.0f, false, 20, 2.5f, -2.5f, true, 0.0f, 0.0f, false};
+    receiveSets(45, "0.5#");
+    receiveSets(1, "9#");
+    receiveSets(14, "0.5#");
+    CAppFixture::Pump(50);
+    ASSERT_EQ(m_view.Plot().m_fYMax, 0.5f * 1.1f);
+    m_view.Screen().Pacer().SetRefreshRate(0.001);
+    receiveSets(20, "0.5#");
+    m_app.Frame().Action(ID_PLOT_KEEPCOLLECTING)->trigger();
+    m_view.viewport()->repaint();
+    EXPECT_EQ(m_view.Plot().m_fYMax, 9.0f * 1.1f);
+}
