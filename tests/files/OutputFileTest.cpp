@@ -9,7 +9,6 @@
 
 #include <chrono>
 #include <fcntl.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -175,35 +174,6 @@ TEST(OutputFileTest, APipeWhoseReaderGoesFailsTheExportWithoutASignal) {
     closer.join();
     EXPECT_EQ(result.m_eStatus, EExportStatus::kWriteFailed);
     EXPECT_EQ(result.m_nErrno, EPIPE);
-}
-
-} // namespace
-
-namespace {
-
-// Each reason an export cannot open its file reaches the caller as the system's own.
-TEST(OutputFileTest, AnExportThatCannotOpenItsFileSaysWhy) {
-    CTempDir dir;
-    ASSERT_EQ(::symlink("loop", dir.Path("loop").c_str()), 0);
-    WriteFile(dir.Path("kept.csv"), "kept");
-    ASSERT_EQ(::chmod(dir.Path("kept.csv").c_str(), 0444), 0);
-    std::vector<std::pair<std::string, int>> cases = {{dir.Path("missing/out.csv"), ENOENT},
-                                                      {dir.Dir(), EISDIR},
-                                                      {dir.Path("loop"), ELOOP},
-                                                      {dir.Path("kept.csv"), EACCES}};
-    CSmallDisk disk(64 * 1024);
-    if (disk.Mounted()) {
-        WriteFile(disk.Path("old.csv"), "old");
-        ASSERT_EQ(::mount(nullptr, disk.Path().c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr),
-                  0);
-        cases.insert(cases.end(), {{disk.Path("old.csv"), EROFS}, {disk.Path("new.csv"), EROFS}});
-    }
-    const CPlotData data = MakeStore("1 2#");
-    for (const auto& [strPath, nErrno] : cases) {
-        const CExportResult result = WriteCsv(data, strPath);
-        EXPECT_EQ(result.m_eStatus, EExportStatus::kCannotOpen) << strPath;
-        EXPECT_EQ(result.m_nErrno, nErrno) << strPath;
-    }
 }
 
 } // namespace
