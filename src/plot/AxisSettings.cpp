@@ -33,7 +33,7 @@ bool IsNumericText(std::string_view text) {
 }
 
 bool IsValidPointsPerDiv(float fPointsPerDiv) {
-    return fPointsPerDiv >= 1.0f && fPointsPerDiv <= kMaxPointsPerDiv;
+    return fPointsPerDiv >= 1.0f && fPointsPerDiv <= kMaxStoredPointsPerDiv;
 }
 
 CXAxisResult ApplyXAxisDialog(float fPointsPerDiv, std::string_view strPpd, bool bDoublePpd) {

@@ -59,7 +59,7 @@ TEST(XAxisDialogTest, PositiveValueUpdatesThePpd) {
 TEST(XAxisDialogTest, TheSmallestPpdIsOne) {
     EXPECT_EQ(ApplyXAxisDialog(5.0f, "1", false).m_fPointsPerDiv, 1.0f);
     const std::pair<float, bool> cases[] = {
-        {1.0f, true},   {0.999f, false}, {kMaxPointsPerDiv, true},
+        {1.0f, true},   {0.999f, false}, {kMaxStoredPointsPerDiv, true},
         {2e10f, false}, {NAN, false},    {-5.0f, false}};
     for (const auto& [fPpd, bValid] : cases) {
         EXPECT_EQ(IsValidPointsPerDiv(fPpd), bValid) << fPpd;
