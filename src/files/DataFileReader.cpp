@@ -194,10 +194,11 @@ void CDataFileParser::Grow(std::size_t nSize) {
     if (nSize % CSampleSeries::kBlockSize != 0) {
         return;
     }
+    // The vector itself grows by doubling, so that a long recording is not copied over and
+    // over; the gauge is asked block by block.
     if (m_pGauge != nullptr && !m_pGauge->MayGrow(CSampleSeries::kBlockBytes)) {
         throw std::bad_alloc();
     }
-    m_data.m_vTimeMs.reserve(nSize + CSampleSeries::kBlockSize);
 }
 
 void CDataFileParser::ReadHeader(std::string_view line) {
