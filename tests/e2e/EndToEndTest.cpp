@@ -256,7 +256,7 @@ TEST(EndToEndTest, ExportsThatFailSaySo) {
               std::vector<std::string>{"message Problem writing file.."});
     program.Command("save-as " + directory.Path() + "/missing/data.csv");
     EXPECT_EQ(program.Command("command 57603"),
-              std::vector<std::string>{"message Problem opening file.."});
+              std::vector<std::string>{"message Problem opening file.. No such file or directory"});
     program.Command("save-as " + directory.Path() + "/data.csv");
     EXPECT_TRUE(program.Command("command 57603").empty());
     EXPECT_EQ(directory.Read("data.csv"), "1.00,\t2.00\r\n");

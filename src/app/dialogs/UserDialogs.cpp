@@ -7,6 +7,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include <cstring>
+
 namespace {
 
 CUserDialogs g_defaultDialogs;
@@ -61,4 +63,9 @@ CUserDialogs& UserDialogs() {
 
 void SetUserDialogs(CUserDialogs* pDialogs) {
     g_pUserDialogs = pDialogs != nullptr ? pDialogs : &g_defaultDialogs;
+}
+
+QString OpeningFailedText(int nErrno) {
+    return QStringLiteral("Problem opening file.. %1")
+        .arg(QString::fromLocal8Bit(std::strerror(nErrno)));
 }

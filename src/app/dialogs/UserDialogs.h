@@ -28,6 +28,9 @@ public:
     virtual void ShowProgress(CProgressDlg& dialog);
 };
 
+// "Problem opening file.." with the system's reason after it.
+QString OpeningFailedText(int nErrno);
+
 // The one instance the program uses; tests replace it.
 CUserDialogs& UserDialogs();
 void SetUserDialogs(CUserDialogs* pDialogs);

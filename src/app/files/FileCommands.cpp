@@ -25,8 +25,10 @@ std::string FileNameOf(const std::string& strPath) {
 } // namespace
 
 CFileCommands::CFileCommands(QWidget& window, CStatusSink& status,
-                             std::function<void()> fnResetData, std::function<void()> fnShowLoaded)
-    : m_window(window), m_status(status), m_pJobs(new CJobRunner(&window)),
+                             std::function<void()> fnResetData, std::function<void()> fnShowLoaded,
+                             std::function<bool(const std::string&)> fnIsRecorded)
+    : m_window(window), m_status(status), m_fnIsRecorded(std::move(fnIsRecorded)),
+      m_pJobs(new CJobRunner(&window)),
       m_pOpener(std::make_unique<CFileOpener>(window, status, *m_pJobs, std::move(fnResetData),
                                               std::move(fnShowLoaded))) {}
 
@@ -43,7 +45,7 @@ bool CFileCommands::ReportCsvResult(const CExportResult& result) {
     case EExportStatus::kOk:
         return true;
     case EExportStatus::kCannotOpen:
-        UserDialogs().Notify(&m_window, QStringLiteral("Problem opening file.."));
+        UserDialogs().Notify(&m_window, OpeningFailedText(result.m_nErrno));
         return false;
     case EExportStatus::kWriteFailed:
         UserDialogs().Notify(&m_window, QStringLiteral("Problem writing file.."));
@@ -86,6 +88,12 @@ void CFileCommands::OnFileSave() {
         return;
     }
     const std::string strTarget = strPath.toStdString();
+    if (m_fnIsRecorded(strTarget)) {
+        UserDialogs().Notify(&m_window, QStringLiteral("%1 is being recorded: save to another "
+                                                       "file, or stop the recording first")
+                                            .arg(QString::fromStdString(FileNameOf(strTarget))));
+        return;
+    }
     StartCsvExport(
         FileNameOf(strTarget),
         [strTarget](const CCsvSnapshot& snapshot, CJobProgress& progress) {

@@ -19,9 +19,11 @@ struct CExportResult;
 class CFileCommands {
 public:
     // window parents the dialogs and the progress; an opened file's values go to the store
-    // between fnResetData and fnShowLoaded (see CFileOpener).
+    // between fnResetData and fnShowLoaded (see CFileOpener); fnIsRecorded tells whether a path
+    // is the file being recorded, which Save must not replace.
     CFileCommands(QWidget& window, CStatusSink& status, std::function<void()> fnResetData,
-                  std::function<void()> fnShowLoaded);
+                  std::function<void()> fnShowLoaded,
+                  std::function<bool(const std::string&)> fnIsRecorded);
     ~CFileCommands();
 
     void RegisterCommands(CCommandMap& commands);
@@ -49,6 +51,7 @@ private:
 
     QWidget& m_window;
     CStatusSink& m_status;
+    std::function<bool(const std::string&)> m_fnIsRecorded;
     CJobRunner* m_pJobs;
     std::unique_ptr<CFileOpener> m_pOpener;
 };

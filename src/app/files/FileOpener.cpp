@@ -51,7 +51,11 @@ void CFileOpener::Apply(CLoadedData& data, const std::string& strName) {
     case ELoadStatus::kOk:
         break;
     case ELoadStatus::kCannotOpen:
-        UserDialogs().Notify(&m_window, QStringLiteral("Problem opening file.."));
+        UserDialogs().Notify(&m_window, OpeningFailedText(data.m_nErrno));
+        return;
+    case ELoadStatus::kNotDataFile:
+        UserDialogs().Notify(
+            &m_window, QStringLiteral("Not a data file: %1").arg(QString::fromStdString(strName)));
         return;
     case ELoadStatus::kReadFailed:
         UserDialogs().Notify(&m_window, QStringLiteral("Problem reading file.."));
@@ -70,8 +74,12 @@ void CFileOpener::Apply(CLoadedData& data, const std::string& strName) {
         g_pPlotData->AdoptSamples(c, data.m_channels[static_cast<std::size_t>(c)]);
     }
     g_pPlotData->m_nLastSetCount = static_cast<std::uint8_t>(data.m_nColumns);
-    m_status.SetStatusText("Loaded %llu rows from %s (%llu skipped)",
+    const std::string strDropped =
+        data.m_nDroppedColumns > 0
+            ? ", " + std::to_string(data.m_nDroppedColumns) + " columns beyond the tenth dropped"
+            : std::string();
+    m_status.SetStatusText("Loaded %llu rows from %s (%llu skipped%s)",
                            static_cast<unsigned long long>(data.m_nRows), strName.c_str(),
-                           static_cast<unsigned long long>(data.m_nSkipped));
+                           static_cast<unsigned long long>(data.m_nSkipped), strDropped.c_str());
     m_fnShowLoaded();
 }

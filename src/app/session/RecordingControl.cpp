@@ -47,7 +47,7 @@ void CRecordingControl::OnRecord() {
         },
         m_options);
     if (!bStarted) {
-        UserDialogs().Notify(&m_window, QStringLiteral("Problem opening file.."));
+        UserDialogs().Notify(&m_window, OpeningFailedText(m_writer.Error()));
         return;
     }
     m_status.SetStatusText("Recording to %s", qPrintable(m_strName));
@@ -59,12 +59,19 @@ void CRecordingControl::OnStopRecording() {
     if (!Recording()) {
         return;
     }
-    if (!m_writer.Stop()) {
-        ReportFailure();
-    } else {
-        m_status.SetStatusText("Recording stopped: %llu sets in %s",
-                               static_cast<unsigned long long>(m_nSets), qPrintable(m_strName));
-    }
+    // The last flush to the disk takes its time on the writer's thread, not on this one.
+    m_bStopping = true;
+    m_writer.StopAsync([this](const SRecordingEnd& end) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, end] {
+                m_bStopping = false;
+                Report(end);
+            },
+            Qt::QueuedConnection);
+    });
+    m_status.SetStatusText("Recording stopped: %llu sets in %s",
+                           static_cast<unsigned long long>(m_nSets), qPrintable(m_strName));
     emit PaneChanged();
     emit StateChanged();
 }
@@ -88,17 +95,28 @@ void CRecordingControl::OnWriterFailed() {
         return;
     }
     m_writer.Stop();
-    ReportFailure();
+    m_status.SetStatusText("Recording stopped: %s could not be written", qPrintable(m_strName));
     emit PaneChanged();
     emit StateChanged();
+    Report(m_writer.End());
 }
 
-void CRecordingControl::ReportFailure() {
-    UserDialogs().Notify(
-        &m_window, QStringLiteral("Recording stopped: %1 could not be written (%2). The "
-                                  "sets recorded until then are in %3")
-                       .arg(m_strName, QString::fromLocal8Bit(std::strerror(m_writer.Error())),
-                            QString::fromStdString(m_writer.Path())));
+void CRecordingControl::Report(const SRecordingEnd& end) {
+    const QString strPath = QString::fromStdString(m_writer.Path());
+    if (end.m_bLost) {
+        m_status.SetStatusText("Recording lost: %s was deleted or replaced", qPrintable(m_strName));
+        UserDialogs().Notify(&m_window,
+                             QStringLiteral("Recording lost or moved: %1 was deleted or replaced "
+                                            "while it was recorded; the sets written to it are "
+                                            "not in %2")
+                                 .arg(m_strName, strPath));
+    } else if (!end.m_bOk) {
+        UserDialogs().Notify(
+            &m_window,
+            QStringLiteral("Recording stopped: %1 could not be written (%2). The sets recorded "
+                           "until then are in %3")
+                .arg(m_strName, QString::fromLocal8Bit(std::strerror(end.m_nErrno)), strPath));
+    }
 }
 
 void CRecordingControl::Feed(const char* pBytes, std::size_t nBytes) {

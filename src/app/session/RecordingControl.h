@@ -41,6 +41,8 @@ public:
     void Close();
 
     bool Recording() const { return m_writer.Recording(); }
+    // Stop recording was asked for, and the file is not closed yet.
+    bool Stopping() const { return m_bStopping; }
     // Bytes read from the port, collection on or off.
     void Feed(const char* pBytes, std::size_t nBytes);
     // A port was opened: what was half received before is dropped; sets end as the store's.
@@ -49,6 +51,10 @@ public:
     // A set completed from the bytes read while connected; its time is now.
     void AddSet(std::span<const float> values);
     std::uint64_t SetCount() const { return m_nSets; }
+    // Whether strPath names the file being recorded.
+    bool IsRecordingFile(const std::string& strPath) const {
+        return Recording() && m_writer.IsRecordingFile(strPath);
+    }
     // The file's name, without its folder.
     const QString& FileName() const { return m_strName; }
 
@@ -64,7 +70,8 @@ signals:
 private:
     void OnSet(const Sample* pValues, int nCount) override;
     void OnWriterFailed();
-    void ReportFailure();
+    // Says how the recording ended, unless it ended as asked with every set in its file.
+    void Report(const SRecordingEnd& end);
 
     QWidget& m_window;
     CStatusSink& m_status;
@@ -74,6 +81,7 @@ private:
     std::chrono::steady_clock::time_point m_start;
     std::uint64_t m_nSets = 0;
     bool m_bClosed = false;
+    bool m_bStopping = false;
     // The count is shown a few times a second, not for every set.
     QTimer* m_pPaneTimer;
 };

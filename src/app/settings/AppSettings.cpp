@@ -1,5 +1,6 @@
 #include "settings/AppSettings.h"
 
+#include "AxisSettings.h"
 #include "PlotData.h"
 
 #include <cmath>
@@ -42,8 +43,6 @@ bool InRange(int n, int nCount) {
 constexpr int kMaxWindowCoordinate = 100'000;
 constexpr int kMinWindowSide = 100;
 constexpr int kMaxWindowSide = 32'767;
-// Beyond this many points per division nothing of a plot would be left to see.
-constexpr float kMaxPointsPerDiv = 1e10f;
 
 } // namespace
 
@@ -59,8 +58,7 @@ void ValidateSettings(SAppSettings& s) {
     KeepIf(s.m_nStopBits, d.m_nStopBits,
            [](int n) { return InRange(n, SAppSettings::kStopBitsCount); });
     KeepIf(s.m_nParity, d.m_nParity, [](int n) { return InRange(n, SAppSettings::kParityCount); });
-    KeepIf(s.m_fPointsPerDiv, d.m_fPointsPerDiv,
-           [](float f) { return f >= 1.0f && f <= kMaxPointsPerDiv; });
+    KeepIf(s.m_fPointsPerDiv, d.m_fPointsPerDiv, [](float f) { return IsValidPointsPerDiv(f); });
     KeepIf(s.m_fYMax, d.m_fYMax, isFinite);
     KeepIf(s.m_fYMin, d.m_fYMin, isFinite);
     for (std::size_t i = 0; i < s.m_vChannels.size(); ++i) {

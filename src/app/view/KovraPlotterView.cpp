@@ -6,6 +6,7 @@
 #include "files/JobRunner.h"
 #include "files/PictureCommands.h"
 #include "session/AcquisitionSession.h"
+#include "session/RecordingControl.h"
 #include "view/PlotCommands.h"
 #include "view/PlotNavigator.h"
 #include "view/PlotScreen.h"
@@ -40,7 +41,10 @@ CKovraPlotterView::CKovraPlotterView(QWidget* pParent)
           *this, *m_pStatus, *m_pPainter, [this] { m_pScreen->Repaint(); },
           [this] { emit CommandStateChanged(); })),
       m_pFiles(std::make_unique<CFileCommands>(
-          *this, *m_pStatus, [this] { ResetData(); }, [this] { ShowLoadedData(); })),
+          *this, *m_pStatus, [this] { ResetData(); }, [this] { ShowLoadedData(); },
+          [this](const std::string& strPath) {
+              return m_pSession->Recording().IsRecordingFile(strPath);
+          })),
       m_pPictures(std::make_unique<CPictureCommands>(*this, *m_pStatus, *m_pScreen)) {
     m_pSession->setParent(this);
     connect(m_pSession, &CAcquisitionSession::StateChanged, this,

@@ -50,8 +50,10 @@ std::array<CReplayChannel, 10> CPlotPainter::SummarisedChannels() {
     for (int c = 0; c < CPlotData::kChannelCount; ++c) {
         const auto k = static_cast<std::size_t>(c);
         m_vSummaries[k].Update(g_pPlotData->GetSeries(c));
-        channels[k] = {g_pPlotData->GetSampleCount(c), g_pPlotData->IsHidden(c),
-                       &g_pPlotData->GetSeries(c), &m_vSummaries[k]};
+        channels[k] = {g_pPlotData->GetSampleCount(c),  g_pPlotData->IsHidden(c),
+                       &g_pPlotData->GetSeries(c),      &m_vSummaries[k],
+                       g_pPlotData->GetSoundEnabled(c), g_pPlotData->GetBeepLimitMin(c),
+                       g_pPlotData->GetBeepLimitMax(c)};
     }
     return channels;
 }
@@ -76,8 +78,15 @@ void CPlotPainter::CatchUpSkippedPaints(bool bIncludingLast) {
                               m_settings.m_bAutoScale,
                               m_settings.m_bKeepCollectingWhenScrolled,
                               m_settings.Scale()};
-    ReplaySkippedPaints(m_setLog, channels, bIncludingLast, decisions);
+    const SReplayAlarms alarms = ReplaySkippedPaints(m_setLog, channels, bIncludingLast, decisions);
     m_setLog.Clear();
+    // Each skipped paint would have beeped; once for them all is enough to be heard.
+    if (alarms.m_bHigh) {
+        ToneOutput().Beep(kHighAlarmHz, kAlarmToneMs);
+    }
+    if (alarms.m_bLow) {
+        ToneOutput().Beep(kLowAlarmHz, kAlarmToneMs);
+    }
     m_settings.m_fPointsPerDiv = decisions.m_fPointsPerDiv;
     m_settings.SetScale(decisions.m_scale);
 }

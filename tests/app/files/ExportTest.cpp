@@ -56,7 +56,8 @@ TEST(ExportTest, AFailedExportSaysSoInsteadOfClaimingSuccess) {
         Press(app.View(), Qt::Key_F8);
         fs::create_directory(directory.m_path);
     }
-    EXPECT_EQ(app.m_dialogs.m_vNotified, std::vector<QString>{"Problem opening file.."});
+    EXPECT_EQ(app.m_dialogs.m_vNotified,
+              std::vector<QString>{"Problem opening file.. No such file or directory"});
     EXPECT_TRUE(app.Status().startsWith("Error: channels not dumped to KovraPlot_"));
 
     app.m_dialogs.m_strSaveFileName = "/dev/full";
@@ -64,7 +65,7 @@ TEST(ExportTest, AFailedExportSaysSoInsteadOfClaimingSuccess) {
     EXPECT_EQ(app.m_dialogs.m_vNotified.back(), "Problem writing file..");
     app.m_dialogs.m_strSaveFileName = "/no/such/directory/data.csv";
     app.Frame().Action(ID_FILE_SAVE)->trigger();
-    EXPECT_EQ(app.m_dialogs.m_vNotified.back(), "Problem opening file..");
+    EXPECT_EQ(app.m_dialogs.m_vNotified.back(), "Problem opening file.. No such file or directory");
 }
 
 TEST(ExportTest, SaveWritesWhereTheDialogSays) {

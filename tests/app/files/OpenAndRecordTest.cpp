@@ -13,6 +13,7 @@
 #include "PlotData.h"
 #include "PortNames.h"
 #include "ScratchCurrentDirectory.h"
+#include "SmallDisk.h"
 
 #include <QAction>
 #include <QKeyEvent>
@@ -20,6 +21,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <sys/stat.h>
 
@@ -118,18 +121,26 @@ TEST(OpenTest, ACancelledOrFailedLoadLeavesTheStoreAsItWas) {
     EXPECT_EQ(Channel(1), Values{2.0f});
     EXPECT_TRUE(app.View().Session().m_bCollecting);
 
+    // What cannot be read, or holds no data, says why and leaves the store alone.
+    app.m_dialogs.m_bCancelProgress = false;
     ASSERT_EQ(::mkfifo("pipe.csv", 0600), 0);
-    Open(app, "pipe.csv");
-    EXPECT_EQ(app.m_dialogs.m_vNotified, std::vector<QString>{"Problem opening file.."});
-    EXPECT_EQ(Channel(1), Values{2.0f});
+    std::ofstream("notes.txt") << "Shopping list\nmilk\nbread\n";
+    for (const auto& [szName, szMessage] :
+         {std::pair{"pipe.csv", "Problem opening file.. Operation not supported"},
+          std::pair{"missing.csv", "Problem opening file.. No such file or directory"},
+          std::pair{"notes.txt", "Not a data file: notes.txt"}}) {
+        app.m_dialogs.m_vConfirmAnswers = {true};
+        Open(app, szName);
+        EXPECT_EQ(app.m_dialogs.m_vNotified.back(), szMessage) << app.Status().toStdString();
+        EXPECT_EQ(Channel(1), Values{2.0f}) << szName;
+    }
+    app.m_dialogs.m_vNotified.clear();
 
     // A file larger than the store may hold (32 blocks here) is not taken in part.
     g_pPlotData->SetMemoryBudget(8 * CSampleSeries::kBlockBytes);
-    app.m_dialogs.m_bCancelProgress = false;
+    app.m_dialogs.m_vConfirmAnswers = {true};
     Open(app, "big.csv");
-    EXPECT_EQ(
-        app.m_dialogs.m_vNotified,
-        (std::vector<QString>{"Problem opening file..", "Not enough memory to load big.csv"}));
+    EXPECT_EQ(app.m_dialogs.m_vNotified, std::vector<QString>{"Not enough memory to load big.csv"});
     EXPECT_EQ(Channel(1), Values{2.0f});
 }
 
@@ -171,6 +182,7 @@ TEST_F(RecordTest, RecordsUntilStoppedWithACheckMarkAndTheCountInTheStatusBar) {
     EXPECT_FALSE(pRecord->isChecked());
     EXPECT_FALSE(pStop->isEnabled());
     EXPECT_EQ(m_app.Status(), "Recording stopped: 2 sets in rec.csv");
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return !Recorder().Stopping(); }));
     EXPECT_EQ(Pane(), "");
     const std::string strText = Contents("rec.csv");
     ASSERT_EQ(strText.substr(0, 18), "time_s,ch1,ch2\n0.0");
@@ -224,18 +236,29 @@ TEST_F(RecordTest, EverySetReceivedWhileConnectedIsRecordedCollectingOrNot) {
     terminal.Send("7#");
     ASSERT_TRUE(waitForSets(4));
     m_app.Frame().Action(ID_FILE_STOPRECORDING)->trigger();
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return !Recorder().Stopping(); }));
     EXPECT_EQ(RecordedSets(Contents("rec.csv")),
               (std::vector<std::string>{"9,9,8", "3,4", "", "7"}));
 }
 
 TEST_F(RecordTest, AWriteFailureStopsTheRecordingWithAMessageAndCollectionGoesOn) {
-    Record("/dev/full");
+    const CSmallDisk disk(64 * 1024);
+    ASSERT_TRUE(disk.Mounted()) << "needs the superuser to mount a small disk";
+    Record(disk.Path("rec.csv"));
     ASSERT_TRUE(Recorder().Recording());
-    Recorder().AddSet(Values{1.0f});
+    for (int k = 0; k < 20'000 && Recorder().Recording(); ++k) {
+        Recorder().AddSet(Values{1.0f, 2.0f, 3.0f});
+        if (k % 500 == 0) {
+            CAppFixture::Pump(0);
+        }
+    }
     ASSERT_TRUE(CAppFixture::WaitFor([&] { return !Recorder().Recording(); }));
     EXPECT_EQ(m_app.m_dialogs.m_vNotified,
-              std::vector<QString>{"Recording stopped: full could not be written (No space left "
-                                   "on device). The sets recorded until then are in /dev/full"});
+              std::vector<QString>{QString::fromStdString(
+                  "Recording stopped: rec.csv could not be written (No space left on device). "
+                  "The sets recorded until then are in " +
+                  disk.Path("rec.csv"))});
+    EXPECT_EQ(m_app.Status(), "Recording stopped: rec.csv could not be written");
     EXPECT_FALSE(m_app.Frame().Action(ID_FILE_RECORD)->isChecked());
     EXPECT_TRUE(m_app.View().Session().m_bCollecting);
     g_pPlotData->Interpret("4 5#");
@@ -245,9 +268,29 @@ TEST_F(RecordTest, AWriteFailureStopsTheRecordingWithAMessageAndCollectionGoesOn
     std::ofstream("kept.csv") << "precious";
     ASSERT_EQ(::chmod("kept.csv", 0444), 0);
     Record((m_directory.m_path / "kept.csv").string());
-    EXPECT_EQ(m_app.m_dialogs.m_vNotified.back(), "Problem opening file..");
+    EXPECT_EQ(m_app.m_dialogs.m_vNotified.back(), "Problem opening file.. Permission denied");
     EXPECT_FALSE(Recorder().Recording());
     EXPECT_EQ(Contents("kept.csv"), "precious");
+}
+
+// The file being recorded is the recording's: Save does not replace it, and a file deleted
+// or replaced behind it is not reported as complete.
+TEST_F(RecordTest, ARecordingThatLostItsFileSaysSo) {
+    const std::string strPath = (m_directory.m_path / "rec.csv").string();
+    Record(strPath);
+    Recorder().AddSet(Values{1.0f});
+    m_app.m_dialogs.m_strSaveFileName = QString::fromStdString(strPath);
+    m_app.Frame().Action(ID_FILE_SAVE)->trigger();
+    EXPECT_EQ(m_app.m_dialogs.m_vNotified.back(),
+              "rec.csv is being recorded: save to another file, or stop the recording first");
+    ASSERT_TRUE(CAppFixture::WaitFor(
+        [&] { return Contents("rec.csv").find(",1\n") != std::string::npos; }));
+    std::filesystem::remove(strPath);
+    Recorder().AddSet(Values{2.0f});
+    m_app.Frame().Action(ID_FILE_STOPRECORDING)->trigger();
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return !Recorder().Stopping(); }));
+    EXPECT_TRUE(m_app.m_dialogs.m_vNotified.back().startsWith("Recording lost or moved: rec.csv"));
+    EXPECT_EQ(m_app.Status(), "Recording lost: rec.csv was deleted or replaced");
 }
 
 TEST_F(RecordTest, ClosingTheProgramEndsTheRecordingWithEverySetInTheFile) {

@@ -433,3 +433,21 @@ TEST_F(PaintPacingTest, StateChangesCatchUpTheSkippedPaintsFirst) {
     m_view.viewport()->repaint();
     EXPECT_EQ(m_view.Plot().m_fYMax, 9.0f * 1.1f);
 }
+
+// The paints that pacing skips each tested the newest value against the limits: their alarm
+// sounds with the next paint, once however many of them would have beeped.
+TEST_F(PaintPacingTest, SetsBetweenTwoPaintsSoundTheirAlarm) {
+    g_pPlotData->SetSoundEnabled(0, true);
+    g_pPlotData->SetBeepLimitMax(0, 1.8f);
+    g_pPlotData->SetBeepLimitMin(0, -1.8f);
+    const auto paintedAfter = [this](const std::string& strSets) {
+        const int nBefore = m_view.Screen().PaintCount();
+        Receive(strSets);
+        return CAppFixture::WaitFor([&] { return m_view.Screen().PaintCount() > nBefore; });
+    };
+    ASSERT_TRUE(paintedAfter("0#"));
+    ASSERT_TRUE(paintedAfter("2.0#0.5#"));
+    EXPECT_EQ(m_tones.m_nBeeps, 1);
+    ASSERT_TRUE(paintedAfter("2#2#-2#2#0#"));
+    EXPECT_EQ(m_tones.m_nBeeps, 3);
+}
