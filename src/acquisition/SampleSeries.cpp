@@ -27,8 +27,8 @@ bool CSampleSeries::MakeRoom() noexcept {
     // gives the memory back to the system at once (the memory rules go by what the system
     // sees) rather than leave it in the allocator. Its pages take physical memory only as
     // samples arrive.
-    void* pMapped =
-        mmap(nullptr, kBlockBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    void* pMapped = mmap(nullptr, kBlockBytes, PROT_READ | PROT_WRITE,
+                         MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
     if (pMapped == MAP_FAILED) {
         return false;
     }
