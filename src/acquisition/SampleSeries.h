@@ -54,6 +54,8 @@ public:
 
     // Whether the next value fits without a new block.
     bool HasRoom() const { return m_nSize != m_nCapacity; }
+    // How many values fit without a new block.
+    std::size_t Room() const { return m_nCapacity - m_nSize; }
     // Makes the next value fit, adding a block when the last one is full; false, with nothing
     // changed, when the memory for it cannot be had.
     bool MakeRoom() noexcept;

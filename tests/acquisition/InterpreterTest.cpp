@@ -176,8 +176,8 @@ TEST(InterpreterTest, LineEndedSetsReachTheChannelsWhenAskedFor) {
     data.SetEndSetsAtLineEnd(true);
     EXPECT_TRUE(data.GetEndSetsAtLineEnd());
     // The half set gathered under the other rule is dropped.
-    EXPECT_TRUE(data.Interpret("3\r\n\r\n4 5\r\n"));
-    EXPECT_EQ(Contents(data), Expect({{3.0f, 4.0f}, {5.0f}}));
+    EXPECT_TRUE(data.Interpret("3 9\r\n\r\n4 5\r\n"));
+    EXPECT_EQ(Contents(data), Expect({{3.0f, 4.0f}, {9.0f, 5.0f}}));
     EXPECT_EQ(data.m_nLastSetCount, 2);
 }
 
