@@ -269,12 +269,25 @@ void CPlotData::CompleteSets(const SSetBatch& batch) {
         }
         return;
     }
-    const Sample* pValues = batch.m_pValues;
-    for (int k = 0; k < nSets; ++k, pValues += SSetBatch::kStride) {
-        const int nCount = batch.m_pCounts[k];
-        for (int j = 0; j < nCount; ++j) {
-            apChannels[j]->AppendInRoom(pValues[j]);
+    // A channel at a time, its tail and extremes held in registers.
+    for (int j = 0; j < nWidest; ++j) {
+        CPlotChannel& channel = *apChannels[j];
+        Sample* pTail = channel.m_vSamples.Tail();
+        float fMin = channel.m_fMin;
+        float fMax = channel.m_fMax;
+        std::size_t n = 0;
+        const Sample* pValue = batch.m_pValues + j;
+        for (int k = 0; k < nSets; ++k, pValue += SSetBatch::kStride) {
+            if (batch.m_pCounts[k] > j) {
+                const float v = *pValue;
+                pTail[n++] = v;
+                fMin = v < fMin ? v : fMin;
+                fMax = v > fMax ? v : fMax;
+            }
         }
+        channel.m_vSamples.AppendWritten(n);
+        channel.m_fMin = fMin;
+        channel.m_fMax = fMax;
     }
     m_nLastSetCount = batch.m_pCounts[nSets - 1];
     LogSetSizes(batch.m_pCounts, nSets);
