@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -77,8 +78,10 @@ void CHashInterpreter::EndNumber() {
 
 void CHashInterpreter::CompleteSet(CSetSink& sink) {
     if (m_nDroppedInSet != 0) {
-        m_nValuesDropped += static_cast<std::uint64_t>(m_nDroppedInSet);
-        m_nLargestSet = std::max(m_nLargestSet, m_nPending + m_nDroppedInSet);
+        m_nValuesDropped += m_nDroppedInSet;
+        const std::uint64_t nHeld = static_cast<std::uint64_t>(m_nPending) + m_nDroppedInSet;
+        m_nLargestSet = std::max(m_nLargestSet, static_cast<int>(std::min<std::uint64_t>(
+                                                    nHeld, std::numeric_limits<int>::max())));
         m_nDroppedInSet = 0;
     }
     m_batch.Complete(m_nPending, sink, false);

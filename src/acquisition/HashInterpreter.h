@@ -52,7 +52,7 @@ private:
 
     CSetBatcher m_batch;
     int m_nPending = 0;
-    int m_nDroppedInSet = 0;
+    std::uint64_t m_nDroppedInSet = 0;
     char m_szNumber[kMaxNumberLength + 1] = {};
     std::uint8_t m_nNumberLen = 0;
     std::uint64_t m_nValuesDropped = 0;

@@ -296,7 +296,7 @@ void CLineReader::Field(const char* text, std::size_t length, bool bEndedBySpace
         }
         ResolveAwaitedValue(kGap);
     }
-    const int nPosition = m_nPosition++;
+    const int nPosition = NextPosition();
     if (eValue != EValue::kText) {
         m_bNotHeader = true;
         StagePositional(nPosition, eValue == EValue::kGap ? kGap : fValue);
@@ -346,7 +346,7 @@ void CLineReader::Field(const char* text, std::size_t length, bool bEndedBySpace
 
 void CLineReader::EmptyField() {
     m_bNotHeader = true;
-    StagePositional(m_nPosition++, kGap);
+    StagePositional(NextPosition(), kGap);
 }
 
 void CLineReader::StagePositional(int nPosition, float fValue) {
@@ -429,7 +429,7 @@ bool CLineReader::EndLine(const char* pLine, const char* pEnd, CSetSink& sink) {
 
 void CLineReader::CommitSet(CSetSink& sink) {
     const unsigned clashes = m_nPositionalMask & m_nLabelledMask;
-    m_nDroppedInLine += std::popcount(clashes);
+    m_nDroppedInLine += static_cast<std::uint64_t>(std::popcount(clashes));
     const unsigned filled = m_nPositionalMask | m_nLabelledMask;
     const int nInUse = std::max(m_nInUse, static_cast<int>(std::bit_width(filled)));
     if (m_nNewNames != 0) {
@@ -452,7 +452,7 @@ void CLineReader::CommitSet(CSetSink& sink) {
                                                    : kGap;
     }
     if (m_nDroppedInLine != 0) {
-        m_counts.m_nValuesDropped += static_cast<std::uint64_t>(m_nDroppedInLine);
+        m_counts.m_nValuesDropped += m_nDroppedInLine;
         if (m_nPosition > kMaxChannels) {
             m_counts.m_nLargestSet = std::max(m_counts.m_nLargestSet, m_nPosition);
         }

@@ -81,6 +81,8 @@ private:
     static EValue ParseValue(const char* text, std::size_t length, float& fValue);
     static bool IsName(const char* text, std::size_t length);
 
+    // The place of the next field; a line without end does not count beyond a billion.
+    int NextPosition() { return m_nPosition < (1 << 30) ? m_nPosition++ : m_nPosition; }
     void Field(const char* text, std::size_t length, bool bEndedBySpace);
     void EmptyField();
     void StagePositional(int nPosition, float fValue);
@@ -119,7 +121,7 @@ private:
     int m_nNewNames = 0;
     std::array<SName, kMaxChannels> m_aHeader{};
     int m_nHeaderNames = 0;
-    int m_nDroppedInLine = 0;
+    std::uint64_t m_nDroppedInLine = 0;
     bool m_bSlotHasField = false; // a field since the line began or the last ',' ';' TAB
     bool m_bLineHasText = false;  // a field with any text at all
     bool m_bText = false;         // a field that is neither number, gap nor label

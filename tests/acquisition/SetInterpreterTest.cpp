@@ -32,6 +32,8 @@ TEST(SetInterpreterTest, ReportsEverySetInOrderWithItsCount) {
     EXPECT_TRUE(interpreter.Feed(bytes.data(), bytes.size(), sink));
     EXPECT_EQ(sink.m_vSets,
               (Sets{{1.5f, -2.0f, 3.0f}, {}, {7.0f}, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}}));
+    EXPECT_EQ(interpreter.Counts().m_nValuesDropped, 2u);
+    EXPECT_EQ(interpreter.Counts().m_nLargestSet, 12);
     // Nothing completed, nothing reported; the half set waits for its limiter.
     EXPECT_FALSE(interpreter.Feed("4 5", 3, sink));
     EXPECT_EQ(sink.m_vSets.size(), 4u);
