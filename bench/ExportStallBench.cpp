@@ -2,9 +2,12 @@
 // and how long the user-interface thread is kept from its events meanwhile, beside the
 // reference measured in the same run, the same export written on the user-interface thread
 // (the time the window froze before exports ran in the background).
+#include "files/FileCommands.h"
+#include "files/JobRunner.h"
+#include "session/AcquisitionSession.h"
+#include "view/KovraPlotterView.h"
+
 #include "CsvWriter.h"
-#include "JobRunner.h"
-#include "KovraPlotterView.h"
 #include "PlotData.h"
 
 #include <QApplication>
@@ -73,10 +76,10 @@ int main(int argc, char** argv) {
     ticker.start(kTickMs);
     sinceTick.start();
     timer.restart();
-    view.OnKeyQuickCsv();
+    view.Files().OnKeyQuickCsv();
     const double fKeyMs = Ms(timer);
     fWorstGapMs = std::max(fWorstGapMs, Ms(sinceTick));
-    while (view.Jobs().Busy()) {
+    while (view.Files().Jobs().Busy()) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     const double fExportMs = Ms(timer);

@@ -1,7 +1,9 @@
 // Milliseconds per paint of a 1600 x 900 view, beside a reference in the same run: a plain
 // loop that draws every sample with QPainter::drawLine into an image of the same size.
 // The History cases put 10 million samples of each of the ten channels in the window.
-#include "KovraPlotterView.h"
+#include "session/AcquisitionSession.h"
+#include "view/KovraPlotterView.h"
+
 #include "PlotData.h"
 
 #include <QApplication>
@@ -41,7 +43,7 @@ CKovraPlotterView& View() {
 }
 
 void Configure(float fPointsPerDiv, int nPointType, bool bInterpolate) {
-    View().m_fPointsPerDiv = fPointsPerDiv;
+    View().Plot().m_fPointsPerDiv = fPointsPerDiv;
     for (int c = 0; c < kChannels; ++c) {
         g_pPlotData->SetPointType(c, nPointType);
         g_pPlotData->SetInterpolate(c, bInterpolate);

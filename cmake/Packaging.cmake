@@ -34,8 +34,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
-# The libraries the programs link, found by dpkg-shlibdeps: the Qt 6 runtime (whose libqt6gui6
-# also brings the X11 and off-screen platform plugins), ALSA and the C++ runtime.
+# The libraries the programs link, found by dpkg-shlibdeps: the Qt 6 runtime, ALSA and the C++
+# runtime. The platform plugins (xcb, wayland) are loaded at run time, so no library names them:
+# libqt6gui6 only recommends them, and without them the program cannot open a window.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core")
 include(CPack)

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the Debian package (release preset) and checks it: its file list, that it depends
-# on the Qt 6 runtime, that its man pages and desktop entry are clean, and that the packaged
+# on the Qt 6 runtime and its platform plugins, that its man pages and desktop entry are clean, and that the packaged
 # program prints its version in a plain terminal, without a display.
 # Usage: scripts/package.sh        (the package is left in build/release)
 set -euo pipefail
@@ -34,7 +34,8 @@ files=$(dpkg-deb --fsys-tarfile "$package" | tar -t | grep -v '/$' | sort)
 $(diff <(echo "$expected") <(echo "$files"))"
 
 depends=$(dpkg-deb -f "$package" Depends)
-for library in libqt6core6 libqt6gui6 libqt6widgets6 libqt6printsupport6; do
+# The platform plugins too: without them no window opens where apt left out recommendations.
+for library in libqt6core6 libqt6gui6 libqt6widgets6 libqt6printsupport6 qt6-qpa-plugins; do
     [[ "$depends" == *"$library"* ]] || fail "does not depend on $library: $depends"
 done
 

@@ -90,7 +90,8 @@ std::size_t ColumnCount(const CPlotData& data) {
     return 0;
 }
 
-EExportStatus WriteRows(const CCsvSnapshot& snapshot, COutputFile& file, CJobProgress* pProgress) {
+EExportStatus WriteRows(const CCsvSnapshot& snapshot, bool bHeader, COutputFile& file,
+                        CJobProgress* pProgress) {
     const std::size_t nRows = snapshot.m_nRows;
     const std::size_t nColumns = snapshot.m_vColumns.size();
     if (pProgress != nullptr) {
@@ -108,6 +109,10 @@ EExportStatus WriteRows(const CCsvSnapshot& snapshot, COutputFile& file, CJobPro
     const std::size_t nMaxRow = nColumns * (kMaxFixed2Length + 2) + 2;
     char* const pFlushAt = pBuffer + nBufferSize - nMaxRow;
     char* p = pBuffer;
+    if (bHeader && !snapshot.m_strHeader.empty() &&
+        !file.Write(snapshot.m_strHeader.data(), snapshot.m_strHeader.size())) {
+        return EExportStatus::kWriteFailed;
+    }
 
     for (std::size_t first = 0; first < nRows; first += kChunkRows) {
         if (pProgress != nullptr && pProgress->Cancelled()) {
@@ -119,7 +124,11 @@ EExportStatus WriteRows(const CCsvSnapshot& snapshot, COutputFile& file, CJobPro
         }
         for (std::size_t r = 0; r < count; ++r) {
             for (std::size_t c = 0; c < nColumns; ++c) {
-                p = AppendFixed2(p, vChunk[c * kChunkRows + r]);
+                const float v = vChunk[c * kChunkRows + r];
+                // A gap is an empty cell.
+                if (!std::isnan(v)) {
+                    p = AppendFixed2(p, v);
+                }
                 *p++ = ',';
                 *p++ = '\t';
             }
@@ -144,11 +153,11 @@ EExportStatus WriteRows(const CCsvSnapshot& snapshot, COutputFile& file, CJobPro
                                                                       : EExportStatus::kWriteFailed;
 }
 
-CExportResult Finish(const CCsvSnapshot& snapshot, COutputFile& file, std::string strPath,
-                     CJobProgress* pProgress) {
+CExportResult Finish(const CCsvSnapshot& snapshot, bool bHeader, COutputFile& file,
+                     std::string strPath, CJobProgress* pProgress) {
     CExportResult result;
     result.m_strPath = std::move(strPath);
-    result.m_eStatus = WriteRows(snapshot, file, pProgress);
+    result.m_eStatus = WriteRows(snapshot, bHeader, file, pProgress);
     if (result.m_eStatus != EExportStatus::kOk) {
         file.Abandon();
     } else if (!file.Commit()) {
@@ -202,13 +211,35 @@ char* AppendFixed2(char* p, float f) {
     return p + 2;
 }
 
-CCsvSnapshot TakeCsvSnapshot(const CPlotData& data) {
+std::string HeaderCell(std::string_view strName, int nChannel) {
+    if (strName.empty()) {
+        return "ch" + std::to_string(nChannel);
+    }
+    std::string strCell(strName);
+    for (char& c : strCell) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F || c == ',' || c == ';' || c == '"') {
+            c = '_';
+        }
+    }
+    return strCell;
+}
+
+CCsvSnapshot TakeCsvSnapshot(const CPlotData& data, const SCsvOptions& options) {
     CCsvSnapshot snapshot;
     snapshot.m_nRows = data.GetSeries(0).size();
     const std::size_t nColumns = ColumnCount(data);
     snapshot.m_vColumns.reserve(nColumns);
     for (int c = 0; c < static_cast<int>(nColumns); ++c) {
         snapshot.m_vColumns.push_back(data.GetSeries(c).Snapshot());
+    }
+    if (options.m_bHeaderLine && nColumns > 0) {
+        for (std::size_t c = 0; c < nColumns; ++c) {
+            const std::string_view strName =
+                c < options.m_vNames.size() ? std::string_view(options.m_vNames[c]) : "";
+            snapshot.m_strHeader += HeaderCell(strName, static_cast<int>(c) + 1);
+            snapshot.m_strHeader += c + 1 < nColumns ? ",\t" : "\r\n";
+        }
     }
     return snapshot;
 }
@@ -220,7 +251,7 @@ CExportResult WriteCsv(const CCsvSnapshot& snapshot, const std::string& strPath,
         if (!file.OpenReplacing(strPath)) {
             return {EExportStatus::kCannotOpen, strPath, file.Error()};
         }
-        return Finish(snapshot, file, strPath, pProgress);
+        return Finish(snapshot, true, file, strPath, pProgress);
     });
 }
 
@@ -232,12 +263,13 @@ CExportResult WriteCsvToNewFile(const CCsvSnapshot& snapshot, const std::tm& tmL
         if (!CreateTimeStampedFile(file, tmLocal, ".csv", strDirectory, strPath)) {
             return {EExportStatus::kCannotOpen, strPath, file.Error()};
         }
-        return Finish(snapshot, file, std::move(strPath), pProgress);
+        return Finish(snapshot, false, file, std::move(strPath), pProgress);
     });
 }
 
-CExportResult WriteCsv(const CPlotData& data, const std::string& strPath) {
-    return WithoutMemoryFailure([&] { return WriteCsv(TakeCsvSnapshot(data), strPath); });
+CExportResult WriteCsv(const CPlotData& data, const std::string& strPath,
+                       const SCsvOptions& options) {
+    return WithoutMemoryFailure([&] { return WriteCsv(TakeCsvSnapshot(data, options), strPath); });
 }
 
 CExportResult WriteCsvToNewFile(const CPlotData& data, const std::tm& tmLocal,

@@ -7,13 +7,16 @@
 #include <cerrno>
 #include <charconv>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <limits>
 #include <memory>
 #include <new>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -23,6 +26,10 @@ constexpr std::size_t kMaxLineLength = std::size_t{1} << 20;
 // The store counts samples in an int.
 constexpr std::uint64_t kMaxRows = INT_MAX;
 constexpr std::size_t kMaxNumberLength = 64;
+// The verdict on a data file rests on this many of its first lines: text that is mostly not
+// rows of numbers is no data file, and a few numbers found in it by chance are not data.
+constexpr std::uint64_t kJudgedLines = 1000;
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r';
@@ -80,7 +87,7 @@ CDataFileParser::~CDataFileParser() {
 }
 
 void CDataFileParser::Feed(std::string_view text) {
-    while (!text.empty()) {
+    while (!text.empty() && !Refused()) {
         const std::size_t nEnd = text.find('\n');
         if (nEnd == std::string_view::npos) {
             if (!m_bOverlong) {
@@ -94,7 +101,8 @@ void CDataFileParser::Feed(std::string_view text) {
         }
         if (m_bOverlong) {
             m_bOverlong = false;
-            ++m_data.m_nSkipped;
+            m_bAtStart = false;
+            Skip();
         } else if (m_strCarry.empty()) {
             Line(text.substr(0, nEnd));
         } else {
@@ -109,14 +117,35 @@ void CDataFileParser::Feed(std::string_view text) {
 void CDataFileParser::Finish() {
     if (m_bOverlong) {
         m_bOverlong = false;
-        ++m_data.m_nSkipped;
+        Skip();
     } else if (!m_strCarry.empty()) {
         Line(m_strCarry);
         m_strCarry.clear();
     }
+    if (m_data.m_nRows == 0 || 2 * m_nJudgedSkipped > m_nJudged) {
+        m_data.m_eStatus = ELoadStatus::kNotDataFile;
+    }
+}
+
+bool CDataFileParser::Refused() const {
+    return m_nJudged >= kJudgedLines && 2 * m_nJudgedSkipped > m_nJudged;
+}
+
+void CDataFileParser::Skip() {
+    ++m_data.m_nSkipped;
+    if (m_nJudged < kJudgedLines) {
+        ++m_nJudged;
+        ++m_nJudgedSkipped;
+    }
 }
 
 void CDataFileParser::Line(std::string_view line) {
+    if (m_bAtStart) {
+        m_bAtStart = false;
+        if (line.starts_with(kByteOrderMark)) {
+            line.remove_prefix(kByteOrderMark.size());
+        }
+    }
     if (std::all_of(line.begin(), line.end(), IsBlank)) {
         return;
     }
@@ -124,10 +153,7 @@ void CDataFileParser::Line(std::string_view line) {
         m_bFirstLine = false;
         m_cSeparator = ChooseSeparator(line);
         if (IsHeader(line)) {
-            ForEachCell(line, m_cSeparator, [this](std::string_view cell) {
-                m_bTimeColumn = cell == "time_s";
-                return false;
-            });
+            ReadHeader(line);
             return;
         }
     }
@@ -138,11 +164,18 @@ void CDataFileParser::Line(std::string_view line) {
     }
     std::array<float, CLoadedData::kMaxColumns> values{};
     int nValues = 0;
-    if (!ParseRow(line, values, nValues) || m_data.m_nRows >= kMaxRows) {
-        ++m_data.m_nSkipped;
+    std::uint32_t nTimeMs = 0;
+    int nDropped = 0;
+    if (!ParseRow(line, values, nValues, nTimeMs, nDropped) || m_data.m_nRows >= kMaxRows) {
+        Skip();
         return;
     }
+    m_nJudged += m_nJudged < kJudgedLines ? 1 : 0;
     ++m_data.m_nRows;
+    if (m_bTimeColumn) {
+        Grow(m_data.m_vTimeMs.size());
+        m_data.m_vTimeMs.push_back(nTimeMs);
+    }
     for (int c = 0; c < nValues; ++c) {
         CPlotChannel& channel = m_data.m_channels[static_cast<std::size_t>(c)];
         if (m_pGauge != nullptr && !channel.m_vSamples.HasRoom() &&
@@ -152,6 +185,42 @@ void CDataFileParser::Line(std::string_view line) {
         channel.Append(values[static_cast<std::size_t>(c)]);
     }
     m_data.m_nColumns = std::max(m_data.m_nColumns, nValues);
+    m_data.m_nDroppedColumns = std::max(m_data.m_nDroppedColumns, nDropped);
+}
+
+// The times are counted as samples are: a block's worth of memory asked for at a time.
+void CDataFileParser::Grow(std::size_t nSize) {
+    static_assert(sizeof(std::uint32_t) == sizeof(Sample));
+    if (nSize % CSampleSeries::kBlockSize != 0) {
+        return;
+    }
+    // The vector itself grows by doubling, so that a long recording is not copied over and
+    // over; the gauge is asked block by block.
+    if (m_pGauge != nullptr && !m_pGauge->MayGrow(CSampleSeries::kBlockBytes)) {
+        throw std::bad_alloc();
+    }
+}
+
+void CDataFileParser::ReadHeader(std::string_view line) {
+    bool bFirst = true;
+    bool bNamed = false;
+    ForEachCell(line, m_cSeparator, [&](std::string_view cell) {
+        if (std::exchange(bFirst, false) && cell == "time_s") {
+            m_bTimeColumn = true;
+            return true;
+        }
+        if (m_data.m_vNames.size() >= CLoadedData::kMaxColumns) {
+            return false;
+        }
+        // "chN" in its own column is what the program writes for a channel without a name.
+        const std::string strPlaceholder = "ch" + std::to_string(m_data.m_vNames.size() + 1);
+        m_data.m_vNames.emplace_back(cell == strPlaceholder ? std::string_view() : cell);
+        bNamed = bNamed || !m_data.m_vNames.back().empty();
+        return true;
+    });
+    if (!bNamed) {
+        m_data.m_vNames.clear();
+    }
 }
 
 bool CDataFileParser::IsHeader(std::string_view line) const {
@@ -182,40 +251,59 @@ bool CDataFileParser::IsHeader(std::string_view line) const {
 }
 
 bool CDataFileParser::ParseRow(std::string_view line,
-                               std::array<float, CLoadedData::kMaxColumns>& values, int& nValues) {
+                               std::array<float, CLoadedData::kMaxColumns>& values, int& nValues,
+                               std::uint32_t& nTimeMs, int& nDropped) {
     bool bOk = true;
     bool bTime = m_bTimeColumn;
-    bool bGap = false; // an empty cell, fine only if no value follows it
     nValues = 0;
+    nDropped = 0;
     ForEachCell(line, m_cSeparator, [&](std::string_view cell) {
-        if (cell.empty()) {
-            bGap = true;
-            bOk = !bTime;
+        if (bTime) {
+            bTime = false;
+            bOk = ParseTime(cell, nTimeMs);
             return bOk;
         }
-        float fValue = 0.0f;
-        if (bGap || !ParseCell(cell, fValue)) {
+        if (nValues == CLoadedData::kMaxColumns) {
+            ++nDropped;
+            return true;
+        }
+        float fValue = std::numeric_limits<float>::quiet_NaN(); // a gap
+        if (!cell.empty() && !ParseCell(cell, fValue)) {
             bOk = false;
             return false;
         }
-        if (bTime) {
-            bTime = false;
-            return true;
-        }
         values[static_cast<std::size_t>(nValues++)] = fValue;
-        return nValues < CLoadedData::kMaxColumns;
+        return true;
     });
     return bOk && !bTime;
 }
 
-bool CDataFileParser::ParseCell(std::string_view cell, float& fValue) {
+bool CDataFileParser::ParseTime(std::string_view cell, std::uint32_t& nMs) {
+    char szNumber[kMaxNumberLength];
+    std::size_t n = 0;
+    char cMark = 0;
+    double dSeconds = 0.0;
+    if (cell.empty() || !NumberText(cell, szNumber, n, cMark) ||
+        std::from_chars(szNumber, szNumber + n, dSeconds).ptr != szNumber + n ||
+        !(dSeconds >= 0.0) || !std::isfinite(dSeconds)) {
+        return false;
+    }
+    if (cMark != 0) {
+        m_cDecimal = cMark;
+    }
+    const double dMs = std::nearbyint(dSeconds * 1000.0);
+    nMs = dMs < static_cast<double>(UINT32_MAX) ? static_cast<std::uint32_t>(dMs) : UINT32_MAX;
+    return true;
+}
+
+bool CDataFileParser::NumberText(std::string_view cell, char* szNumber, std::size_t& n,
+                                 char& cMark) {
     if (cell.size() >= kMaxNumberLength) {
         return false;
     }
-    char szNumber[kMaxNumberLength];
-    std::size_t n = 0;
+    n = 0;
     std::size_t nFirst = cell.front() == '+' && cell.size() > 1 && cell[1] != '-' && cell[1] != '+';
-    char cMark = 0;
+    cMark = 0;
     for (std::size_t i = nFirst; i < cell.size(); ++i) {
         char c = cell[i];
         if (c == '.' || (c == ',' && m_cSeparator != ',')) {
@@ -229,10 +317,15 @@ bool CDataFileParser::ParseCell(std::string_view cell, float& fValue) {
         }
         szNumber[n++] = c;
     }
-    if (cMark != 0) {
-        if (m_cDecimal != 0 && cMark != m_cDecimal) {
-            return false;
-        }
+    return cMark == 0 || m_cDecimal == 0 || cMark == m_cDecimal;
+}
+
+bool CDataFileParser::ParseCell(std::string_view cell, float& fValue) {
+    char szNumber[kMaxNumberLength];
+    std::size_t n = 0;
+    char cMark = 0;
+    if (!NumberText(cell, szNumber, n, cMark)) {
+        return false;
     }
     const auto result = std::from_chars(szNumber, szNumber + n, fValue);
     if (result.ptr != szNumber + n) {
@@ -245,7 +338,7 @@ bool CDataFileParser::ParseCell(std::string_view cell, float& fValue) {
     } else if (result.ec != std::errc()) {
         return false;
     }
-    if (cMark != 0 && m_cDecimal == 0) {
+    if (cMark != 0) {
         m_cDecimal = cMark;
     }
     return true;
@@ -259,7 +352,7 @@ CLoadedData ReadDataFile(const std::string& strPath, CJobProgress* pProgress,
     struct stat st {};
     if (hFile < 0 || ::fstat(hFile, &st) != 0 || !S_ISREG(st.st_mode)) {
         failed.m_eStatus = ELoadStatus::kCannotOpen;
-        failed.m_nErrno = hFile < 0 ? errno : EINVAL;
+        failed.m_nErrno = hFile < 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : ENOTSUP;
         if (hFile >= 0) {
             ::close(hFile);
         }
@@ -287,19 +380,24 @@ CLoadedData ReadDataFile(const std::string& strPath, CJobProgress* pProgress,
                 nErrno = errno;
                 break;
             }
-            if (nRead == 0) {
-                pParser->Finish();
-                break;
+            if (nRead > 0) {
+                pParser->Feed(std::string_view(pBuffer.get(), static_cast<std::size_t>(nRead)));
+                if (pProgress != nullptr) {
+                    pProgress->Add(static_cast<std::uint64_t>(nRead));
+                }
             }
-            pParser->Feed(std::string_view(pBuffer.get(), static_cast<std::size_t>(nRead)));
-            if (pProgress != nullptr) {
-                pProgress->Add(static_cast<std::uint64_t>(nRead));
+            if (nRead == 0 || pParser->Refused()) {
+                pParser->Finish();
+                eStatus = pParser->Result().m_eStatus;
+                break;
             }
         }
         ::close(hFile);
         if (eStatus == ELoadStatus::kOk) {
             return std::move(pParser->Result());
         }
+        failed.m_nRows = pParser->Result().m_nRows;
+        failed.m_nSkipped = pParser->Result().m_nSkipped;
     } catch (const std::bad_alloc&) {
         ::close(hFile);
         eStatus = ELoadStatus::kNoMemory;

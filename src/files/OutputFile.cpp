@@ -3,10 +3,16 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <memory>
+#include <poll.h>
+#include <pthread.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,13 +23,8 @@ constexpr std::size_t kCopyBufferSize = 64 * 1024;
 
 std::atomic<unsigned> g_nTempCounter{0};
 
-std::string DirectoryOf(const std::string& strPath) {
-    const std::size_t slash = strPath.rfind('/');
-    if (slash == std::string::npos) {
-        return {};
-    }
-    return strPath.substr(0, slash + 1);
-}
+constexpr std::string_view kTempPrefix = ".kovra-";
+constexpr std::string_view kTempSuffix = ".tmp";
 
 // A file without a name in strDirectory, gone as soon as it is closed (or the program is).
 int OpenNameless(const std::string& strDirectory) {
@@ -60,14 +61,92 @@ bool WriteAllAt(int hFile, const char* p, std::size_t n, off_t nOffset) {
     return true;
 }
 
-// The superuser passes every permission check; a file without any write bit was made
-// read-only on purpose, and is not replaced by anyone.
-bool MayWrite(const std::string& strPath, const struct stat& st) {
-    return (st.st_mode & 0222) != 0 &&
-           ::faccessat(AT_FDCWD, strPath.c_str(), W_OK, AT_EACCESS) == 0;
+// 0 or why not. The superuser passes every permission check; a file without any write bit
+// was made read-only on purpose, and is not replaced by anyone.
+int WriteRefusal(const std::string& strPath, const struct stat& st) {
+    if ((st.st_mode & 0222) == 0) {
+        return EACCES;
+    }
+    return ::faccessat(AT_FDCWD, strPath.c_str(), W_OK, AT_EACCESS) == 0 ? 0 : errno;
+}
+
+// The pid in a temporary name of ours, ".kovra-<pid>-<n>.tmp"; 0 for any other name.
+pid_t TempFileOwner(std::string_view name) {
+    if (!name.starts_with(kTempPrefix) || !name.ends_with(kTempSuffix)) {
+        return 0;
+    }
+    name.remove_prefix(kTempPrefix.size());
+    pid_t pid = 0;
+    const auto [pEnd, ec] = std::from_chars(name.data(), name.data() + name.size(), pid);
+    return ec == std::errc() && pEnd != name.data() && *pEnd == '-' ? pid : 0;
+}
+
+// Waits until the non-blocking descriptor takes more, at most kDeviceStallMs.
+bool WaitForRoom(int hFile) {
+    pollfd pfd{hFile, POLLOUT, 0};
+    for (;;) {
+        const int nReady = ::poll(&pfd, 1, COutputFile::kDeviceStallMs);
+        if (nReady > 0) {
+            return true;
+        }
+        if (nReady == 0) {
+            errno = ETIMEDOUT;
+            return false;
+        }
+        if (errno != EINTR) {
+            return false;
+        }
+    }
+}
+
+// A write that gives EPIPE instead of raising SIGPIPE, which would end the program.
+ssize_t WriteWithoutSignal(int hFile, const void* p, std::size_t n) {
+    sigset_t pipeSignal;
+    sigset_t saved;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, &saved);
+    const ssize_t written = ::write(hFile, p, n);
+    const int nErrno = errno;
+    if (written < 0 && nErrno == EPIPE && sigismember(&saved, SIGPIPE) == 0) {
+        const timespec noWait{};
+        ::sigtimedwait(&pipeSignal, nullptr, &noWait);
+    }
+    pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+    errno = nErrno;
+    return written;
 }
 
 } // namespace
+
+std::string DirectoryOf(const std::string& strPath) {
+    const std::size_t slash = strPath.rfind('/');
+    if (slash == std::string::npos) {
+        return {};
+    }
+    return strPath.substr(0, slash + 1);
+}
+
+void RemoveStaleTempFiles(const std::string& strDirectory) {
+    const std::string strDir = strDirectory.empty() ? std::string("./") : strDirectory;
+    const std::unique_ptr<DIR, int (*)(DIR*)> pDir(::opendir(strDir.c_str()), &::closedir);
+    if (pDir == nullptr) {
+        return;
+    }
+    while (const dirent* pEntry = ::readdir(pDir.get())) {
+        const pid_t pid = TempFileOwner(pEntry->d_name);
+        // A process of that number that still runs may be writing it (or be another program
+        // that took the number since): left alone.
+        if (pid <= 0 || ::kill(pid, 0) == 0 || errno != ESRCH) {
+            continue;
+        }
+        struct stat st {};
+        if (::fstatat(::dirfd(pDir.get()), pEntry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(st.st_mode) && st.st_uid == ::geteuid()) {
+            ::unlinkat(::dirfd(pDir.get()), pEntry->d_name, 0);
+        }
+    }
+}
 
 // Replacing through a symbolic link replaces the file it points to, not the link.
 std::string ResolveLink(const std::string& strPath) {
@@ -89,7 +168,7 @@ int CheckReplaceable(const std::string& strPath) {
     if (::stat(strPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
         return 0; // a new file, or a device: the open itself decides
     }
-    return MayWrite(strPath, st) ? 0 : EACCES;
+    return WriteRefusal(strPath, st);
 }
 
 bool COutputFile::Fail(int nErrno) {
@@ -123,14 +202,11 @@ bool COutputFile::OpenNew(const std::string& strPath) {
 }
 
 bool COutputFile::OpenDevice(const std::string& strPath) {
-    // Non-blocking only for the open: a pipe without a reader must fail, not hang the caller.
+    // Non-blocking: a pipe without a reader fails at once, and one that nobody reads only
+    // holds a write for a while (Write).
     m_hFile = ::open(strPath.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
     if (m_hFile < 0) {
         return Fail(errno);
-    }
-    const int flags = ::fcntl(m_hFile, F_GETFL);
-    if (flags >= 0) {
-        ::fcntl(m_hFile, F_SETFL, flags & ~O_NONBLOCK);
     }
     m_strPath = strPath;
     m_eMode = EMode::kDevice;
@@ -141,9 +217,10 @@ bool COutputFile::OpenTempBeside(const std::string& strTarget) {
     // A short hidden name in the same directory: the rename cannot cross file systems, and a
     // target whose own name is near the length limit still gets one.
     const std::string strPrefix =
-        DirectoryOf(strTarget) + ".kovra-" + std::to_string(::getpid()) + "-";
+        DirectoryOf(strTarget) + std::string(kTempPrefix) + std::to_string(::getpid()) + "-";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string strTemp = strPrefix + std::to_string(g_nTempCounter++) + ".tmp";
+        std::string strTemp =
+            strPrefix + std::to_string(g_nTempCounter++) + std::string(kTempSuffix);
         m_hFile = ::open(strTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode);
         if (m_hFile >= 0) {
             m_strTempPath = std::move(strTemp);
@@ -187,8 +264,8 @@ bool COutputFile::OpenReplacing(const std::string& strPath) {
     if (!S_ISREG(st.st_mode)) {
         return OpenDevice(strTarget);
     }
-    if (!MayWrite(strTarget, st)) {
-        return Fail(EACCES);
+    if (const int nErrno = WriteRefusal(strTarget, st); nErrno != 0) {
+        return Fail(nErrno);
     }
     m_nOldSize = static_cast<std::uint64_t>(st.st_size);
     if (st.st_nlink == 1 && OpenTempBeside(strTarget)) {
@@ -210,10 +287,12 @@ bool COutputFile::Write(const void* pData, std::size_t n) {
         return false;
     }
     const char* p = static_cast<const char*>(pData);
+    const bool bDevice = m_eMode == EMode::kDevice;
     while (n > 0) {
-        const ssize_t written = ::write(m_hFile, p, n);
+        const ssize_t written =
+            bDevice ? WriteWithoutSignal(m_hFile, p, n) : ::write(m_hFile, p, n);
         if (written < 0) {
-            if (errno == EINTR) {
+            if (errno == EINTR || (errno == EAGAIN && WaitForRoom(m_hFile))) {
                 continue;
             }
             return Fail(errno);

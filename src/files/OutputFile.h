@@ -10,6 +10,8 @@
 // again. Unbuffered: callers hand over large blocks.
 class COutputFile {
 public:
+    static constexpr int kDeviceStallMs = 5000;
+
     COutputFile() = default;
     COutputFile(const COutputFile&) = delete;
     COutputFile& operator=(const COutputFile&) = delete;
@@ -22,7 +24,9 @@ public:
     // - a file with other hard links, or one whose directory takes no new file, is
     //   overwritten in place from the complete temporary file, after room for it has been
     //   reserved, so that its links and its inode stay;
-    // - devices and pipes are written directly.
+    // - devices and pipes are written directly, each write waiting at most kDeviceStallMs for
+    //   room (ETIMEDOUT after that: a pipe that nobody reads must not hold the export for
+    //   good), and a pipe whose reader went away fails with EPIPE, not a signal.
     // A file the user may not write is refused (EACCES), and so is one that nobody may write
     // (no write permission bit at all), even for the superuser.
     bool OpenReplacing(const std::string& strPath);
@@ -70,10 +74,19 @@ private:
     int m_nErrno = 0;
 };
 
+// The directory part of strPath with its final '/', or "" for a name alone.
+std::string DirectoryOf(const std::string& strPath);
+
+// Removes the hidden temporary files that this program, killed while writing them, left in
+// strDirectory ("" for the current one): only its own names, only plain files of this user,
+// and only those of a process that is gone.
+void RemoveStaleTempFiles(const std::string& strDirectory);
+
 // Where a write to strPath goes: the file a symbolic link points to, else strPath itself.
 std::string ResolveLink(const std::string& strPath);
 
 // 0 when strPath may be created or replaced by this program; EACCES for an existing file the
 // user may not write, or that nobody may write (no write permission bit at all, a file made
-// read-only on purpose, which is not replaced even by the superuser).
+// read-only on purpose, which is not replaced even by the superuser); EROFS for one on a file
+// system mounted read-only.
 int CheckReplaceable(const std::string& strPath);

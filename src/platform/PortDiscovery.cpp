@@ -30,27 +30,30 @@ std::string DeviceName(const fs::path& tty) {
     return tty.filename().string();
 }
 
-// Maker and product of the USB device a tty hangs from: the nearest directory above its
-// device that has an idVendor.
-std::string UsbDescription(const fs::path& tty, const fs::path& root) {
+// What the USB device a tty hangs from reports: the nearest directory above the tty's device
+// that has an idVendor is the device, the nearest with a bInterfaceNumber its interface.
+void DescribeUsb(const fs::path& tty, const fs::path& root, CFoundPort* pFound) {
     std::error_code error;
     fs::path dir = fs::canonical(tty / "device", error);
     if (error) {
-        return {};
+        return;
     }
     for (; dir != root && dir != dir.root_path(); dir = dir.parent_path()) {
         std::error_code missing;
+        if (pFound->strUsbInterface.empty() && fs::exists(dir / "bInterfaceNumber", missing)) {
+            pFound->strUsbInterface = ReadLine(dir / "bInterfaceNumber");
+        }
         if (!fs::exists(dir / "idVendor", missing)) {
             continue;
         }
         const std::string strMaker = ReadLine(dir / "manufacturer");
         const std::string strProduct = ReadLine(dir / "product");
-        if (strMaker.empty() || strProduct.empty()) {
-            return strMaker + strProduct;
-        }
-        return strMaker + ", " + strProduct;
+        pFound->strDescription = strMaker.empty() || strProduct.empty()
+                                     ? strMaker + strProduct
+                                     : strMaker + ", " + strProduct;
+        pFound->strUsbSerial = ReadLine(dir / "serial");
+        return;
     }
-    return {};
 }
 
 } // namespace
@@ -68,13 +71,20 @@ std::vector<CFoundPort> FindSerialPorts(const std::string& strSysRoot) {
         // Consoles, pseudo-terminals and the like have no device behind them.
         std::error_code missing;
         if (fs::exists(tty / "device", missing)) {
-            vFound.push_back({"/dev/" + DeviceName(tty), UsbDescription(tty, root)});
+            CFoundPort found;
+            found.strPath = "/dev/" + DeviceName(tty);
+            DescribeUsb(tty, root, &found);
+            vFound.push_back(std::move(found));
         }
     }
     return vFound;
 }
 
-void RediscoverPorts() {
+std::string SysfsRoot() {
     const char* szRoot = std::getenv("KOVRA_SYSFS_ROOT");
-    SetDetectedPorts(FindSerialPorts(szRoot != nullptr && *szRoot != '\0' ? szRoot : "/sys"));
+    return szRoot != nullptr && *szRoot != '\0' ? szRoot : "/sys";
+}
+
+void RediscoverPorts() {
+    SetDetectedPorts(FindSerialPorts(SysfsRoot()));
 }

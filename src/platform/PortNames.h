@@ -13,10 +13,13 @@
 using SerialHardwareProbe = bool (*)(const std::string& strPath);
 
 // A device as found on the system: its path and, for a USB device, its maker and product as
-// the device reports them ("" when unknown).
+// the device reports them ("" when unknown), and what tells that board from every other: its
+// serial number and the number of the interface the port belongs to ("" when it reports none).
 struct CFoundPort {
     std::string strPath;
     std::string strDescription;
+    std::string strUsbSerial = {};
+    std::string strUsbInterface = {};
 };
 
 // Whether an on-board port (/dev/ttyS*) has a UART behind it, from sysfs or TIOCGSERIAL.

@@ -101,6 +101,9 @@ public:
     void Forget(CManualEvent& event) noexcept override;
 
 private:
+    // Events taken from one epoll_wait.
+    static constexpr int kMaxEpollEvents = 4;
+
     enum EOperation { kRead, kWrite, kWait, kOperationCount };
 
     struct COperation {

@@ -32,6 +32,10 @@ bool IsNumericText(std::string_view text) {
     return !text.empty() && std::all_of(text.begin(), text.end(), CPlotData::IsNumberChar);
 }
 
+bool IsValidPointsPerDiv(float fPointsPerDiv) {
+    return fPointsPerDiv >= 1.0f && fPointsPerDiv <= kMaxStoredPointsPerDiv;
+}
+
 CXAxisResult ApplyXAxisDialog(float fPointsPerDiv, std::string_view strPpd, bool bDoublePpd) {
     CXAxisResult result{fPointsPerDiv, bDoublePpd, "ERROR: Incorrect ppd value"};
     const int value = SaturatingAtoi(strPpd);

@@ -26,6 +26,14 @@ struct CXAxisResult {
     const char* m_szStatus = nullptr;
 };
 
+// The largest ppd a settings file may hold.
+inline constexpr float kMaxStoredPointsPerDiv = 1e10f;
+
+// Whether a ppd read back from the settings is one the program can have set: from 1 (the
+// smallest the X Axis dialog takes) to kMaxStoredPointsPerDiv; anything else gives way to the
+// default.
+bool IsValidPointsPerDiv(float fPointsPerDiv);
+
 // OK of X Axis: a ppd text whose atoi value is above 0 replaces the ppd (a digit run beyond
 // the int range counts as INT_MAX); the check box is applied either way.
 CXAxisResult ApplyXAxisDialog(float fPointsPerDiv, std::string_view strPpd, bool bDoublePpd);

@@ -44,10 +44,27 @@ private:
     int m_nEnd = 0;
 };
 
+// The alarm a paint sounds for a channel whose value tested is fValue.
+void TestAlarm(const CReplayChannel& channel, float fValue, SReplayAlarms& alarms) {
+    alarms.m_bHigh = alarms.m_bHigh || fValue > channel.m_fBeepLimitMax;
+    alarms.m_bLow = alarms.m_bLow || fValue < channel.m_fBeepLimitMin;
+}
+
+// The last value of the window, or 0.0 when it is empty.
+float AlarmValue(const CReplayChannel& channel, const CPlotWindow& window) {
+    return window.m_nEnd > window.m_nStart
+               ? (*channel.m_pSeries)[static_cast<std::size_t>(window.m_nEnd - 1)]
+               : 0.0f;
+}
+
 } // namespace
 
-void ReplaySkippedPaints(const CSetSizeLog& log, std::span<const CReplayChannel> channels,
-                         bool bIncludingLast, CPaintDecisions& decisions) {
+SReplayAlarms ReplaySkippedPaints(const CSetSizeLog& log, std::span<const CReplayChannel> channels,
+                                  bool bIncludingLast, CPaintDecisions& decisions) {
+    SReplayAlarms alarms;
+    const auto alarmed = [&](const CReplayChannel& channel) {
+        return channel.m_bSoundEnabled && !(alarms.m_bHigh && alarms.m_bLow);
+    };
     const std::size_t nChannels = channels.size();
     std::vector<std::int64_t> counts(nChannels);
     std::int64_t nFirstGrowth = 0;
@@ -58,7 +75,7 @@ void ReplaySkippedPaints(const CSetSizeLog& log, std::span<const CReplayChannel>
         }
         counts[c] = channels[c].m_nCount - grown;
         if (counts[c] < 0) {
-            return;
+            return alarms;
         }
         if (c == 0) {
             nFirstGrowth = grown;
@@ -88,6 +105,9 @@ void ReplaySkippedPaints(const CSetSizeLog& log, std::span<const CReplayChannel>
             if (decisions.m_bAutoScale) {
                 seen[c].Add(window.m_nStart, window.m_nEnd, channels[c], decisions.m_scale);
             }
+            if (alarmed(channels[c])) {
+                TestAlarm(channels[c], AlarmValue(channels[c], window), alarms);
+            }
         }
     };
     for (const CSetSizeLog::SRun& run : log.Runs()) {
@@ -100,9 +120,12 @@ void ReplaySkippedPaints(const CSetSizeLog& log, std::span<const CReplayChannel>
         const bool bSteady = !decisions.m_bDoublePpdAtMax && !decisions.m_bScrollBackFollowed;
         if (bSteady) {
             // Nothing moves but the windows, each at most a sample a set: the first and the
-            // last paint of the run bound what all of them drew.
+            // last paint of the run bound what all of them drew, and the ends of the windows
+            // between them take every value in between, so their last values are the samples
+            // from the first end to the last.
             for (std::size_t c = 0; c < std::min(nSize, nChannels); ++c) {
-                if (channels[c].m_bHidden || !decisions.m_bAutoScale) {
+                const CReplayChannel& channel = channels[c];
+                if (channel.m_bHidden || (!decisions.m_bAutoScale && !alarmed(channel))) {
                     continue;
                 }
                 const CPlotWindow first =
@@ -111,8 +134,35 @@ void ReplaySkippedPaints(const CSetSizeLog& log, std::span<const CReplayChannel>
                 const CPlotWindow last = ComputeVisibleWindow(
                     static_cast<int>(counts[c] + static_cast<std::int64_t>(nSets)),
                     decisions.m_fPointsPerDiv, decisions.m_nScrollBack, false);
-                seen[c].Add(first.m_nStart, std::max(first.m_nEnd, last.m_nEnd), channels[c],
-                            decisions.m_scale);
+                if (decisions.m_bAutoScale) {
+                    seen[c].Add(first.m_nStart, std::max(first.m_nEnd, last.m_nEnd), channel,
+                                decisions.m_scale);
+                }
+                if (!alarmed(channel)) {
+                    continue;
+                }
+                if (decisions.m_fPointsPerDiv >= 1.0f && first.m_nEnd > first.m_nStart &&
+                    last.m_nEnd >= first.m_nEnd) {
+                    const CValueRange range = channel.m_pSummary->Range(
+                        *channel.m_pSeries, static_cast<std::size_t>(first.m_nEnd - 1),
+                        static_cast<std::size_t>(last.m_nEnd));
+                    if (range.HasNumbers()) {
+                        TestAlarm(channel, range.m_fMax, alarms);
+                        TestAlarm(channel, range.m_fMin, alarms);
+                    }
+                } else {
+                    // Windows that may hold no sample: each paint on its own.
+                    for (std::size_t k = 1; k <= nSets; ++k) {
+                        TestAlarm(
+                            channel,
+                            AlarmValue(
+                                channel,
+                                ComputeVisibleWindow(
+                                    static_cast<int>(counts[c] + static_cast<std::int64_t>(k)),
+                                    decisions.m_fPointsPerDiv, decisions.m_nScrollBack, false)),
+                            alarms);
+                    }
+                }
             }
             for (std::size_t c = 0; c < std::min(nSize, nChannels); ++c) {
                 counts[c] += static_cast<std::int64_t>(nSets);
@@ -130,6 +180,7 @@ void ReplaySkippedPaints(const CSetSizeLog& log, std::span<const CReplayChannel>
     for (std::size_t c = 0; c < nChannels; ++c) {
         seen[c].Flush(channels[c], decisions.m_scale);
     }
+    return alarms;
 }
 
 int FollowScrollBack(int nScrollBack, int nNewSamples, int nMaxScrollBack) {

@@ -2,17 +2,20 @@
 
 #include "PlatformError.h"
 #include "PortChoice.h"
+#include "PortDiscovery.h"
 #include "PortFailure.h"
 #include "SerialWnd.h"
 
-bool ConnectPort(CSerialWnd& serial, CNotifyTarget* pTarget, const CPortSelection& selection,
-                 std::string* pstrReason) {
+namespace {
+
+// szPort null: no port is chosen.
+bool Connect(CSerialWnd& serial, CNotifyTarget* pTarget, const char* szPort, LPARAM lParam,
+             const CPortSelection& selection, std::string* pstrReason) {
     pstrReason->clear();
     CPortFailure failure;
-    const char* szPort = PortOfChoice(selection.nPort);
     SetLastSystemErrno(0);
     if (szPort != nullptr) {
-        failure.nCode = serial.Open(szPort, pTarget, 0, 0, 0, 0);
+        failure.nCode = serial.Open(szPort, pTarget, 0, lParam, 0, 0);
         if (failure.nCode != 0) {
             failure.nErrno = LastSystemErrno();
             *pstrReason = DescribePortFailure(szPort, failure);
@@ -35,4 +38,38 @@ bool ConnectPort(CSerialWnd& serial, CNotifyTarget* pTarget, const CPortSelectio
         return false;
     }
     return true;
+}
+
+bool ConnectNumbered(CSerialWnd& serial, CNotifyTarget* pTarget, const char* szPort,
+                     const CPortSelection& selection, std::string* pstrReason,
+                     SConnection* pConnection) {
+    const LPARAM lNumber = CSerialWnd::NewConnectionNumber();
+    if (!Connect(serial, pTarget, szPort, lNumber, selection, pstrReason)) {
+        return false;
+    }
+    pConnection->lNumber = lNumber;
+    pConnection->strDevice = serial.GetDevicePath();
+    // Now, while the device is there to be looked at.
+    pConnection->identity = IdentifyDevice(pConnection->strDevice);
+    return true;
+}
+
+} // namespace
+
+bool ConnectPort(CSerialWnd& serial, CNotifyTarget* pTarget, const CPortSelection& selection,
+                 std::string* pstrReason) {
+    return Connect(serial, pTarget, PortOfChoice(selection.nPort), 0, selection, pstrReason);
+}
+
+bool ConnectChosenPort(CSerialWnd& serial, CNotifyTarget* pTarget, const CPortSelection& selection,
+                       std::string* pstrReason, SConnection* pConnection) {
+    RediscoverPorts();
+    return ConnectNumbered(serial, pTarget, PortOfChoice(selection.nPort), selection, pstrReason,
+                           pConnection);
+}
+
+bool ReconnectPort(CSerialWnd& serial, CNotifyTarget* pTarget, const std::string& strDevice,
+                   const CPortSelection& selection, std::string* pstrReason,
+                   SConnection* pConnection) {
+    return ConnectNumbered(serial, pTarget, strDevice.c_str(), selection, pstrReason, pConnection);
 }

@@ -23,9 +23,11 @@ int CSerialBase::Open(const char* szPort, DWORD dwInQueue, DWORD dwOutQueue, boo
     if (const int n = CSerialDevice::Open(strPath.c_str(), &m_hPort); n != ERROR_SUCCESS) {
         return Result(n);
     }
+    m_strDevicePath = std::move(strPath);
     if (bOverlapped) {
         if (const int n = CManualEvent::Create(&m_hIoEvent); n != ERROR_SUCCESS) {
             m_hPort.reset();
+            m_strDevicePath.clear();
             return Result(n);
         }
     }
@@ -52,6 +54,7 @@ int CSerialBase::Close() {
     }
     m_hIoEvent.reset();
     m_hPort.reset();
+    m_strDevicePath.clear();
     return ERROR_SUCCESS;
 }
 
@@ -229,8 +232,14 @@ int CSerialBase::Write(const char* szText, DWORD* pnWritten, OVERLAPPED* pOverla
 
 int CSerialBase::Write(const void* pData, DWORD nSize, DWORD* pnWritten, OVERLAPPED* pOverlapped,
                        DWORD dwTimeoutMs) {
-    return Transfer(kTransferWrite, const_cast<void*>(pData), nSize, pnWritten, pOverlapped,
-                    dwTimeoutMs);
+    DWORD nLocal = 0;
+    if (pnWritten == nullptr) {
+        pnWritten = &nLocal;
+    }
+    const int nResult = Transfer(kTransferWrite, const_cast<void*>(pData), nSize, pnWritten,
+                                 pOverlapped, dwTimeoutMs);
+    m_nBytesWritten += *pnWritten;
+    return nResult;
 }
 
 int CSerialBase::Read(void* pBuffer, DWORD nSize, DWORD* pnRead, OVERLAPPED* pOverlapped,

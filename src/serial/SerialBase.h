@@ -5,7 +5,9 @@
 #include "SerialTypes.h"
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
+#include <string>
 
 // Result codes of the serial classes, besides 0 and the platform's own (2 file not found,
 // 5 access denied, 31 device not functioning, 87 invalid parameter, ...).
@@ -62,6 +64,12 @@ public:
     // Whether the open port's device went away (unplugged): its reads fail for that reason,
     // and the listener's last notification says so. False while closed.
     bool IsDeviceGone();
+    // The device the open port is: the name given to Open resolved (PortNames.h), a link
+    // staying a link; "" while closed.
+    const std::string& GetDevicePath() const { return m_strDevicePath; }
+    // Bytes that Write handed to the device since this object was made, those of writes that
+    // timed out included; a write left to the caller's own record is not counted.
+    std::uint64_t GetBytesWritten() const { return m_nBytesWritten; }
 
 protected:
     enum ETransfer { kTransferRead, kTransferWrite, kTransferWait };
@@ -81,4 +89,6 @@ protected:
     DWORD m_dwEvents = 0;
     std::atomic<DWORD> m_dwWatchMask{0};
     std::unique_ptr<CManualEvent> m_hIoEvent;
+    std::string m_strDevicePath;
+    std::atomic<std::uint64_t> m_nBytesWritten{0};
 };

@@ -26,6 +26,15 @@ int CSerialWnd::Open(const char* szPort, CNotifyTarget* pTarget, UINT nMessage, 
     return Result(ERROR_SUCCESS);
 }
 
+LPARAM CSerialWnd::NewConnectionNumber() noexcept {
+    static std::atomic<LPARAM> s_lLast{255};
+    return ++s_lLast;
+}
+
+bool CSerialWnd::IsCurrentConnection(LPARAM lParam) const noexcept {
+    return m_hPort && m_nTargetMsg != 0 && m_lTargetParam == lParam;
+}
+
 int CSerialWnd::Close() {
     m_hWndTarget = nullptr;
     m_nTargetMsg = 0;

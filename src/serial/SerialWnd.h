@@ -30,6 +30,15 @@ public:
     virtual int Open(const char* szPort, CNotifyTarget* pTarget, UINT nMessage, LPARAM lParam,
                      DWORD dwInQueue, DWORD dwOutQueue);
 
+    // A number for a new connection, to be given to Open as the parameter: its messages then
+    // tell which connection they come from, and a notice still queued from a port closed since
+    // is known for one. Never the same twice in a process, and from 256 up, so that small
+    // parameters stay free for a receiver's messages to itself.
+    static LPARAM NewConnectionNumber() noexcept;
+    // Whether a message with this parameter comes from the port open now (on the thread that
+    // opens and closes it).
+    bool IsCurrentConnection(LPARAM lParam) const noexcept;
+
 protected:
     std::atomic<CNotifyTarget*> m_hWndTarget{nullptr};
     std::atomic<UINT> m_nTargetMsg{0};

@@ -70,6 +70,18 @@ TEST_F(StoreMemoryTest, AFullStoreDropsWholeSetsAndKeepsWhatItHolds) {
     EXPECT_EQ(m_data.GetSample(1, kPerBlock - 1), 2.0f);
 }
 
+// The budget's last whole block is taken; only the block after it is refused.
+TEST_F(StoreMemoryTest, TheLastBlockThatFitsTheBudgetIsTaken) {
+    m_data.SetMemoryBudget(3 * kBlock);
+    m_data.Interpret(Repeat("1#", 3 * kPerBlock).c_str());
+    EXPECT_FALSE(m_data.IsMemoryFull());
+    EXPECT_EQ(m_data.GetSampleCount(0), 3 * kPerBlock);
+    EXPECT_EQ(m_data.GetStoredBytes(), 3 * kBlock);
+    m_data.Interpret("2#");
+    EXPECT_TRUE(m_data.IsMemoryFull());
+    EXPECT_EQ(m_data.GetSampleCount(0), 3 * kPerBlock);
+}
+
 TEST_F(StoreMemoryTest, ClearingOrRetryingMakesRoomAgain) {
     m_data.SetMemoryBudget(kBlock);
     m_data.Interpret(Repeat("7#", kPerBlock + 1).c_str());

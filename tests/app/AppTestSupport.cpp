@@ -1,7 +1,7 @@
 #include "AppTestSupport.h"
 
-#include "KovraPlotterView.h"
 #include "PortNames.h"
+#include "view/KovraPlotterView.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "KovraPlotterApp.h"
-#include "MainFrame.h"
-#include "ProgressDlg.h"
 #include "PtyPair.h"
-#include "UserDialogs.h"
+#include "dialogs/ProgressDlg.h"
+#include "dialogs/UserDialogs.h"
+#include "shell/KovraPlotterApp.h"
+#include "shell/MainFrame.h"
 
 #include <QCoreApplication>
 #include <QDialog>
@@ -15,6 +15,7 @@
 #include <functional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Readable failure messages for texts.
@@ -26,6 +27,7 @@ inline void PrintTo(const QString& strText, std::ostream* pStream) {
 class CScriptedDialogs : public CUserDialogs {
 public:
     bool Confirm(QWidget*, const QString& strText) override {
+        DuringModal();
         m_vAsked.push_back(strText);
         if (m_vConfirmAnswers.empty()) {
             return false;
@@ -34,19 +36,25 @@ public:
         m_vConfirmAnswers.pop_front();
         return bAnswer;
     }
-    void Notify(QWidget*, const QString& strText) override { m_vNotified.push_back(strText); }
+    void Notify(QWidget*, const QString& strText) override {
+        DuringModal();
+        m_vNotified.push_back(strText);
+    }
     int Run(QDialog& dialog) override {
+        DuringModal();
         dialog.show();
         const int nResult = m_fnRunDialog ? m_fnRunDialog(dialog) : QDialog::Rejected;
         dialog.hide();
         return nResult;
     }
     QString GetSaveFileName(QWidget*, const QString& strFilter, const QString& strSuffix) override {
+        DuringModal();
         m_vAsked.push_back(strFilter + QStringLiteral(" / ") + strSuffix);
         return m_strSaveFileName;
     }
 
     QString GetOpenFileName(QWidget*, const QString& strFilter) override {
+        DuringModal();
         m_vAsked.push_back(strFilter);
         return m_strOpenFileName;
     }
@@ -57,8 +65,16 @@ public:
         }
     }
 
+    void DuringModal() {
+        if (auto fnDuring = std::exchange(m_fnDuringModal, nullptr)) {
+            fnDuring();
+        }
+    }
+
     std::deque<bool> m_vConfirmAnswers;
     std::function<int(QDialog&)> m_fnRunDialog;
+    // Runs inside the next modal exchange, as an event handled in its own loop would.
+    std::function<void()> m_fnDuringModal;
     QString m_strSaveFileName;
     QString m_strOpenFileName;
     bool m_bCancelProgress = false;

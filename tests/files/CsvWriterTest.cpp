@@ -9,6 +9,7 @@
 #include <clocale>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <random>
 #include <sys/stat.h>
 
@@ -73,6 +74,34 @@ TEST_F(CsvWriterTest, EveryChannelHoldingSamplesIsWrittenWhateverTheLastSet) {
     gap.AddSample(0, 1.0f);
     gap.AddSample(2, 3.0f);
     EXPECT_EQ(Export(gap), "1.00,\t0.00,\t3.00\r\n");
+}
+
+TEST_F(CsvWriterTest, AGapIsAnEmptyCellAndEveryOtherByteStays) {
+    const float gap = std::numeric_limits<float>::quiet_NaN();
+    CPlotData data = MakeStore();
+    for (const auto& [a, b] : {std::pair{gap, 1.5f}, {2.0f, gap}, {gap, gap}, {-0.001f, 3.0f}}) {
+        data.AddSample(0, a);
+        data.AddSample(1, b);
+    }
+    EXPECT_EQ(Export(data), ",\t1.50\r\n2.00,\t\r\n,\t\r\n-0.00,\t3.00\r\n");
+}
+
+TEST_F(CsvWriterTest, SaveMayWriteAHeaderLineTheQuickExportNever) {
+    const CPlotData data = MakeStore("1 2 3#");
+    const std::string strPath = m_dir.Path("named.csv");
+    // A channel without a name is "chN"; what would split the cell or line is replaced.
+    const SCsvOptions options{true, {"temp", "", "a,b;\"c\"\td"}};
+    ASSERT_TRUE(WriteCsv(data, strPath, options).Ok());
+    EXPECT_EQ(ReadFile(strPath), "temp,\tch2,\ta_b__c__d\r\n1.00,\t2.00,\t3.00\r\n");
+    ASSERT_TRUE(WriteCsv(data, strPath, SCsvOptions{false, {"temp"}}).Ok());
+    EXPECT_EQ(ReadFile(strPath), "1.00,\t2.00,\t3.00\r\n");
+    // Asked of a snapshot given to the quick export, it is still left out.
+    const CExportResult quick =
+        WriteCsvToNewFile(TakeCsvSnapshot(data, options), At(2005, 12, 31, 13, 2, 3), m_dir.Dir());
+    ASSERT_TRUE(quick.Ok());
+    EXPECT_EQ(ReadFile(quick.m_strPath), "1.00,\t2.00,\t3.00\r\n");
+    ASSERT_TRUE(WriteCsv(MakeStore(), strPath, options).Ok());
+    EXPECT_EQ(ReadFile(strPath), "");
 }
 
 TEST_F(CsvWriterTest, EmptyStoreGivesEmptyFile) {

@@ -9,8 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <random>
 #include <sys/stat.h>
 
@@ -37,12 +39,25 @@ Columns ColumnsOf(const CLoadedData& data) {
     return columns;
 }
 
-// Rows read, rows skipped, and the columns.
+constexpr float kGap = std::numeric_limits<float>::quiet_NaN();
+
+// Rows read, rows skipped, and the columns; a gap equals a gap.
 struct SRead {
     std::uint64_t m_nRows;
     std::uint64_t m_nSkipped;
     Columns m_columns;
-    bool operator==(const SRead&) const = default;
+    bool operator==(const SRead& other) const {
+        const auto same = [](float a, float b) {
+            return std::isnan(a)
+                       ? std::isnan(b)
+                       : std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b);
+        };
+        return m_nRows == other.m_nRows && m_nSkipped == other.m_nSkipped &&
+               std::equal(m_columns.begin(), m_columns.end(), other.m_columns.begin(),
+                          other.m_columns.end(), [&](const auto& a, const auto& b) {
+                              return std::equal(a.begin(), a.end(), b.begin(), b.end(), same);
+                          });
+    }
 };
 
 void PrintTo(const SRead& read, std::ostream* pOut) {
@@ -83,21 +98,104 @@ TEST(DataFileReaderTest, ReadsTheProgramsOwnFilesAndOtherProgramsCsvAndTsv) {
     // Signs, exponents, and values beyond a float's range.
     EXPECT_EQ(Read("+1e3,-2.5E-2,1e50,-1e-60,.5\n"),
               (SRead{1, 0, {{1000.0f}, {-0.025f}, {inf}, {-0.0f}, {0.5f}}}));
-    // Values after the tenth are dropped; the row is read.
-    EXPECT_EQ(Read("1,2,3,4,5,6,7,8,9,10,11,x\n").m_columns.size(), 10u);
-    EXPECT_EQ(Read("1,2,3,4,5,6,7,8,9,10,11,x\n").m_nSkipped, 0u);
+    // Values after the tenth are dropped and counted; the row is read.
+    const CLoadedData wide = Parse("1,2,3,4,5,6,7,8,9,10,11,x\n1,2,3,4,5,6,7,8,9,10,11,12,13\n");
+    EXPECT_EQ(wide.m_nColumns, 10);
+    EXPECT_EQ(wide.m_nSkipped, 0u);
+    EXPECT_EQ(wide.m_nDroppedColumns, 3);
+    EXPECT_EQ(wide.m_eStatus, ELoadStatus::kOk);
+    // A byte-order mark is not part of the first cell.
+    EXPECT_EQ(Read("\xEF\xBB\xBF"
+                   "1,2\n3,4\n"),
+              (SRead{2, 0, {{1.0f, 3.0f}, {2.0f, 4.0f}}}));
+    EXPECT_EQ(Read("\xEF\xBB\xBF"
+                   "time_s,ch1\n0.5,7\n"),
+              (SRead{1, 0, {{7.0f}}}));
+}
+
+// An empty cell is a gap, wherever it is, so that the rows stay aligned across the channels:
+// the exports and recordings write one for each gap.
+TEST(DataFileReaderTest, AnEmptyCellIsAGap) {
+    EXPECT_EQ(Read("1,,3\n,5\n4,5,\n1.00,\t\r\n"),
+              (SRead{4, 0, {{1.0f, kGap, 4.0f, 1.0f}, {kGap, 5.0f, 5.0f, kGap}, {3.0f, kGap}}}));
+    EXPECT_EQ(Read("a;b\n;2\n1; \n"), (SRead{2, 0, {{kGap, 1.0f}, {2.0f, kGap}}}));
+    const CLoadedData recording = Parse("time_s,ch1,ch2\n0.000,,2\n0.010,1,\n0.020\n");
+    EXPECT_EQ((SRead{recording.m_nRows, recording.m_nSkipped, ColumnsOf(recording)}),
+              (SRead{3, 0, {{kGap, 1.0f}, {2.0f, kGap}}}));
+}
+
+// A header names the channels; a recording's time column is returned apart, in milliseconds.
+TEST(DataFileReaderTest, TheHeaderNamesTheChannelsAndTheTimesAreKept) {
+    struct SCase {
+        const char* szText;
+        std::vector<std::string> vNames;
+        std::vector<std::uint32_t> vTimes;
+    };
+    const SCase cases[] = {
+        {"time_s,temp,ch2,hum\n0.005,1,2,3\nx,1\n3600000.999,4\n",
+         {"temp", "", "hum"},
+         {5, 3'600'000'999u}},
+        {"time_s,ch1,ch2\n0.5,1\n", {}, {500}},
+        {"\"a\"; b \n1;2\n", {"a", "b"}, {}},
+        {"time_s,v\n1e10,1\n", {"v"}, {UINT32_MAX}},
+    };
+    for (const SCase& c : cases) {
+        const CLoadedData data = Parse(c.szText);
+        EXPECT_EQ(data.m_vNames, c.vNames) << c.szText;
+        EXPECT_EQ(data.m_vTimeMs, c.vTimes) << c.szText;
+    }
+}
+
+// Text that is not rows of numbers is no data file: nothing of it is loaded. The verdict
+// rests on the first 1,000 lines that are not blank.
+TEST(DataFileReaderTest, TextThatHoldsNoDataIsNoDataFile) {
+    std::mt19937 random(17);
+    std::string strRandom(1 << 20, '\0');
+    for (char& c : strRandom) {
+        c = static_cast<char>(random());
+    }
+    std::string strUtf16 = "\xFF\xFE";
+    for (const char c : std::string("time_s,ch1\n0.1,1.5\n0.2,2.5\n")) {
+        strUtf16 += {c, '\0'};
+    }
+    const auto lines = [](const std::string& strLine, int n) {
+        std::string strText;
+        while (n-- > 0) {
+            strText += strLine;
+        }
+        return strText;
+    };
+    const struct {
+        std::string strText;
+        bool bData;
+    } cases[] = {
+        {"", false},
+        {"time_s,ch1,ch2\n", false},
+        {strUtf16, false},
+        {strRandom, false},
+        {"1\nx\ny\n", false},
+        {"1\nx\n", true},
+        {lines("1,2\n", 400) + lines("ERROR\n", 600), false},
+        {lines("1,2\n", 600) + lines("ERROR\n", 2000), true},
+    };
+    for (const auto& c : cases) {
+        const CLoadedData data = Parse(c.strText);
+        EXPECT_EQ(data.m_eStatus, c.bData ? ELoadStatus::kOk : ELoadStatus::kNotDataFile)
+            << c.strText.substr(0, 40);
+    }
 }
 
 TEST(DataFileReaderTest, ARowThatCannotBeReadIsSkippedAndCounted) {
-    // Text, a gap before a value, two points, hexadecimal, a header after the first line.
-    EXPECT_EQ(Read("1,2\nabc,3\n1,,3\n,5\n1.2.3,4\n0x10,1\n4,5,\nc,d\n"),
-              (SRead{2, 6, {{1.0f, 4.0f}, {2.0f, 5.0f}}}));
+    // Text, two points, hexadecimal, a header after the first line.
+    EXPECT_EQ(Read("1,2\nabc,3\n1.2.3,4\n4,5\n0x10,1\n6,7\nc,d\n8,9\n"),
+              (SRead{4, 4, {{1.0f, 4.0f, 6.0f, 8.0f}, {2.0f, 5.0f, 7.0f, 9.0f}}}));
     // The first decimal mark decides; the other one, or both in one number, is not guessed.
     EXPECT_EQ(Read("1,5;2\n1.5;2\n1.234,5;3\n2,5;1\n"),
               (SRead{2, 2, {{1.5f, 2.5f}, {2.0f, 1.0f}}}));
     EXPECT_EQ(Read("1.5\t2\n1,5\t2\n"), (SRead{1, 1, {{1.5f}, {2.0f}}}));
-    // A recording row without its time.
-    EXPECT_EQ(Read("time_s,ch1\n,5\n0.1,5\nx,5\n"), (SRead{1, 2, {{5.0f}}}));
+    // A recording row without its time, or with a time that is no time.
+    EXPECT_EQ(Read("time_s,ch1\n,5\n0.1,5\n-1,5\n0.2,6\n0.3,7\n"),
+              (SRead{3, 2, {{5.0f, 6.0f, 7.0f}}}));
     // A line far longer than any row of values.
     EXPECT_EQ(Read("1\n" + std::string(3 << 20, '7') + "\n2\n"), (SRead{2, 1, {{1.0f, 2.0f}}}));
 }
@@ -120,12 +218,29 @@ TEST(DataFileReaderTest, PiecesOfAnySizeReadAsTheWhole) {
 
 TEST(DataFileReaderTest, FilesThatCannotBeReadAndACancel) {
     CTempDir dir;
-    EXPECT_EQ(ReadDataFile(dir.Path("missing.csv")).m_eStatus, ELoadStatus::kCannotOpen);
-    EXPECT_EQ(ReadDataFile(dir.Path("missing.csv")).m_nErrno, ENOENT);
-    EXPECT_EQ(ReadDataFile(dir.Dir()).m_eStatus, ELoadStatus::kCannotOpen);
     // A pipe without a writer neither hangs nor is read.
     ASSERT_EQ(::mkfifo(dir.Path("pipe").c_str(), 0600), 0);
-    EXPECT_EQ(ReadDataFile(dir.Path("pipe")).m_eStatus, ELoadStatus::kCannotOpen);
+    ASSERT_EQ(::symlink("loop", dir.Path("loop").c_str()), 0);
+    const std::pair<std::string, int> failures[] = {{dir.Path("missing.csv"), ENOENT},
+                                                    {dir.Path("missing/x.csv"), ENOENT},
+                                                    {dir.Dir(), EISDIR},
+                                                    {dir.Path("pipe"), ENOTSUP},
+                                                    {dir.Path("loop"), ELOOP}};
+    for (const auto& [strPath, nErrno] : failures) {
+        const CLoadedData failed = ReadDataFile(strPath);
+        EXPECT_EQ(failed.m_eStatus, ELoadStatus::kCannotOpen) << strPath;
+        EXPECT_EQ(failed.m_nErrno, nErrno) << strPath;
+    }
+    // Garbage is given up once the first lines have shown it to be no data.
+    std::string strGarbage;
+    for (int k = 0; k < 100'000; ++k) {
+        strGarbage += k % 10 == 0 ? "1\n" : "garbage\n";
+    }
+    WriteFile(dir.Path("garbage.bin"), strGarbage);
+    const CLoadedData garbage = ReadDataFile(dir.Path("garbage.bin"));
+    EXPECT_EQ(garbage.m_eStatus, ELoadStatus::kNotDataFile);
+    EXPECT_EQ(garbage.m_nRows + garbage.m_nSkipped, 1000u);
+    EXPECT_EQ(garbage.m_channels[0].GetSampleCount(), 0);
 
     WriteFile(dir.Path("data.csv"), "1,2\n3,4\n");
     CJobProgress progress;
@@ -180,6 +295,19 @@ TEST(DataFileReaderTest, AFileLargerThanTheGaugeAllowsIsALackOfMemory) {
     EXPECT_EQ(ReadDataFile(dir.Path("data.csv"), nullptr, &ruled).m_eStatus,
               ELoadStatus::kNoMemory);
     EXPECT_EQ(pRule->m_nAsked, 4);
+
+    // A recording's times take their blocks as a channel's samples do: two and two.
+    std::string strRecording = "time_s,ch1\n";
+    for (int r = 0; r < nRows; ++r) {
+        strRecording += "0.001," + std::to_string(r) + "\n";
+    }
+    WriteFile(dir.Path("rec.csv"), strRecording);
+    for (const int nBlocks : {3, 4}) {
+        CCappedGauge timed(SIZE_MAX, std::make_shared<CCountingGauge>(nBlocks));
+        const CLoadedData recording = ReadDataFile(dir.Path("rec.csv"), nullptr, &timed);
+        EXPECT_EQ(recording.m_eStatus, nBlocks == 4 ? ELoadStatus::kOk : ELoadStatus::kNoMemory);
+        EXPECT_EQ(recording.m_vTimeMs.size(), nBlocks == 4 ? nRows : 0u);
+    }
 }
 
 // 100 MB of export: every value comes back as the float nearest to the text the export

@@ -7,8 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -148,6 +151,29 @@ TEST(OutputFileTest, ALinkedFileOnAFullDiskIsLeftAsItWas) {
     EXPECT_EQ(result.m_nErrno, ENOSPC);
     EXPECT_EQ(ReadFile(strPath), strOld);
     EXPECT_EQ(Stat(strPath).st_nlink, 2u);
+}
+
+} // namespace
+
+namespace {
+
+// An export into a pipe whose reader goes away fails with EPIPE: the signal the system sends
+// for it must not end the program.
+TEST(OutputFileTest, APipeWhoseReaderGoesFailsTheExportWithoutASignal) {
+    CTempDir dir;
+    const std::string strPipe = dir.Path("pipe");
+    ASSERT_EQ(::mkfifo(strPipe.c_str(), 0600), 0);
+    const int hReader = ::open(strPipe.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(hReader, 0);
+    const CPlotData data = MakeStore(ManySets(10000)); // far more than a pipe holds
+    std::thread closer([hReader] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        ::close(hReader);
+    });
+    const CExportResult result = WriteCsv(data, strPipe);
+    closer.join();
+    EXPECT_EQ(result.m_eStatus, EExportStatus::kWriteFailed);
+    EXPECT_EQ(result.m_nErrno, EPIPE);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // file by itself, that reading it back gives the very floats, and what a failing disk does.
 #include "RecordingWriter.h"
 #include "DataFileReader.h"
+#include "SmallDisk.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -9,9 +10,14 @@
 #include <atomic>
 #include <bit>
 #include <cmath>
+#include <cstdio>
+#include <fcntl.h>
+#include <future>
 #include <random>
 #include <sstream>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 
 namespace {
@@ -180,6 +186,171 @@ TEST(RecordingWriterTest, RefusesAWriteProtectedFileAndADiskThatFallsBehind) {
     EXPECT_FALSE(slow.Stop());
     EXPECT_EQ(slow.Error(), ENOBUFS);
     EXPECT_EQ(nFailures, 1);
+}
+
+TEST(RecordingWriterTest, GapsAreEmptyCellsAndNamesThatComeLateRewriteTheHeader) {
+    CTempDir dir;
+    const std::string strPath = dir.Path("rec.csv");
+    const float gap = NAN;
+    CRecordingWriter writer;
+    SRecordingOptions options;
+    options.m_writeDelay = 0ms;
+    ASSERT_TRUE(writer.Start(strPath, {}, options));
+    writer.SetNames({"temp", "", "a,b"});
+    writer.AddSet(1, Values{1.5f, gap, 3.0f});
+    writer.AddSet(2, Values{gap});
+    ASSERT_TRUE(WaitForText(strPath, "time_s,temp,ch2,a_b\n0.001,1.5,,3\n0.002,\n"));
+    writer.SetNames({"temp", "hum"});
+    writer.AddSet(3, Values{4.0f, gap});
+    EXPECT_TRUE(writer.Stop());
+    EXPECT_EQ(ReadFile(strPath), "time_s,temp,hum,ch3\n0.001,1.5,,3\n0.002,\n0.003,4,\n");
+    EXPECT_EQ(dir.Names(), std::set<std::string>{"rec.csv"});
+}
+
+TEST(RecordingWriterTest, ATargetThatIsNoPlainFileIsRefusedWithTheSystemsReason) {
+    CTempDir dir;
+    ASSERT_EQ(::mkfifo(dir.Path("pipe").c_str(), 0600), 0);
+    ASSERT_EQ(::symlink("loop", dir.Path("loop").c_str()), 0);
+    const std::pair<std::string, int> cases[] = {{dir.Dir(), EISDIR},
+                                                 {dir.Path("pipe"), ENOTSUP},
+                                                 {dir.Path("missing/rec.csv"), ENOENT},
+                                                 {dir.Path("loop"), ELOOP}};
+    for (const auto& [strPath, nErrno] : cases) {
+        CRecordingWriter writer;
+        EXPECT_FALSE(writer.Start(strPath)) << strPath;
+        EXPECT_EQ(writer.Error(), nErrno) << strPath;
+        EXPECT_FALSE(writer.Recording());
+    }
+    CSmallDisk disk(64 * 1024);
+    if (disk.Mounted()) {
+        WriteFile(disk.Path("old.csv"), "old");
+        ASSERT_EQ(::mount(nullptr, disk.Path().c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr),
+                  0);
+        for (const char* szName : {"old.csv", "new.csv"}) {
+            CRecordingWriter writer;
+            EXPECT_FALSE(writer.Start(disk.Path(szName)));
+            EXPECT_EQ(writer.Error(), EROFS) << szName;
+        }
+    }
+}
+
+// A file deleted or replaced while it is recorded is noticed at the next write; the owner can
+// ask whether a name is the file being recorded.
+TEST(RecordingWriterTest, ARecordingFileThatGoesIsReportedAsLost) {
+    CTempDir dir;
+    const std::string strPath = dir.Path("rec.csv");
+    ASSERT_EQ(::symlink("rec.csv", dir.Path("link.csv").c_str()), 0);
+    for (const bool bReplace : {false, true}) {
+        std::atomic<int> nFailures{0};
+        CRecordingWriter writer;
+        ASSERT_TRUE(writer.Start(strPath, [&] { ++nFailures; }));
+        EXPECT_TRUE(writer.IsRecordingFile(strPath));
+        EXPECT_TRUE(writer.IsRecordingFile(dir.Path("link.csv")));
+        WriteFile(dir.Path("other.csv"), "other");
+        EXPECT_FALSE(writer.IsRecordingFile(dir.Path("other.csv")));
+        writer.AddSet(1, Values{1.0f});
+        ASSERT_TRUE(WaitForText(strPath, "time_s,ch1\n0.001,1\n"));
+        if (bReplace) {
+            ASSERT_EQ(::rename(dir.Path("other.csv").c_str(), strPath.c_str()), 0);
+        } else {
+            ASSERT_EQ(::unlink(strPath.c_str()), 0);
+        }
+        writer.AddSet(2, Values{2.0f});
+        EXPECT_FALSE(writer.Stop());
+        EXPECT_TRUE(writer.Lost());
+        EXPECT_EQ(writer.Error(), bReplace ? ESTALE : ENOENT);
+        EXPECT_EQ(writer.End().m_nWritten, 1u);
+        EXPECT_EQ(writer.End().m_nLost, 1u);
+        EXPECT_EQ(nFailures, 1);
+        EXPECT_FALSE(writer.IsRecordingFile(strPath));
+    }
+}
+
+// A widening that does not fit on the disk ends the recording and leaves the file whole
+// under a header that names every column in it.
+TEST(RecordingWriterTest, AHeaderThatCannotBeWrittenAnewEndsTheRecording) {
+    CSmallDisk disk(256 * 1024);
+    if (!disk.Mounted()) {
+        GTEST_SKIP() << "needs the superuser to mount a small file system (CI runs as one)";
+    }
+    const std::string strPath = disk.Path("rec.csv");
+    CRecordingWriter writer;
+    ASSERT_TRUE(writer.Start(strPath));
+    std::string strBefore = "time_s,ch1\n";
+    for (int k = 0; k < 5000; ++k) {
+        writer.AddSet(k, Values{1.25f});
+        char szLine[32];
+        std::snprintf(szLine, sizeof szLine, "%d.%03d,1.25\n", k / 1000, k % 1000);
+        strBefore += szLine;
+    }
+    ASSERT_TRUE(WaitForText(strPath, strBefore));
+    disk.Fill(strBefore.size() / 2);
+    writer.AddSet(6000, Values{1.0f, 2.0f});
+    EXPECT_FALSE(writer.Stop());
+    EXPECT_EQ(writer.Error(), ENOSPC);
+    EXPECT_EQ(ReadFile(strPath), strBefore);
+}
+
+TEST(RecordingWriterTest, StopReturnsAtOnceOrWithinItsBoundAndSaysWhatWasLost) {
+    CTempDir dir;
+    // The asynchronous stop: the outcome comes from the writer's thread.
+    CRecordingWriter writer;
+    ASSERT_TRUE(writer.Start(dir.Path("rec.csv")));
+    writer.AddSet(1, Values{1.0f});
+    std::promise<std::pair<SRecordingEnd, std::thread::id>> stopped;
+    writer.StopAsync([&](const SRecordingEnd& end) {
+        stopped.set_value({end, std::this_thread::get_id()});
+    });
+    EXPECT_FALSE(writer.Recording());
+    const auto [end, thread] = stopped.get_future().get();
+    EXPECT_TRUE(end.m_bOk);
+    EXPECT_EQ(end.m_nWritten, 1u);
+    EXPECT_NE(thread, std::this_thread::get_id());
+    EXPECT_EQ(ReadFile(dir.Path("rec.csv")), "time_s,ch1\n0.001,1\n");
+
+    // A pipe that its reader never empties holds the writer; Stop gives it up.
+    const std::string strPipe = dir.Path("pipe");
+    ASSERT_EQ(::mkfifo(strPipe.c_str(), 0600), 0);
+    const int hReader = ::open(strPipe.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(hReader, 0);
+    SRecordingOptions options;
+    options.m_bPipesAllowed = true;
+    options.m_stopTimeout = 200ms;
+    std::atomic<int> nCallbacks{0};
+    {
+        CRecordingWriter stuck;
+        ASSERT_TRUE(stuck.Start(
+            strPipe, [&] { ++nCallbacks; }, options));
+        for (int k = 0; k < 20000; ++k) {
+            stuck.AddSet(k, Values{1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+        }
+        EXPECT_FALSE(stuck.Stop());
+        EXPECT_EQ(stuck.Error(), ETIMEDOUT);
+        EXPECT_GT(stuck.End().m_nLost, 0u);
+        EXPECT_EQ(stuck.End().m_nWritten + stuck.End().m_nLost, 20000u);
+    }
+    ::close(hReader); // the writer, given up, ends on EPIPE without a word
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(nCallbacks, 0);
+}
+
+// Temporary files of a program killed while it wrote them go when a recording starts beside
+// them; those of a program still running, and other files, stay.
+TEST(RecordingWriterTest, StaleTemporaryFilesOfThisProgramAreRemoved) {
+    CTempDir dir;
+    const pid_t pidGone = ::fork();
+    if (pidGone == 0) {
+        ::_exit(0);
+    }
+    ::waitpid(pidGone, nullptr, 0);
+    const std::string strGone = ".kovra-" + std::to_string(pidGone) + "-3.tmp";
+    const std::string strLive = ".kovra-" + std::to_string(::getpid()) + "-4.tmp";
+    for (const std::string& strName : {strGone, strLive, std::string(".kovra-x.tmp")}) {
+        WriteFile(dir.Path(strName), "left over");
+    }
+    CRecordingWriter writer;
+    ASSERT_TRUE(writer.Start(dir.Path("rec.csv")));
+    EXPECT_EQ(dir.Names(), (std::set<std::string>{strLive, ".kovra-x.tmp", "rec.csv"}));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <pty.h>
 #include <string>
 #include <unistd.h>
 
@@ -91,6 +92,33 @@ TEST_F(InputBufferTest, AnEndOfFileIsAHangUpAfterTheLastBytes) {
     EXPECT_EQ(nAdded, 0u);
     EXPECT_EQ(Take(buffer, 100), "last");
     EXPECT_EQ(buffer.FillFrom(-1, &nAdded), CInputBuffer::kFailed);
+}
+
+// A pseudo-terminal's device side reports the other side's going with EIO, not an end of
+// file: a hang-up as well, after the bytes that came before it.
+TEST(InputBufferHangUpTest, AnEioAfterTheLastBytesIsAHangUp) {
+    int hMaster = -1;
+    int hSlave = -1;
+    ASSERT_EQ(openpty(&hMaster, &hSlave, nullptr, nullptr, nullptr), 0);
+    ASSERT_EQ(fcntl(hMaster, F_SETFL, O_NONBLOCK), 0);
+    ASSERT_EQ(write(hSlave, "xy", 2), 2);
+    close(hSlave);
+    CInputBuffer buffer(1000);
+    std::size_t nAdded = 0;
+    CInputBuffer::EFill eFill = CInputBuffer::kEmptied;
+    for (int k = 0; k < 100 && eFill == CInputBuffer::kEmptied; ++k) {
+        std::size_t nMore = 0;
+        eFill = buffer.FillFrom(hMaster, &nMore);
+        nAdded += nMore;
+        if (eFill == CInputBuffer::kEmptied) {
+            usleep(1000); // the pseudo-terminal hands the bytes over from a worker
+        }
+    }
+    EXPECT_EQ(eFill, CInputBuffer::kHungUp);
+    EXPECT_EQ(nAdded, 2u);
+    unsigned char bytes[4] = {};
+    EXPECT_EQ(buffer.Take(bytes, sizeof bytes), 2u);
+    close(hMaster);
 }
 
 } // namespace

@@ -257,6 +257,68 @@ TEST_F(SerialDeviceTest, AHangUpCompletesEveryWaitWithDeviceGone) {
     EXPECT_EQ(nRead, 0u);
 }
 
+// Bytes the listener took off the port before the device went away are read first, with
+// success; the failure comes with the next read.
+TEST_F(SerialDeviceTest, BytesTakenBeforeAHangUpAreReadBeforeTheFailure) {
+    m_pDevice->SetMask(EV_RXCHAR);
+    StartWait();
+    m_pEvent->Wait(INFINITE);
+    ASSERT_TRUE(StartWait());
+    ASSERT_TRUE(m_pty.Send("abc"));
+    ASSERT_EQ(m_pEvent->Wait(INFINITE), WAIT_OBJECT_0);
+    ASSERT_EQ(m_dwEvents, EV_RXCHAR);
+    m_pty.CloseMaster();
+    UseTimeouts(MAXDWORD, 0, 0);
+    char buffer[8] = {};
+    DWORD nRead = 0;
+    EXPECT_EQ(m_pDevice->Read(buffer, sizeof buffer, &nRead, nullptr), ERROR_SUCCESS);
+    EXPECT_EQ(std::string(buffer, nRead), "abc");
+    EXPECT_EQ(m_pDevice->Read(buffer, sizeof buffer, &nRead, nullptr), ERROR_GEN_FAILURE);
+    EXPECT_EQ(nRead, 0u);
+}
+
+// Once the listener's buffer is full, the rest waits in the port; the port then waking its
+// readers without bringing anything (a change of the line settings does) is no new input.
+TEST_F(SerialDeviceTest, AQueueThatDidNotGrowIsNoNewInput) {
+    m_pDevice->SetMask(EV_RXCHAR);
+    bool bPending = false;
+    // One step of a listener: true when a wait completed.
+    const auto listen = [&](DWORD dwMs) {
+        if (!bPending && !StartWait()) {
+            return true;
+        }
+        bPending = m_pEvent->Wait(dwMs) != WAIT_OBJECT_0;
+        return !bPending;
+    };
+    std::atomic<bool> bSending{true};
+    std::thread device([&] {
+        m_pty.Send(std::string(CSerialDevice::kDrainLimit + 4096, 'x'));
+        bSending = false;
+    });
+    while (bSending) {
+        listen(20);
+    }
+    device.join();
+    while (listen(200)) {
+    }
+    ASSERT_TRUE(bPending);
+    DCB dcb;
+    ASSERT_EQ(m_pDevice->GetState(&dcb), ERROR_SUCCESS);
+    ASSERT_EQ(m_pDevice->SetState(dcb), ERROR_SUCCESS);
+    EXPECT_EQ(m_pEvent->Wait(200), WAIT_TIMEOUT) << m_dwEvents;
+    // Nothing of it is lost.
+    UseTimeouts(MAXDWORD, 0, 0);
+    std::string strRead(CSerialDevice::kDrainLimit + 8192, '\0');
+    std::size_t nTotal = 0;
+    for (DWORD nRead = 1; nRead > 0 && nTotal < strRead.size();) {
+        ASSERT_EQ(m_pDevice->Read(strRead.data() + nTotal,
+                                  static_cast<DWORD>(strRead.size() - nTotal), &nRead, nullptr),
+                  ERROR_SUCCESS);
+        nTotal += nRead;
+    }
+    EXPECT_EQ(nTotal, CSerialDevice::kDrainLimit + 4096);
+}
+
 TEST_F(SerialDeviceTest, AWaitForTheFullCountCompletesWhenAllHaveArrived) {
     UseTimeouts(0, 0, 0);
     char buffer[10] = {};

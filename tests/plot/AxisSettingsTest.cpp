@@ -4,6 +4,7 @@
 
 #include <cfloat>
 #include <clocale>
+#include <cmath>
 #include <string>
 
 namespace {
@@ -52,6 +53,17 @@ TEST(XAxisDialogTest, PositiveValueUpdatesThePpd) {
     const CXAxisResult huge = ApplyXAxisDialog(5.0f, std::string(30, '9'), false);
     EXPECT_EQ(huge.m_fPointsPerDiv, 2147483648.0f);
     EXPECT_STREQ(huge.m_szStatus, "STATUS: Updated ppd");
+}
+
+// The boundaries of a valid ppd: 1 is the smallest the dialog takes, so a stored 1 stays.
+TEST(XAxisDialogTest, TheSmallestPpdIsOne) {
+    EXPECT_EQ(ApplyXAxisDialog(5.0f, "1", false).m_fPointsPerDiv, 1.0f);
+    const std::pair<float, bool> cases[] = {
+        {1.0f, true},   {0.999f, false}, {kMaxStoredPointsPerDiv, true},
+        {2e10f, false}, {NAN, false},    {-5.0f, false}};
+    for (const auto& [fPpd, bValid] : cases) {
+        EXPECT_EQ(IsValidPointsPerDiv(fPpd), bValid) << fPpd;
+    }
 }
 
 TEST(XAxisDialogTest, ZeroOrMissingValueKeepsThePpdButAppliesTheCheckBox) {

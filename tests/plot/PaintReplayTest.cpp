@@ -13,7 +13,7 @@
 
 namespace {
 
-// Ten channels fed set by set, with their summaries.
+// Ten channels fed set by set, with their summaries; channels 1 and 2 beep.
 struct CStore {
     std::array<CSampleSeries, 10> m_vSeries;
     std::array<CSeriesSummary, 10> m_vSummaries;
@@ -25,20 +25,32 @@ struct CStore {
         }
         log.Add(static_cast<int>(set.size()));
     }
+    CReplayChannel Channel(std::size_t c) {
+        // Channel 3 beeps too, but is hidden; it and the silent ones would beep at any value.
+        const bool bSound = c < 3;
+        const float fLimit = c == 0 ? 30.0f : c == 1 ? 2.5f : 0.0f;
+        return {static_cast<int>(m_vSeries[c].size()),
+                m_vHidden[c],
+                &m_vSeries[c],
+                &m_vSummaries[c],
+                bSound,
+                c == 1 ? -100.0f : -fLimit,
+                fLimit};
+    }
     std::array<CReplayChannel, 10> Channels() {
         std::array<CReplayChannel, 10> channels;
         for (std::size_t c = 0; c < 10; ++c) {
             m_vSummaries[c].Update(m_vSeries[c]);
-            channels[c] = {static_cast<int>(m_vSeries[c].size()), m_vHidden[c], &m_vSeries[c],
-                           &m_vSummaries[c]};
+            channels[c] = Channel(c);
         }
         return channels;
     }
 };
 
 // The decisions of the paint after every set, the way the paint makes them: channel by
-// channel, window by window, sample by sample.
-void PaintDecisions(CStore& store, int nSetCount, CPaintDecisions& d) {
+// channel, window by window, sample by sample; and the alarms it sounds.
+SReplayAlarms PaintDecisions(CStore& store, int nSetCount, CPaintDecisions& d) {
+    SReplayAlarms alarms;
     for (int c = 0; c < nSetCount; ++c) {
         if (store.m_vHidden[static_cast<std::size_t>(c)]) {
             continue;
@@ -48,10 +60,20 @@ void PaintDecisions(CStore& store, int nSetCount, CPaintDecisions& d) {
             ComputeVisibleWindow(static_cast<int>(series.size()), d.m_fPointsPerDiv,
                                  d.m_nScrollBack, d.m_bDoublePpdAtMax);
         d.m_fPointsPerDiv = window.m_fPointsPerDiv;
-        for (int j = window.m_nStart; j < window.m_nEnd && d.m_bAutoScale; ++j) {
-            d.m_scale.AutoScale(series[static_cast<std::size_t>(j)]);
+        float fLast = 0.0f;
+        for (int j = window.m_nStart; j < window.m_nEnd; ++j) {
+            fLast = series[static_cast<std::size_t>(j)];
+            if (d.m_bAutoScale) {
+                d.m_scale.AutoScale(fLast);
+            }
+        }
+        const CReplayChannel channel = store.Channel(static_cast<std::size_t>(c));
+        if (channel.m_bSoundEnabled) {
+            alarms.m_bHigh = alarms.m_bHigh || fLast > channel.m_fBeepLimitMax;
+            alarms.m_bLow = alarms.m_bLow || fLast < channel.m_fBeepLimitMin;
         }
     }
+    return alarms;
 }
 
 TEST(PaintReplayTest, OnePaintAfterManySetsDecidesAsAPaintAfterEachSet) {
@@ -60,11 +82,12 @@ TEST(PaintReplayTest, OnePaintAfterManySetsDecidesAsAPaintAfterEachSet) {
         float fPpd;
         bool bDouble;
         int nScrollBack;
+        bool bFollow; // keep collecting while scrolled back: the window holds still
     };
-    const SCase cases[] = {{"window of 10", 1.0f, false, 0},
-                           {"doubling", 1.0f, true, 0},
-                           {"scrolled back", 2.0f, false, 15},
-                           {"wide window", 50.0f, false, 0}};
+    const SCase cases[] = {
+        {"window of 10", 1.0f, false, 0, false},        {"doubling", 1.0f, true, 0, false},
+        {"scrolled back", 2.0f, false, 15, false},      {"held still", 2.0f, false, 15, true},
+        {"held still, doubling", 1.0f, true, 15, true}, {"wide window", 50.0f, false, 0, false}};
     for (const SCase& testCase : cases) {
         std::mt19937 random(3);
         std::uniform_int_distribution<int> size(0, 4);
@@ -73,11 +96,14 @@ TEST(PaintReplayTest, OnePaintAfterManySetsDecidesAsAPaintAfterEachSet) {
         CStore each;
         CStore batch;
         each.m_vHidden[2] = batch.m_vHidden[2] = true;
-        CPaintDecisions byEach{
-            testCase.fPpd, testCase.nScrollBack, testCase.bDouble, true, false, {}};
+        CPaintDecisions byEach{testCase.fPpd, testCase.nScrollBack, testCase.bDouble,
+                               true,          testCase.bFollow,     {}};
         CPaintDecisions byBatch = byEach;
         CSetSizeLog log;
         CSetSizeLog unused;
+        SReplayAlarms skipped; // of the paints after each set that one paint replaces
+        int nBatchFirstGrowth = 0;
+        int nAlarmBatches = 0;
         for (int k = 0; k < 3000; ++k) {
             // Mostly sets of three; spikes that leave a small window long before the paint.
             std::vector<float> set(k % 500 < 400 ? 3 : static_cast<std::size_t>(size(random)));
@@ -97,24 +123,75 @@ TEST(PaintReplayTest, OnePaintAfterManySetsDecidesAsAPaintAfterEachSet) {
             } else if (k == 1501) {
                 set = {0.0f};
             }
+            // The paint after the set before this one is now a skipped one.
+            const auto follow = [&](CStore& store, int nGrowth, CPaintDecisions& d) {
+                if (testCase.bFollow) {
+                    const int nFirst = static_cast<int>(store.m_vSeries[0].size());
+                    d.m_nScrollBack = FollowScrollBack(d.m_nScrollBack, nGrowth,
+                                                       MaxScrollBack(nFirst, d.m_fPointsPerDiv));
+                }
+            };
             each.Add(set, unused);
-            PaintDecisions(each, static_cast<int>(set.size()), byEach);
+            follow(each, set.empty() ? 0 : 1, byEach);
+            const SReplayAlarms alarms = PaintDecisions(each, static_cast<int>(set.size()), byEach);
             batch.Add(set, log);
+            nBatchFirstGrowth += set.empty() ? 0 : 1;
             if (k % 97 == 96 || k == 1501 || k == 2999) {
-                ReplaySkippedPaints(log, batch.Channels(), false, byBatch);
+                follow(batch, nBatchFirstGrowth, byBatch);
+                nBatchFirstGrowth = 0;
+                const SReplayAlarms replayed =
+                    ReplaySkippedPaints(log, batch.Channels(), false, byBatch);
                 PaintDecisions(batch, static_cast<int>(set.size()), byBatch);
                 log.Clear();
                 ASSERT_EQ(byBatch.m_fPointsPerDiv, byEach.m_fPointsPerDiv) << testCase.szName;
+                ASSERT_EQ(byBatch.m_nScrollBack, byEach.m_nScrollBack) << testCase.szName;
                 ASSERT_EQ(byBatch.m_scale.m_fYMax, byEach.m_scale.m_fYMax) << testCase.szName;
                 ASSERT_EQ(byBatch.m_scale.m_fYMin, byEach.m_scale.m_fYMin) << testCase.szName;
                 ASSERT_EQ(byBatch.m_scale.m_fAutoMax, byEach.m_scale.m_fAutoMax);
                 ASSERT_EQ(byBatch.m_scale.m_fAutoMin, byEach.m_scale.m_fAutoMin);
+                ASSERT_EQ(replayed.m_bHigh, skipped.m_bHigh) << testCase.szName << " " << k;
+                ASSERT_EQ(replayed.m_bLow, skipped.m_bLow) << testCase.szName << " " << k;
+                nAlarmBatches += skipped.m_bHigh || skipped.m_bLow ? 1 : 0;
+                skipped = {};
+            } else {
+                skipped.m_bHigh = skipped.m_bHigh || alarms.m_bHigh;
+                skipped.m_bLow = skipped.m_bLow || alarms.m_bLow;
             }
         }
         if (testCase.nScrollBack == 0) {
             EXPECT_EQ(byEach.m_scale.m_fAutoMax, 1000.0f) << testCase.szName;
         }
+        // Some catch-ups sound an alarm and some do not (a window held still tests one value).
+        if (!testCase.bFollow) {
+            EXPECT_GT(nAlarmBatches, 3) << testCase.szName;
+            EXPECT_LT(nAlarmBatches, 30) << testCase.szName;
+        }
     }
+}
+
+// Keep collecting while scrolled back: the window held still draws the same samples after
+// every set, so the skipped paints test the same last value.
+TEST(PaintReplayTest, AWindowHeldStillReplaysItsPaintsWhereTheyWere) {
+    CStore store;
+    CSetSizeLog log;
+    for (int k = 0; k < 100; ++k) {
+        store.Add({static_cast<float>(k)}, log);
+    }
+    log.Clear();
+    CPaintDecisions decisions{1.0f, 20, false, true, true, {}};
+    for (int k = 100; k < 150; ++k) {
+        store.Add({static_cast<float>(k)}, log);
+    }
+    decisions.m_nScrollBack = FollowScrollBack(20, 50, MaxScrollBack(150, 1.0f));
+    std::array<CReplayChannel, 10> channels = store.Channels();
+    // The window of each paint holds samples 69 to 78: every paint tests 78.
+    channels[0].m_fBeepLimitMin = 77.5f;
+    channels[0].m_fBeepLimitMax = 78.5f;
+    const SReplayAlarms alarms = ReplaySkippedPaints(log, channels, true, decisions);
+    EXPECT_FALSE(alarms.m_bLow);
+    EXPECT_FALSE(alarms.m_bHigh);
+    EXPECT_EQ(decisions.m_scale.m_fAutoMax, 78.0f);
+    EXPECT_EQ(decisions.m_scale.m_fAutoMin, 0.0f);
 }
 
 TEST(PaintReplayTest, AWindowHeldStillGrowsItsScrollBackUpToTheOldest) {

@@ -364,6 +364,32 @@ int Unread(int hFd) {
     return nWaiting;
 }
 
+// kovra-devsim --echo: what the program sends is printed a line at a time, never sent back.
+TEST(DevSimBoardTest, AListeningBoardPrintsEachLineItReceives) {
+    CBoardSettings settings;
+    settings.nSetLimit = 0;
+    settings.pEcho = std::tmpfile();
+    CDevSimBoard board;
+    ASSERT_EQ(board.Start(settings), ERROR_SUCCESS);
+    const int hPort = OpenPortSide(board.GetPortPath());
+    ASSERT_GE(hPort, 0);
+    const std::string strSent = "gain 2\r\n" + std::string(1, '\x01') + "cmd\nA\rB\n\r\nno end";
+    ASSERT_EQ(write(hPort, strSent.data(), strSent.size()), static_cast<ssize_t>(strSent.size()));
+    const std::string strExpected = "gain 2\n\\x01cmd\nA\nB\n\nno end\n";
+    std::string strPrinted;
+    for (int nTry = 0; nTry < 500 && strPrinted.size() < strExpected.size(); ++nTry) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        char buffer[256];
+        const ssize_t n = pread(fileno(settings.pEcho), buffer, sizeof buffer, 0);
+        strPrinted.assign(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
+    }
+    EXPECT_EQ(strPrinted, strExpected);
+    EXPECT_EQ(Unread(hPort), 0);
+    close(hPort);
+    board.Stop();
+    std::fclose(settings.pEcho);
+}
+
 TEST(DevSimOverrunTest, WithoutFlowControlWhatDoesNotFitIsDroppedAndCounted) {
     CBoardSettings settings;
     settings.bOverrun = true;

@@ -1,6 +1,8 @@
 #include "PortConnection.h"
+#include "FakeSysfs.h"
 #include "KernelTtySpeed.h"
 #include "PortChoice.h"
+#include "PortDiscovery.h"
 #include "PortNames.h"
 #include "SerialTestSupport.h"
 
@@ -103,6 +105,56 @@ TEST_F(PortConnectionTest, EachFailureSaysWhyAndLeavesThePortClosed) {
     selection.nSpeed = 5;
     EXPECT_TRUE(ConnectPort(m_serial, &m_queue, selection, &m_strReason)) << m_strReason;
     EXPECT_EQ(KernelTtySpeed(m_pty.Slave()), 115200u);
+}
+
+// Connect looks the ports up again: a board plugged in after the start connects at the first
+// Connect, and a name whose board is gone says so.
+TEST(PortLookUpTest, ConnectFindsABoardPluggedInSinceTheStart) {
+    CFakeSysfs sysfs;
+    setenv("KOVRA_SYSFS_ROOT", sysfs.Root().c_str(), 1);
+    ClearPortMappings();
+    RediscoverPorts();
+    CPtyPair board;
+    sysfs.AddUsbDevice("usb1/1-1", "Kovra", "Board", "K0VRA-17");
+    sysfs.AddTty("ttyACM0", "usb1/1-1/1-1:1.0", board.Path().substr(5));
+    CSerialWnd serial;
+    CMessageQueue queue;
+    std::string strReason;
+    SConnection connection;
+    const CPortSelection selection;
+    const bool bConnected = ConnectChosenPort(serial, &queue, selection, &strReason, &connection);
+    serial.Close();
+    sysfs.RemoveTty("ttyACM0");
+    const bool bConnectedWhenGone =
+        ConnectChosenPort(serial, &queue, selection, &strReason, &connection);
+    unsetenv("KOVRA_SYSFS_ROOT");
+    ClearPortMappings();
+    EXPECT_TRUE(bConnected);
+    EXPECT_EQ(connection.strDevice, board.Path());
+    EXPECT_EQ(connection.identity.strUsbSerial, "K0VRA-17");
+    EXPECT_FALSE(bConnectedWhenGone);
+    EXPECT_EQ(strReason, "no device is behind COM1");
+}
+
+// The device-gone notice of a port closed since must not close the port open now.
+TEST_F(PortConnectionTest, ALateNoticeIsKnownForOneOfAnEarlierConnection) {
+    CPtyPair gone;
+    ASSERT_TRUE(SetPortMapping("COM1", gone.PathText()));
+    CPortSelection selection;
+    SConnection first;
+    SConnection second;
+    ASSERT_TRUE(ConnectChosenPort(m_serial, &m_queue, selection, &m_strReason, &first));
+    gone.CloseMaster();
+    CMessage notice;
+    ASSERT_TRUE(m_queue.Get(&notice, 10000));
+    ASSERT_NE(LOWORD(notice.wParam) & EV_KOVRA_DEVICE_GONE, 0u);
+    m_serial.Close();
+    selection.nPort = 1;
+    ASSERT_TRUE(ConnectChosenPort(m_serial, &m_queue, selection, &m_strReason, &second));
+    EXPECT_EQ(notice.lParam, first.lNumber);
+    EXPECT_GE(first.lNumber, 256); // the view's own messages use small numbers
+    EXPECT_FALSE(m_serial.IsCurrentConnection(notice.lParam));
+    EXPECT_TRUE(m_serial.IsCurrentConnection(second.lNumber));
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "PtyPair.h"
 #include "SerialListener.h"
 #include "SerialTestSupport.h"
+#include "TtyState.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +20,19 @@ public:
         m_hPort->GetTimeouts(&timeouts);
         return timeouts;
     }
+    DCB State() {
+        DCB dcb;
+        m_hPort->GetState(&dcb);
+        return dcb;
+    }
 };
+
+// A driver that keeps parity, which a pseudo-terminal clears whatever it is given.
+CTtyState g_written;
+int RecordState(int hFd, const CTtyState& state) {
+    g_written = state;
+    return WriteTtyStateToDriver(hFd, state);
+}
 
 class CIdleListener : public CSerialListener {
 public:
@@ -250,6 +263,24 @@ TEST_F(SerialBaseTest, ConfigureRefusesWhatTheLineCannotDoAndKeepsTheOldSettings
     const termios tio = m_pty.Settings();
     EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B19200));
     EXPECT_NE(tio.c_cflag & CSTOPB, 0u);
+}
+
+// Parity code 0 clears the parity check and asks the line for none; any other code sets the
+// check and the line's parity.
+TEST_F(SerialBaseTest, TheParityCodeSetsTheLineAndTheParityCheck) {
+    const std::pair<BYTE, tcflag_t> cases[] = {{0, 0},
+                                               {1, PARENB | PARODD},
+                                               {2, PARENB},
+                                               {3, PARENB | PARODD | CMSPAR},
+                                               {4, PARENB | CMSPAR},
+                                               {0, 0}};
+    SetTtyStateWriter(&RecordState);
+    for (const auto& [nParity, nBits] : cases) {
+        EXPECT_EQ(m_port.Configure(9600, 8, nParity, 0), ERROR_SUCCESS);
+        EXPECT_EQ(g_written.nCflag & (PARENB | PARODD | CMSPAR), nBits) << int{nParity};
+        EXPECT_EQ(m_port.State().fParity, nParity != 0) << int{nParity};
+    }
+    SetTtyStateWriter(nullptr);
 }
 
 TEST_F(SerialBaseTest, FlowControlKinds) {

@@ -40,9 +40,17 @@ public:
         fs::create_directory_symlink(fs::relative(tty, m_root / "class" / "tty"),
                                      m_root / "class" / "tty" / strName);
     }
+    // The tty goes, as when its board is unplugged.
+    void RemoveTty(const std::string& strName) const {
+        namespace fs = std::filesystem;
+        const fs::path link = m_root / "class" / "tty" / strName;
+        std::error_code ignored;
+        fs::remove_all(fs::canonical(link, ignored), ignored);
+        fs::remove(link, ignored);
+    }
     // A USB device's own directory, with what it reports ("" for a text it leaves out).
     void AddUsbDevice(const std::string& strDevice, const std::string& strMaker,
-                      const std::string& strProduct) const {
+                      const std::string& strProduct, const std::string& strSerial = "") const {
         const std::filesystem::path dir = m_root / "devices" / strDevice;
         std::filesystem::create_directories(dir);
         Write(dir / "idVendor", "2341\n");
@@ -51,6 +59,9 @@ public:
         }
         if (!strProduct.empty()) {
             Write(dir / "product", strProduct + "\n");
+        }
+        if (!strSerial.empty()) {
+            Write(dir / "serial", strSerial + "\n");
         }
     }
 

@@ -2,6 +2,7 @@
 
 #include "Deadline.h"
 #include "PlatformError.h"
+#include "SendText.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -18,6 +19,9 @@ namespace {
 constexpr std::size_t kChunk = 4096;
 constexpr std::uint64_t kFastBatchSets = 256;
 constexpr std::size_t kMaxReceiveBuffer = std::size_t{1} << 30;
+// A line sent without a line end is printed once the program pauses this long, or is this long.
+constexpr std::int64_t kEchoPauseNs = 200000000;
+constexpr std::size_t kMaxEchoLine = 4096;
 
 bool RateOk(double fRate) {
     return std::isfinite(fRate) && fRate >= 0.0 && fRate <= 1e9;
@@ -59,6 +63,21 @@ std::string CheckBoardSettings(const CBoardSettings& settings) {
         return "the receive buffer must hold 1 byte to 1 GiB";
     }
     return {};
+}
+
+bool UpdatePortLink(const std::string& strLink, const std::string& strTarget) {
+    const std::string strTemporary = strLink + ".new";
+    unlink(strTemporary.c_str());
+    if (symlink(strTarget.c_str(), strTemporary.c_str()) != 0) {
+        return false;
+    }
+    char szOld[8];
+    if (access(strLink.c_str(), F_OK) == 0 && readlink(strLink.c_str(), szOld, 1) < 0) {
+        unlink(strTemporary.c_str());
+        errno = EEXIST;
+        return false;
+    }
+    return rename(strTemporary.c_str(), strLink.c_str()) == 0;
 }
 
 CBoardCounts& CBoardCounts::operator+=(const CBoardCounts& other) {
@@ -272,6 +291,9 @@ DWORD CDevSimBoard::Run() {
         if (nHangUpNs >= 0 && nNow >= nHangUpNs) {
             break;
         }
+        if (m_nEchoDueNs >= 0 && nNow >= m_nEchoDueNs) {
+            FlushReceivedLine();
+        }
         if (m_nPendingOffset == m_strPending.size()) {
             m_strPending.clear();
             m_nPendingOffset = 0;
@@ -294,6 +316,7 @@ DWORD CDevSimBoard::Run() {
             }
         };
         limitTo(nHangUpNs);
+        limitTo(m_nEchoDueNs);
         if (!bHavePending) {
             limitTo(nNextNs);
         }
@@ -305,14 +328,18 @@ DWORD CDevSimBoard::Run() {
             break;
         }
         if ((fds[0].revents & POLLIN) != 0) {
+            FlushReceivedLine();
             return ERROR_SUCCESS;
         }
         if ((fds[1].revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
             break;
         }
         if ((fds[1].revents & POLLIN) != 0) {
-            // What the program sends to the board is read and dropped, so that it never blocks.
-            [[maybe_unused]] const ssize_t n = read(m_hMaster, scratch, sizeof scratch);
+            // What the program sends is always read, so that it never blocks.
+            const ssize_t n = read(m_hMaster, scratch, sizeof scratch);
+            if (n > 0) {
+                Receive(scratch, static_cast<std::size_t>(n), CDeadline::NowNs());
+            }
         }
         if (bHavePending && (fds[1].revents & POLLOUT) != 0) {
             const ssize_t n = write(m_hMaster, m_strPending.data() + m_nPendingOffset,
@@ -326,6 +353,7 @@ DWORD CDevSimBoard::Run() {
         }
     }
     // Hang-up: the port side sees the device go away.
+    FlushReceivedLine();
     CloseTerminal();
     m_hHungUp->Set();
     return ERROR_SUCCESS;
@@ -358,4 +386,39 @@ void CDevSimBoard::WriteOrDrop() {
         nWritten = n > 0 ? static_cast<std::size_t>(n) : 0;
     }
     Count(pData, nWritten, nCount - nWritten);
+}
+
+void CDevSimBoard::Receive(const char* pData, std::size_t nCount, std::int64_t nNowNs) {
+    if (m_settings.pEcho == nullptr) {
+        return;
+    }
+    for (std::size_t i = 0; i < nCount; ++i) {
+        const char c = pData[i];
+        const bool bAfterCr = m_bAfterCr;
+        m_bAfterCr = c == '\r';
+        if (c == '\r' || (c == '\n' && !bAfterCr)) {
+            PrintReceivedLine();
+        } else if (c != '\n') {
+            m_strReceived += c;
+            if (m_strReceived.size() >= kMaxEchoLine) {
+                PrintReceivedLine();
+            }
+        }
+    }
+    m_nEchoDueNs = m_strReceived.empty() ? -1 : nNowNs + kEchoPauseNs;
+}
+
+void CDevSimBoard::PrintReceivedLine() {
+    if (m_settings.pEcho != nullptr) {
+        std::fprintf(m_settings.pEcho, "%s\n", EscapeBytes(m_strReceived).c_str());
+        std::fflush(m_settings.pEcho);
+    }
+    m_strReceived.clear();
+    m_nEchoDueNs = -1;
+}
+
+void CDevSimBoard::FlushReceivedLine() {
+    if (!m_strReceived.empty()) {
+        PrintReceivedLine();
+    }
 }

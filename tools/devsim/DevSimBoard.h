@@ -31,10 +31,18 @@ struct CBoardSettings {
     double fDelaySeconds = 0.0;  // nothing is written before this many seconds
     std::int64_t nSetLimit = -1; // >= 0: generate this many sets, then stay idle
     double fSendSeconds = 0.0;   // > 0: generate sets for this long after the delay, then stay idle
+    // Not null: each line the program sends is printed here, escaped as the send bar takes it
+    // (EscapeBytes); otherwise what it sends is dropped. Never sent back to the port.
+    std::FILE* pEcho = nullptr;
 };
 
 // An explanation of what is wrong with the settings, or "" when they are fine.
 std::string CheckBoardSettings(const CBoardSettings& settings);
+
+// Points the symbolic link strLink at strTarget, replacing an older link (at once, never
+// leaving the name missing) but never a file that is not a link; false, with errno, when it
+// cannot.
+bool UpdatePortLink(const std::string& strLink, const std::string& strTarget);
 
 // What a board sent and, without flow control, dropped; sets are counted by their '#' (by
 // their LF when line-ended).
@@ -94,6 +102,11 @@ private:
     // Without flow control: writes all that is pending if it fits, or drops it.
     void WriteOrDrop();
     void Count(const char* pData, std::size_t nSent, std::size_t nDropped);
+    // Takes what the program sent, for the echo: a line is printed at its end (LF, CR or
+    // CR LF) or, without one, once the program pauses.
+    void Receive(const char* pData, std::size_t nCount, std::int64_t nNowNs);
+    void PrintReceivedLine();
+    void FlushReceivedLine(); // a line begun and not ended
 
     CBoardSettings m_settings;
     std::unique_ptr<CSignalGenerator> m_pGenerator;
@@ -114,4 +127,8 @@ private:
     std::uint64_t m_nGenerated = 0;   // sets produced since Start
     mutable std::mutex m_countsMutex; // the counts are read together
     CBoardCounts m_counts;
+
+    std::string m_strReceived; // the line the program is sending
+    bool m_bAfterCr = false;   // an LF now ends no line: CR LF is one line end
+    std::int64_t m_nEchoDueNs = -1;
 };

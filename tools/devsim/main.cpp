@@ -81,6 +81,13 @@ before 4096 bytes are full. The board prints
 when it stops and, in any mode, whenever it receives SIGUSR1; a set is counted by its '#' (by
 its line end in a line format).
 
+Listening:
+  -E, --echo                print each line the program sends to the board on standard
+                            error (never back to the port): a line ends with LF, CR or
+                            CR LF, or when nothing more comes for 0.2 s; bytes other than
+                            printable ASCII are shown as the send bar takes them (\t, \r,
+                            \n, \\, \xNN). Without it, what the program sends is dropped.
+
 Unplugging:
   -u, --hang-up-after S     hang up after S seconds: the port side goes away, as a USB board
                             does when unplugged. Then exit, unless --come-back-after is given.
@@ -88,7 +95,8 @@ Unplugging:
                             print its path on a new line and go on (hanging up again after
                             --hang-up-after)
   -L, --link PATH           keep a symbolic link PATH pointing at the current port side, so
-                            that one name works across hang-ups
+                            that one name works across hang-ups; it is removed while the
+                            board is away, as the /dev/serial/by-id name of a USB board is
   -h, --help                show this help and exit
   -V, --version             show the version and exit
 
@@ -116,22 +124,6 @@ bool ParseNumber(const char* szText, double* pfValue) {
     }
     *pfValue = fValue;
     return true;
-}
-
-// Points strLink at strTarget, replacing an older link but never a file that is not a link.
-bool UpdateLink(const std::string& strLink, const std::string& strTarget) {
-    const std::string strTemporary = strLink + ".new";
-    unlink(strTemporary.c_str());
-    if (symlink(strTarget.c_str(), strTemporary.c_str()) != 0) {
-        return false;
-    }
-    char szOld[8];
-    if (access(strLink.c_str(), F_OK) == 0 && readlink(strLink.c_str(), szOld, 1) < 0) {
-        unlink(strTemporary.c_str());
-        errno = EEXIST;
-        return false;
-    }
-    return rename(strTemporary.c_str(), strLink.c_str()) == 0;
 }
 
 void PrintCounts(const CBoardCounts& counts) {
@@ -183,7 +175,7 @@ bool StartBoard(CDevSimBoard* pBoard, const CBoardSettings& settings, const std:
         std::fprintf(stderr, "kovra-devsim: %s\n", pBoard->GetError().c_str());
         return false;
     }
-    if (!strLink.empty() && !UpdateLink(strLink, pBoard->GetPortPath())) {
+    if (!strLink.empty() && !UpdatePortLink(strLink, pBoard->GetPortPath())) {
         std::fprintf(stderr, "kovra-devsim: cannot make the link %s\n", strLink.c_str());
         return false;
     }
@@ -223,13 +215,14 @@ int main(int argc, char** argv) {
         {"hang-up-after", required_argument, nullptr, 'u'},
         {"come-back-after", required_argument, nullptr, 'k'},
         {"link", required_argument, nullptr, 'L'},
+        {"echo", no_argument, nullptr, 'E'},
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, 'V'},
         {nullptr, 0, nullptr, 0},
     };
     opterr = 0;
     int nOption = 0;
-    while ((nOption = getopt_long(argc, argv, ":c:w:r:p:a:s:F:eg:n:N:T:d:f:b:loq:u:k:L:hV",
+    while ((nOption = getopt_long(argc, argv, ":c:w:r:p:a:s:F:eg:n:N:T:d:f:b:loq:u:k:L:EhV",
                                   kOptions, nullptr)) != -1) {
         double fValue = 0.0;
         const bool bNumber = optarg != nullptr && ParseNumber(optarg, &fValue);
@@ -343,6 +336,9 @@ int main(int argc, char** argv) {
         case 'L':
             strLink = optarg;
             break;
+        case 'E':
+            settings.pEcho = stderr;
+            break;
         case 'h':
             std::fputs(kHelp, stdout);
             return 0;
@@ -365,6 +361,8 @@ int main(int argc, char** argv) {
         return Usage(strProblem.c_str());
     }
 
+    // A reader of the printed paths that stops reading (| head -1) must not end the board.
+    std::signal(SIGPIPE, SIG_IGN);
     // Blocked before any thread starts, so that only this thread takes them.
     sigset_t signals;
     sigemptyset(&signals);
@@ -393,6 +391,10 @@ int main(int argc, char** argv) {
                              static_cast<unsigned long long>(board.GetSetsWritten()));
             }
             break;
+        }
+        // Gone with the board, as udev's names of a USB board are.
+        if (!strLink.empty()) {
+            unlink(strLink.c_str());
         }
         std::fprintf(stderr, "kovra-devsim: hung up\n");
         if (fComeBackAfter < 0.0 || WaitForSignal(signals, fComeBackAfter, total, nullptr)) {

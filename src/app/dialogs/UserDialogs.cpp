@@ -1,0 +1,64 @@
+#include "dialogs/UserDialogs.h"
+
+#include "dialogs/ProgressDlg.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace {
+
+CUserDialogs g_defaultDialogs;
+CUserDialogs* g_pUserDialogs = &g_defaultDialogs;
+
+} // namespace
+
+bool CUserDialogs::Confirm(QWidget* pParent, const QString& strText) {
+    return QMessageBox::question(pParent, QStringLiteral("Confirmation"), strText,
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+void CUserDialogs::Notify(QWidget* pParent, const QString& strText) {
+    QMessageBox::information(pParent, QApplication::applicationName(), strText);
+}
+
+int CUserDialogs::Run(QDialog& dialog) {
+    return dialog.exec();
+}
+
+QString CUserDialogs::GetSaveFileName(QWidget* pParent, const QString& strFilter,
+                                      const QString& strDefaultSuffix) {
+    QFileDialog dialog(pParent);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(strFilter);
+    dialog.setDefaultSuffix(strDefaultSuffix);
+    dialog.selectFile(QStringLiteral("*.") + strDefaultSuffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return dialog.selectedFiles().first();
+}
+
+QString CUserDialogs::GetOpenFileName(QWidget* pParent, const QString& strFilter) {
+    QFileDialog dialog(pParent);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilter(strFilter);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return dialog.selectedFiles().first();
+}
+
+void CUserDialogs::ShowProgress(CProgressDlg& dialog) {
+    dialog.open();
+}
+
+CUserDialogs& UserDialogs() {
+    return *g_pUserDialogs;
+}
+
+void SetUserDialogs(CUserDialogs* pDialogs) {
+    g_pUserDialogs = pDialogs != nullptr ? pDialogs : &g_defaultDialogs;
+}

@@ -1,0 +1,415 @@
+#include "session/AcquisitionSession.h"
+
+#include "commands/CommandIds.h"
+#include "commands/CommandMap.h"
+#include "dialogs/PortSetupDlg.h"
+#include "dialogs/StatusSink.h"
+#include "dialogs/UserDialogs.h"
+#include "session/EventHandOver.h"
+#include "session/RecordingControl.h"
+
+#include "CsvWriter.h"
+#include "LogFile.h"
+#include "PlotData.h"
+#include "PortChoice.h"
+#include "PortConnection.h"
+#include "PortDiscovery.h"
+#include "SerialWnd.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QPointer>
+
+#include <cmath>
+#include <cstdint>
+#include <new>
+
+CPlotData* g_pPlotData = nullptr;
+CSerialWnd* g_pSerial = nullptr;
+std::FILE* g_pDebugLog = nullptr;
+float g_fTestPhase1 = 0.0f;
+float g_fTestPhase2 = 0.0f;
+
+namespace {
+
+// A serial notification on its way from the listener thread to the session.
+class CSerialMessageEvent : public QEvent {
+public:
+    CSerialMessageEvent(UINT nMessage, WPARAM wParam, LPARAM lParam)
+        : QEvent(EventType()), m_nMessage(nMessage), m_wParam(wParam), m_lParam(lParam) {}
+
+    static QEvent::Type EventType() {
+        static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return type;
+    }
+
+    UINT m_nMessage;
+    WPARAM m_wParam;
+    LPARAM m_lParam;
+};
+
+constexpr int kReadChunk = 100;
+constexpr std::size_t kMaxBytesPerNotification = 64 * 1024;
+// The parameter of the notification a read posts to itself; the port's own carry 0.
+constexpr LPARAM kFollowUpParam = 1;
+
+} // namespace
+
+CAcquisitionSession::CAcquisitionSession(QWidget& window, CStatusSink& status)
+    : m_window(window), m_status(status), m_pRecording(new CRecordingControl(window, status)) {
+    m_pRecording->setParent(this);
+    connect(m_pRecording, &CRecordingControl::StateChanged, this,
+            &CAcquisitionSession::StateChanged);
+}
+
+CAcquisitionSession::~CAcquisitionSession() {
+    Teardown();
+}
+
+void CAcquisitionSession::Initialize(CSetSizeLog* pSetLog) {
+    // Only one set of acquisition objects may ever exist.
+    if (m_bInitialized) {
+        return;
+    }
+    m_bInitialized = true;
+    m_nSpeed = 1;
+    m_nTypedSpeed = 0;
+    m_nPort = 0;
+    m_nParity = 0;
+    m_nStopBits = 0;
+    // Appending keeps whatever a user already has in a file of that name.
+    g_pDebugLog = OpenLogFile("debug.txt");
+    g_pSerial = new CSerialWnd;
+    m_bConnected = false;
+    g_pPlotData = new CPlotData;
+    g_pPlotData->m_cLimiter = '#';
+    g_pPlotData->CreateChannels();
+    g_pPlotData->m_pSetLog = pSetLog;
+    m_bCollecting = true;
+    m_bEndSetsAtLineEnd = false;
+    g_pPlotData->SetEndSetsAtLineEnd(m_bEndSetsAtLineEnd);
+}
+
+void CAcquisitionSession::Teardown() {
+    if (!m_bInitialized || m_bTornDown) {
+        return;
+    }
+    m_bTornDown = true;
+    // A recording ends with every set on the disk, and none starts any more.
+    m_pRecording->Close();
+    if (g_pSerial != nullptr) {
+        g_pSerial->Close();
+        delete g_pSerial;
+        g_pSerial = nullptr;
+    }
+    m_bConnected = false;
+    if (g_pDebugLog != nullptr) {
+        std::fclose(g_pDebugLog);
+        g_pDebugLog = nullptr;
+    }
+    if (g_pPlotData != nullptr) {
+        g_pPlotData->DestroyChannels();
+        delete g_pPlotData;
+        g_pPlotData = nullptr;
+    }
+}
+
+void CAcquisitionSession::RegisterCommands(CCommandMap& commands) {
+    const auto whileDisconnected = [this](CCmdUI& cmdUI) { cmdUI.Enable(!m_bConnected); };
+    commands.Add(
+        ID_CONNECTION_PORTSETUP, [this] { OnConnectionPortSetup(); }, whileDisconnected);
+    commands.Add(
+        ID_CONNECTION_CONNECT, [this] { OnConnectionConnect(); }, whileDisconnected);
+    commands.Add(
+        ID_CONNECTION_DISCONNECT, [this] { OnConnectionDisconnect(); },
+        [this](CCmdUI& cmdUI) { cmdUI.Enable(m_bConnected); });
+    commands.Add(
+        ID_OTHER_TOGGLEPLOT, [this] { OnTogglePlot(); },
+        [this](CCmdUI& cmdUI) {
+            cmdUI.Enable();
+            cmdUI.SetCheck(m_bCollecting);
+        });
+    commands.Add(
+        ID_FILE_RECORD, [this] { m_pRecording->OnRecord(); },
+        [this](CCmdUI& cmdUI) {
+            cmdUI.Enable();
+            cmdUI.SetCheck(m_pRecording->Recording());
+        });
+    commands.Add(
+        ID_FILE_STOPRECORDING, [this] { m_pRecording->OnStopRecording(); },
+        [this](CCmdUI& cmdUI) { cmdUI.Enable(m_pRecording->Recording()); });
+}
+
+void CAcquisitionSession::Post(UINT nMessage, WPARAM wParam, LPARAM lParam) noexcept {
+    PostMessageEvent(nMessage, wParam, lParam);
+}
+
+// Without memory the notice is lost, not the data: the bytes wait in the port and the next
+// arrival posts again.
+bool CAcquisitionSession::PostMessageEvent(UINT nMessage, WPARAM wParam, LPARAM lParam) noexcept {
+    auto* pEvent = new (std::nothrow) CSerialMessageEvent(nMessage, wParam, lParam);
+    if (pEvent == nullptr) {
+        return false;
+    }
+    ReleaseToEventQueue(pEvent);
+    try {
+        QCoreApplication::postEvent(this, pEvent);
+    } catch (const std::bad_alloc&) {
+        // The queue deletes an event it could not take.
+        return false;
+    }
+    return true;
+}
+
+bool CAcquisitionSession::event(QEvent* pEvent) {
+    AcquireFromEventQueue(pEvent);
+    if (pEvent->type() == CSerialMessageEvent::EventType()) {
+        const auto* pMessage = static_cast<CSerialMessageEvent*>(pEvent);
+        if (pMessage->m_nMessage == g_nDefaultComMsg) {
+            OnSerialMsg(pMessage->m_wParam, pMessage->m_lParam);
+        }
+        return true;
+    }
+    return QObject::event(pEvent);
+}
+
+LRESULT CAcquisitionSession::OnSerialMsg(WPARAM wParam, LPARAM lParam) {
+    if (lParam == kFollowUpParam) {
+        m_bFollowUpPending = false;
+    }
+    // A notification still queued when the user disconnected has nothing to read.
+    if (!m_bConnected || g_pSerial == nullptr) {
+        return 0;
+    }
+    const WORD events = LOWORD(wParam);
+    if ((events & EV_KOVRA_DEVICE_GONE) != 0) {
+        OnDeviceGone();
+        return 0;
+    }
+    if (events != EV_RXCHAR) {
+        return 0;
+    }
+    // While a follow-up waits, what this notification announces is read by it. Reading here
+    // too would make every notification queued during a flood a long read, and the queue is
+    // handled in one go before the paint and the user's input.
+    if (m_bFollowUpPending) {
+        return 0;
+    }
+    ReadAndInterpret(true, kMaxBytesPerNotification);
+    return 0;
+}
+
+int CAcquisitionSession::FirstChannelCount() const {
+    return g_pPlotData != nullptr ? g_pPlotData->GetSampleCount(0) : 0;
+}
+
+// Reads in chunks until the port has no more, so that a burst longer than one chunk is not
+// left waiting in the port until the device sends again. A device that keeps the port full
+// would keep this loop going for ever: after a while the rest is left to a notification
+// posted to ourselves, which comes after the paint and the user's input.
+bool CAcquisitionSession::ReadAndInterpret(bool bReportErrors, std::size_t nMaxBytes) {
+    bool bSetCompleted = false;
+    bool bInterpreted = false;
+    const int nFirstCount = FirstChannelCount();
+    for (std::size_t nTaken = 0;; nTaken += kReadChunk) {
+        if (nTaken >= nMaxBytes) {
+            if (!m_bFollowUpPending) {
+                m_bFollowUpPending =
+                    PostMessageEvent(g_nDefaultComMsg, MAKEWPARAM(EV_RXCHAR, 0), kFollowUpParam);
+            }
+            break;
+        }
+        char buffer[kReadChunk];
+        DWORD nRead = 0;
+        const int nResult = g_pSerial->Read(buffer, kReadChunk, &nRead, nullptr, INFINITE);
+        // A device that went away fails the read too; its own notice follows, and a box
+        // about it would only be in the way.
+        if (nResult != 0 && bReportErrors && !g_pSerial->IsDeviceGone()) {
+            const QPointer<CAcquisitionSession> pAlive(this);
+            UserDialogs().Notify(&m_window, QStringLiteral("read error"));
+            // The box ran an event loop of its own, in which the program may have ended.
+            if (pAlive == nullptr || !Initialized()) {
+                return false;
+            }
+        }
+        m_pRecording->Feed(buffer, nRead);
+        if (nRead > 0 && m_bCollecting) {
+            bSetCompleted |= g_pPlotData->Interpret(buffer, nRead);
+            bInterpreted = true;
+        }
+        if (nResult != 0 || nRead < kReadChunk || g_pSerial == nullptr) {
+            break;
+        }
+    }
+    if (bInterpreted && m_setEndHint.OnBytesInterpreted(CSetEndHint::Clock::now(), bSetCompleted)) {
+        m_status.SetStatusText("%s", CSetEndHint::Text(g_pPlotData->GetEndSetsAtLineEnd()));
+    }
+    if (bSetCompleted) {
+        emit SetsCompleted(FirstChannelCount() - nFirstCount);
+    }
+    CheckStoreMemory();
+    return bSetCompleted;
+}
+
+void CAcquisitionSession::CheckStoreMemory() {
+    if (m_memoryShortage.StoreBecameFull(*g_pPlotData)) {
+        m_bCollecting = false;
+        m_status.SetStatusText("%s", CMemoryShortage::kStoreFullText);
+        emit StateChanged();
+    }
+}
+
+void CAcquisitionSession::OnDeviceGone() {
+    // Whatever arrived before the device went away is still taken, all of it: the port
+    // closes next.
+    ReadAndInterpret(false, SIZE_MAX);
+    g_pSerial->Close();
+    m_bConnected = false;
+    m_status.SetStatusText("Error: port closed by the device..");
+    emit StateChanged();
+}
+
+void CAcquisitionSession::OnTogglePlot() {
+    m_bCollecting = !m_bCollecting;
+    // A full store is asked to try again; collection stays off while it has no room.
+    if (m_bCollecting && g_pPlotData->IsMemoryFull() && !m_memoryShortage.Resume(*g_pPlotData)) {
+        m_bCollecting = false;
+    }
+    // The bytes dropped while paused tore the set and the number in progress: joined with
+    // what comes now, they would make values the board never sent.
+    if (m_bCollecting) {
+        g_pPlotData->DiscardPartialSet();
+    }
+    emit StateChanged();
+}
+
+void CAcquisitionSession::OnKeyTogglePlot() {
+    OnTogglePlot();
+    m_status.SetStatusText("%s", m_bCollecting ? "Plot ON (collecting)"
+                                 : g_pPlotData->IsMemoryFull()
+                                     ? CMemoryShortage::kStoreFullText
+                                     : "Plot OFF (not collecting new data)");
+}
+
+void CAcquisitionSession::StopCollecting() {
+    m_bCollecting = false;
+    emit StateChanged();
+}
+
+void CAcquisitionSession::ClearStore() {
+    // Collection that stopped because memory was full goes on once the memory is free.
+    const bool bWasFull = g_pPlotData->IsMemoryFull();
+    g_pPlotData->ClearAll();
+    m_memoryShortage.StoreCleared();
+    if (bWasFull) {
+        m_bCollecting = true;
+        m_status.SetStatusText("Plot ON (collecting)");
+        emit StateChanged();
+    }
+}
+
+void CAcquisitionSession::GenerateTestSet() {
+    const float x = 2.0f * static_cast<float>(std::sin(g_fTestPhase1));
+    const float y = static_cast<float>(std::sin(g_fTestPhase2));
+    const int z = y > 0.5f ? 1 : -1;
+    // Formatted without the process locale, which may use a decimal comma.
+    char text[40];
+    char* p = AppendFixed2(text, x);
+    *p++ = ' ';
+    p = AppendFixed2(p, y);
+    std::snprintf(p, static_cast<std::size_t>(text + sizeof text - p), " %d#", z);
+    g_pPlotData->Interpret(text);
+    CheckStoreMemory();
+    g_fTestPhase1 += 0.1f;
+    g_fTestPhase2 += 0.05f;
+}
+
+void CAcquisitionSession::OnConnectionPortSetup() {
+    // A board plugged in since the last look is offered too.
+    RediscoverPorts();
+    CPortSetupDlg dialog(&m_window);
+    dialog.m_nSpeed = m_nSpeed;
+    dialog.m_nTypedSpeed = m_nTypedSpeed;
+    dialog.m_nParity = m_nParity;
+    dialog.m_nPort = m_nPort;
+    dialog.m_nStopBits = m_nStopBits;
+    dialog.m_bEndSetsAtLineEnd = m_bEndSetsAtLineEnd;
+    if (UserDialogs().Run(dialog) == QDialog::Accepted && Initialized()) {
+        m_nSpeed = dialog.m_nSpeed;
+        m_nTypedSpeed = dialog.m_nTypedSpeed;
+        m_nParity = dialog.m_nParity;
+        m_nPort = dialog.m_nPort;
+        m_nStopBits = dialog.m_nStopBits;
+        // Applies at once to a connected board too.
+        SetEndSetsAtLineEnd(dialog.m_bEndSetsAtLineEnd);
+        emit PortChosen();
+    }
+}
+
+void CAcquisitionSession::OnConnectionConnect() {
+    if (OpenSerialPort()) {
+        m_status.SetStatusText("Connected..");
+    } else {
+        m_status.SetStatusText("Error Connecting.. %s", m_strConnectFailure.c_str());
+    }
+}
+
+void CAcquisitionSession::OnConnectionDisconnect() {
+    m_status.SetStatusText(CloseSerialPort() ? "Disconnected.." : "Error Disconnecting..");
+}
+
+void CAcquisitionSession::OnKeyConnect() {
+    if (m_bConnected) {
+        m_status.SetStatusText("Already Connected..");
+    } else {
+        OnConnectionConnect();
+    }
+}
+
+void CAcquisitionSession::OnKeyDisconnect() {
+    if (m_bConnected) {
+        OnConnectionDisconnect();
+    } else {
+        m_status.SetStatusText("Not Connected..");
+    }
+}
+
+DWORD CAcquisitionSession::SelectedSpeedBps() const {
+    return SpeedOfChoice(m_nSpeed, m_nTypedSpeed);
+}
+
+const char* CAcquisitionSession::SelectedPortName() const {
+    return PortOfChoice(m_nPort);
+}
+
+bool CAcquisitionSession::OpenSerialPort() {
+    const CPortSelection selection{m_nPort, m_nSpeed, m_nTypedSpeed, m_nStopBits, m_nParity};
+    if (!ConnectPort(*g_pSerial, this, selection, &m_strConnectFailure)) {
+        return false;
+    }
+    // Whatever was half received before belongs to another connection.
+    g_pPlotData->DiscardPartialSet();
+    g_pPlotData->SetEndSetsAtLineEnd(m_bEndSetsAtLineEnd);
+    m_pRecording->OnPortOpened(m_bEndSetsAtLineEnd);
+    m_setEndHint.Reset();
+    m_bConnected = true;
+    emit StateChanged();
+    return true;
+}
+
+void CAcquisitionSession::SetEndSetsAtLineEnd(bool bEndSetsAtLineEnd) {
+    m_bEndSetsAtLineEnd = bEndSetsAtLineEnd;
+    m_pRecording->SetEndSetsAtLineEnd(bEndSetsAtLineEnd);
+    if (g_pPlotData != nullptr) {
+        g_pPlotData->SetEndSetsAtLineEnd(bEndSetsAtLineEnd);
+    }
+}
+
+bool CAcquisitionSession::CloseSerialPort() {
+    if (g_pSerial->Close() != 0) {
+        return false;
+    }
+    m_bConnected = false;
+    emit StateChanged();
+    return true;
+}

@@ -1,0 +1,126 @@
+#pragma once
+
+#include "session/MemoryShortage.h"
+
+#include "BasicTypes.h"
+#include "NotifyTarget.h"
+#include "SetEndHint.h"
+
+#include <QObject>
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+
+class CCommandMap;
+class CPlotData;
+class CRecordingControl;
+class CSerialWnd;
+class CSetSizeLog;
+class CStatusSink;
+class QWidget;
+
+// The program's one store and one port, which the session creates and frees.
+extern CPlotData* g_pPlotData;
+extern CSerialWnd* g_pSerial;
+extern std::FILE* g_pDebugLog;
+extern float g_fTestPhase1;
+extern float g_fTestPhase2;
+
+// The acquisition session: the store and the port with their lifetime, Port Setup's choices,
+// connecting and disconnecting, the reading of the port's notifications into the store and
+// the recording, collection on and off, and what the program says when memory runs short or
+// no set ends. The port's notifications are posted to this object.
+class CAcquisitionSession : public QObject, public CNotifyTarget {
+    Q_OBJECT
+
+public:
+    // window parents the dialogs and message boxes; status takes the results.
+    CAcquisitionSession(QWidget& window, CStatusSink& status);
+    ~CAcquisitionSession() override;
+
+    // The acquisition objects with their start values; only the first call counts. The store
+    // tells pSetLog the size of every set it completes.
+    void Initialize(CSetSizeLog* pSetLog);
+    // The port closed (its listener joined), the recording ended, the log closed, the store
+    // freed. Runs once, whichever way the program ends.
+    void Teardown();
+    bool Initialized() const { return m_bInitialized && !m_bTornDown; }
+
+    void RegisterCommands(CCommandMap& commands);
+
+    // Called on the listener thread; the message reaches OnSerialMsg on this object's thread.
+    void Post(UINT nMessage, WPARAM wParam, LPARAM lParam) noexcept override;
+    LRESULT OnSerialMsg(WPARAM wParam, LPARAM lParam);
+
+    void OnConnectionPortSetup();
+    void OnConnectionConnect();
+    void OnConnectionDisconnect();
+    // Connects with the chosen settings; on failure the reason is kept for the status text.
+    bool OpenSerialPort();
+    bool CloseSerialPort();
+    // Whether a line end also ends a set, here and in the store.
+    void SetEndSetsAtLineEnd(bool bEndSetsAtLineEnd);
+    // What Connect uses: the speed in bits per second, and the port name (null when the
+    // index names none).
+    DWORD SelectedSpeedBps() const;
+    const char* SelectedPortName() const;
+
+    // F2, F3 and F5, with their status texts.
+    void OnKeyConnect();
+    void OnKeyDisconnect();
+    void OnKeyTogglePlot();
+    void OnTogglePlot();
+    // Scrolling back stops collection.
+    void StopCollecting();
+    // The store's part of clearing the data: emptied, and collecting again if it was full.
+    void ClearStore();
+    // Feeds one synthetic set through the interpreter, as the Backspace key does.
+    void GenerateTestSet();
+
+    // Record to file.
+    CRecordingControl& Recording() const { return *m_pRecording; }
+
+    // Port settings (list positions) and connection.
+    int m_nPort = 0;
+    int m_nSpeed = 1;
+    // A speed typed in Port Setup that its list does not have (with m_nSpeed -1), in bits per
+    // second; 0 when the list's speed applies.
+    int m_nTypedSpeed = 0;
+    int m_nStopBits = 0;
+    int m_nParity = 0;
+    bool m_bConnected = false;
+    // Sets end at '#' only (the default) or also at a line end.
+    bool m_bEndSetsAtLineEnd = false;
+    bool m_bCollecting = true;
+
+signals:
+    // Connection, collection or recording changed: menu items may change.
+    void StateChanged();
+    // Sets were completed; the first channel has nNewSamples more.
+    void SetsCompleted(int nNewSamples);
+    // The user chose the port's settings in Port Setup.
+    void PortChosen();
+
+protected:
+    bool event(QEvent* pEvent) override;
+
+private:
+    bool PostMessageEvent(UINT nMessage, WPARAM wParam, LPARAM lParam) noexcept;
+    void OnDeviceGone();
+    // Reads at most about nMaxBytes, and leaves the rest to a notification posted to itself.
+    bool ReadAndInterpret(bool bReportErrors, std::size_t nMaxBytes);
+    void CheckStoreMemory();
+    int FirstChannelCount() const;
+
+    QWidget& m_window;
+    CStatusSink& m_status;
+    CRecordingControl* m_pRecording;
+    std::string m_strConnectFailure;
+    // A read left the rest of a flood to a notification posted to ourselves, not yet handled.
+    bool m_bFollowUpPending = false;
+    CSetEndHint m_setEndHint;
+    CMemoryShortage m_memoryShortage;
+    bool m_bInitialized = false;
+    bool m_bTornDown = false;
+};

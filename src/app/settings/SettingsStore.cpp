@@ -1,0 +1,196 @@
+#include "settings/SettingsStore.h"
+
+#include <QFile>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QStringDecoder>
+
+#include <cerrno>
+#include <charconv>
+#include <string>
+#include <sys/stat.h>
+
+namespace {
+
+// A settings file is a few kilobytes; anything much larger is not one.
+constexpr off_t kMaxFileSize = 256 * 1024;
+
+enum class EPathKind { kMissing, kRegularFile, kOther };
+
+EPathKind KindOf(const QString& strPath) {
+    struct stat status {};
+    if (stat(QFile::encodeName(strPath).constData(), &status) != 0) {
+        return errno == ENOENT ? EPathKind::kMissing : EPathKind::kOther;
+    }
+    return S_ISREG(status.st_mode) ? EPathKind::kRegularFile : EPathKind::kOther;
+}
+
+// Anything but text (bytes that are not UTF-8, control characters other than tabs and line
+// ends), or far too much of it, is a damaged file, of which no value is trusted.
+bool IsText(const QString& strPath) {
+    QFile file(strPath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    const QByteArray contents = file.read(kMaxFileSize + 1);
+    if (file.error() != QFileDevice::NoError || contents.size() > kMaxFileSize) {
+        return false;
+    }
+    for (const char c : contents) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte < 0x20 && c != '\t' && c != '\n' && c != '\r') || byte == 0x7F) {
+            return false;
+        }
+    }
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    // Decoding is what finds the errors.
+    const QString strText = decoder.decode(contents);
+    return !decoder.hasError();
+}
+
+// Each value is read strictly from its text: a value that is not entirely a number of its
+// type, or a flag that is not true or false, leaves the field as it is.
+template <class T>
+void ReadNumber(const QSettings& file, const QString& strKey, T& value) {
+    const std::string strText = file.value(strKey).toString().trimmed().toStdString();
+    T parsed{};
+    const char* const pEnd = strText.data() + strText.size();
+    const auto result = std::from_chars(strText.data(), pEnd, parsed);
+    if (!strText.empty() && result.ec == std::errc{} && result.ptr == pEnd) {
+        value = parsed;
+    }
+}
+
+void ReadFlag(const QSettings& file, const QString& strKey, bool& value) {
+    const QString strText = file.value(strKey).toString().trimmed();
+    if (strText == QLatin1String("true")) {
+        value = true;
+    } else if (strText == QLatin1String("false")) {
+        value = false;
+    }
+}
+
+// Floats as their shortest exact text, so that a value comes back bit for bit.
+QString FloatText(float f) {
+    char szText[32];
+    const auto result = std::to_chars(szText, szText + sizeof szText, f);
+    return QString::fromLatin1(szText, static_cast<qsizetype>(result.ptr - szText));
+}
+
+// The one list of what is kept where: Visit(key, field) for every setting.
+template <class Settings, class Visitor>
+void VisitSettings(Settings& s, Visitor&& visit) {
+    visit(QStringLiteral("Port/Port"), s.m_nPort);
+    visit(QStringLiteral("Port/Speed"), s.m_nSpeed);
+    visit(QStringLiteral("Port/StopBits"), s.m_nStopBits);
+    visit(QStringLiteral("Port/Parity"), s.m_nParity);
+    visit(QStringLiteral("Port/TypedSpeed"), s.m_nTypedSpeed);
+    visit(QStringLiteral("Port/EndSetsAtLineEnd"), s.m_bEndSetsAtLineEnd);
+    visit(QStringLiteral("Plot/KeepCollectingWhenScrolled"), s.m_bKeepCollectingWhenScrolled);
+    visit(QStringLiteral("Plot/PointsPerDiv"), s.m_fPointsPerDiv);
+    visit(QStringLiteral("Plot/DoublePpdAtMax"), s.m_bDoublePpdAtMax);
+    visit(QStringLiteral("Plot/YMax"), s.m_fYMax);
+    visit(QStringLiteral("Plot/YMin"), s.m_fYMin);
+    visit(QStringLiteral("Plot/AutoScale"), s.m_bAutoScale);
+    for (std::size_t i = 0; i < s.m_vChannels.size(); ++i) {
+        auto& channel = s.m_vChannels[i];
+        const QString strGroup = QStringLiteral("Channel%1").arg(i + 1);
+        visit(strGroup + QStringLiteral("/Color"), channel.m_nColor);
+        visit(strGroup + QStringLiteral("/PointType"), channel.m_nPointType);
+        visit(strGroup + QStringLiteral("/Interpolate"), channel.m_bInterpolate);
+        visit(strGroup + QStringLiteral("/MarkMinMax"), channel.m_bMarkMinMax);
+        visit(strGroup + QStringLiteral("/SoundEnabled"), channel.m_bSoundEnabled);
+        visit(strGroup + QStringLiteral("/BeepLimitMin"), channel.m_fBeepLimitMin);
+        visit(strGroup + QStringLiteral("/BeepLimitMax"), channel.m_fBeepLimitMax);
+    }
+}
+
+bool IsBlank(const QString& strPath) {
+    QFile file(strPath);
+    return file.open(QIODevice::ReadOnly) && file.read(kMaxFileSize).trimmed().isEmpty();
+}
+
+// Whether the file holds at least one of the program's keys.
+bool IsSettingsFile(const QSettings& file) {
+    SAppSettings probe;
+    bool bFound = false;
+    VisitSettings(probe, [&](const QString& strKey, auto&) { bFound |= file.contains(strKey); });
+    return bFound || file.contains(QStringLiteral("Window/Width"));
+}
+
+void VisitWindow(auto& window, auto&& visit) {
+    visit(QStringLiteral("Window/X"), window.m_nX);
+    visit(QStringLiteral("Window/Y"), window.m_nY);
+    visit(QStringLiteral("Window/Width"), window.m_nWidth);
+    visit(QStringLiteral("Window/Height"), window.m_nHeight);
+    visit(QStringLiteral("Window/Maximized"), window.m_bMaximized);
+}
+
+} // namespace
+
+CSettingsStore::CSettingsStore(QString strPath) : m_strPath(std::move(strPath)) {}
+
+QString CSettingsStore::UserSettingsPath() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/KovraPlotter/KovraPlotter.conf");
+}
+
+SAppSettings CSettingsStore::Load(ELoad* peLoad) const {
+    SAppSettings settings;
+    ELoad eIgnored;
+    ELoad& eLoad = peLoad != nullptr ? *peLoad : eIgnored;
+    eLoad = ELoad::kMissing;
+    if (m_strPath.isEmpty() || KindOf(m_strPath) == EPathKind::kMissing) {
+        return settings;
+    }
+    // Only a regular file is read: a FIFO would block the start, a device or a huge file
+    // is no settings file.
+    eLoad = ELoad::kNotSettings;
+    if (KindOf(m_strPath) != EPathKind::kRegularFile || !IsText(m_strPath)) {
+        return settings;
+    }
+    const QSettings file(m_strPath, QSettings::IniFormat);
+    // Text that holds none of the settings (a note, a data file) is somebody else's file;
+    // an empty one is a settings file with nothing in it yet.
+    if (file.status() != QSettings::NoError || (!IsBlank(m_strPath) && !IsSettingsFile(file))) {
+        return settings;
+    }
+    eLoad = ELoad::kLoaded;
+    const auto read = [&file](const QString& strKey, auto& value) {
+        if constexpr (std::is_same_v<std::remove_reference_t<decltype(value)>, bool>) {
+            ReadFlag(file, strKey, value);
+        } else {
+            ReadNumber(file, strKey, value);
+        }
+    };
+    VisitSettings(settings, read);
+    if (file.contains(QStringLiteral("Window/Width"))) {
+        settings.m_window.m_bKnown = true;
+        VisitWindow(settings.m_window, read);
+    }
+    ValidateSettings(settings);
+    return settings;
+}
+
+bool CSettingsStore::Save(const SAppSettings& settings) const {
+    // Whatever is at the path that is not a settings file is left alone.
+    if (m_strPath.isEmpty() || KindOf(m_strPath) == EPathKind::kOther) {
+        return false;
+    }
+    QSettings file(m_strPath, QSettings::IniFormat);
+    file.clear();
+    const auto write = [&file](const QString& strKey, const auto& value) {
+        using T = std::remove_cvref_t<decltype(value)>;
+        if constexpr (std::is_same_v<T, float>) {
+            file.setValue(strKey, FloatText(value));
+        } else {
+            file.setValue(strKey, value);
+        }
+    };
+    VisitSettings(settings, write);
+    if (settings.m_window.m_bKnown) {
+        VisitWindow(settings.m_window, write);
+    }
+    file.sync();
+    return file.status() == QSettings::NoError;
+}
