@@ -1,10 +1,10 @@
 // Interpreter throughput on a realistic stream, fed in 100-byte chunks as the serial
-// handler feeds it (as C strings, as received bytes, and one set a line with sets ending at
-// line ends), beside two references over the same text: atof per number (the naive reader)
-// and a memchr scan (a bound no parser beats). Also reports the memory a stored
-// sample costs after 10 million values in one channel. The second argument of BM_Interpret
-// puts the store under the program's memory rule (the system gauge, read at every block) and
-// a budget, to show what keeping to them costs.
+// handler feeds it (as C strings and as received bytes in '#'-ended sets; one set a line,
+// plain and labelled, read by the line reader), beside two references over the same text:
+// atof per number (the naive reader) and a memchr scan (a bound no parser beats). Also reports the
+// memory a stored sample costs after 10 million values in one channel. The second argument of
+// BM_Interpret puts the store under the program's memory rule (the system gauge, read at every
+// block) and a budget, to show what keeping to them costs.
 #include "MemoryBudget.h"
 #include "PlotData.h"
 
@@ -21,7 +21,7 @@ namespace {
 constexpr std::size_t kStreamBytes = 8 << 20;
 constexpr std::size_t kChunk = 100;
 
-std::string MakeStream(int valuesPerSet, const char* szSetEnd) {
+std::string MakeStream(int valuesPerSet, const char* szSetEnd, bool bLabels = false) {
     std::mt19937 random(42);
     std::uniform_real_distribution<double> value(-99.999, 99.999);
     std::string stream;
@@ -30,7 +30,10 @@ std::string MakeStream(int valuesPerSet, const char* szSetEnd) {
     while (stream.size() < kStreamBytes) {
         for (int k = 0; k < valuesPerSet; ++k) {
             const int n =
-                std::snprintf(cell, sizeof cell, k == 0 ? "%.3f" : " %.3f", value(random));
+                bLabels
+                    ? std::snprintf(cell, sizeof cell, k == 0 ? "ch%d:%.3f" : " ch%d:%.3f", k + 1,
+                                    value(random))
+                    : std::snprintf(cell, sizeof cell, k == 0 ? "%.3f" : " %.3f", value(random));
             stream.append(cell, static_cast<std::size_t>(n));
         }
         stream += szSetEnd;
@@ -44,28 +47,37 @@ const std::string& Stream(int valuesPerSet) {
     return valuesPerSet == 3 ? three : ten;
 }
 
-// The same values, one set a line, as most boards print them.
+// The same values, one set a line, as most boards print them, plain or labelled.
 const std::string& LineStream(int valuesPerSet) {
     static const std::string three = MakeStream(3, "\r\n");
     static const std::string ten = MakeStream(10, "\r\n");
     return valuesPerSet == 3 ? three : ten;
 }
 
-enum class EFeed { kCString, kBytes, kLines };
+const std::string& LabelStream(int valuesPerSet) {
+    static const std::string three = MakeStream(3, "\r\n", true);
+    static const std::string ten = MakeStream(10, "\r\n", true);
+    return valuesPerSet == 3 ? three : ten;
+}
+
+enum class EFeed { kCString, kBytes, kLines, kLabels };
 
 // Feeds the stream in 100-byte chunks as the serial handler does: as C strings (the
-// test-set generator's way), as received bytes, or as received bytes ending sets at line ends.
+// test-set generator's way) or as received bytes, '#'-ended; or one set a line.
 template <EFeed eFeed>
 void BM_Interpret(benchmark::State& state) {
     const int valuesPerSet = static_cast<int>(state.range(0));
-    const std::string& stream =
-        eFeed == EFeed::kLines ? LineStream(valuesPerSet) : Stream(valuesPerSet);
+    const std::string& stream = eFeed == EFeed::kLines    ? LineStream(valuesPerSet)
+                                : eFeed == EFeed::kLabels ? LabelStream(valuesPerSet)
+                                                          : Stream(valuesPerSet);
     // One store for all iterations, cleared between them; like the reference, it maps fresh
     // blocks each time (a cleared store gives its blocks back to the system).
     CPlotData data;
     data.m_cLimiter = '#';
     data.CreateChannels();
-    data.SetEndSetsAtLineEnd(eFeed == EFeed::kLines);
+    data.SetBoardFormat(eFeed == EFeed::kLines || eFeed == EFeed::kLabels
+                            ? EBoardFormat::kLines
+                            : EBoardFormat::kHashSets);
     if (state.range(1) != 0) {
         data.SetMemoryGauge(std::make_unique<CSystemMemoryGauge>());
         data.SetMemoryBudget(std::size_t{1} << 30);
@@ -192,6 +204,10 @@ BENCHMARK(BM_Interpret<EFeed::kBytes>)
     ->ArgNames({"values", "budget"})
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Interpret<EFeed::kLines>)
+    ->ArgsProduct({{3, 10}, {0}})
+    ->ArgNames({"values", "budget"})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Interpret<EFeed::kLabels>)
     ->ArgsProduct({{3, 10}, {0}})
     ->ArgNames({"values", "budget"})
     ->Unit(benchmark::kMillisecond);

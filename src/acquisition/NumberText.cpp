@@ -5,16 +5,14 @@
 #include <cstring>
 #include <locale.h>
 
-namespace {
-
 // Rare texts (many digits) go to the C library itself, with a "C" locale so that '.' is
 // the decimal point whatever the process uses.
-float ConvertWithCLibrary(const char* text, std::size_t length) {
+double StrtodInCLocale(const char* text, std::size_t length) {
     static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t{});
     char buffer[128];
     char* copy = length < sizeof buffer ? buffer : static_cast<char*>(std::malloc(length + 1));
     if (copy == nullptr) {
-        return 0.0f;
+        return 0.0;
     }
     std::memcpy(copy, text, length);
     copy[length] = '\0';
@@ -22,10 +20,8 @@ float ConvertWithCLibrary(const char* text, std::size_t length) {
     if (copy != buffer) {
         std::free(copy);
     }
-    return static_cast<float>(value);
+    return value;
 }
-
-} // namespace
 
 float NumberTextToFloat(const char* text, std::size_t length) {
     std::size_t i = 0;
@@ -62,5 +58,5 @@ float NumberTextToFloat(const char* text, std::size_t length) {
     if (significantDigits <= kMaxExactDigits && fractionDigits <= 22) {
         return ExactDecimalToFloat(mantissa, fractionDigits, negative);
     }
-    return ConvertWithCLibrary(text, i);
+    return static_cast<float>(StrtodInCLocale(text, i));
 }

@@ -2,6 +2,8 @@
 
 #include "SampleSeries.h"
 
+#include <string>
+
 // One channel: its series and how it is drawn and alarmed.
 class CPlotChannel {
 public:
@@ -29,6 +31,11 @@ public:
     // Empties the series and resets the alarm settings; the look of the channel stays.
     void Clear();
 
+    // The name shown: the one the user typed, else the one the board (or a file) gave.
+    const std::string& GetName() const {
+        return m_strTypedName.empty() ? m_strStreamName : m_strTypedName;
+    }
+
     CSampleSeries m_vSamples;
     int m_nColor = 0;
     int m_nPointType = 0;
@@ -40,8 +47,11 @@ public:
     bool m_bSoundEnabled = true;
     float m_fBeepLimitMin = -1.8f;
     float m_fBeepLimitMax = 1.8f;
+    std::string m_strTypedName;
+    std::string m_strStreamName;
 
 private:
+    // A gap (NaN) passes both tests untouched.
     void Track(Sample v) {
         if (v > m_fMax) {
             m_fMax = v;

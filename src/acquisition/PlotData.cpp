@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstddef>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <stdexcept>
 #include <utility>
@@ -38,10 +39,11 @@ void CPlotData::DestroyChannels() {
 void CPlotData::ClearAll() {
     for (auto& channel : m_vChannels) {
         channel->Clear();
+        channel->m_strStreamName.clear();
     }
     m_nLastSetCount = 0;
     m_bMemoryFull = false;
-    m_interpreter.DiscardPartialSet();
+    m_interpreter.ForgetSession();
 }
 
 void CPlotData::DiscardPartialSet() {
@@ -49,7 +51,7 @@ void CPlotData::DiscardPartialSet() {
 }
 
 void CPlotData::SetEndSetsAtLineEnd(bool bEndSetsAtLineEnd) {
-    m_interpreter.SetEndSetsAtLineEnd(bEndSetsAtLineEnd);
+    SetBoardFormat(bEndSetsAtLineEnd ? EBoardFormat::kLines : EBoardFormat::kHashSets);
 }
 
 bool CPlotData::GetEndSetsAtLineEnd() const {
@@ -81,9 +83,29 @@ int CPlotData::GetSampleCount(int i) const {
 }
 void CPlotData::AdoptSamples(int i, CPlotChannel& loaded) {
     CPlotChannel& channel = Channel(i);
+    if (!loaded.m_vSamples.empty()) {
+        m_interpreter.AdoptChannel(i, {});
+    }
     channel.m_vSamples = std::move(loaded.m_vSamples);
     channel.m_fMin = loaded.m_fMin;
     channel.m_fMax = loaded.m_fMax;
+}
+
+const std::string& CPlotData::GetChannelName(int i) const {
+    return Channel(i).GetName();
+}
+void CPlotData::SetChannelName(int i, std::string strName) {
+    Channel(i).m_strTypedName = std::move(strName);
+}
+bool CPlotData::IsChannelNameTyped(int i) const {
+    return !Channel(i).m_strTypedName.empty();
+}
+void CPlotData::SetStreamChannelName(int i, std::string_view strName) {
+    Channel(i).m_strStreamName.assign(strName);
+    m_interpreter.AdoptChannel(i, strName);
+}
+const std::string& CPlotData::GetStreamChannelName(int i) const {
+    return Channel(i).m_strStreamName;
 }
 
 const CSampleSeries& CPlotData::GetSeries(int i) const {
@@ -203,33 +225,121 @@ void CPlotData::SetBeepLimitMax(int i, float fLimit) {
 }
 
 static_assert(CSetInterpreter::kMaxValuesPerSet == CPlotData::kChannelCount);
+static_assert(SSetBatch::kStride == CPlotData::kChannelCount);
 
-// Hands the interpreter's sets to the channels.
+// Hands the interpreter's sets and names to the channels.
 class CPlotData::CChannelAppender final : public CSetSink {
 public:
     explicit CChannelAppender(CPlotData& data) : m_data(data) {}
-    void OnSet(const Sample* pValues, int nCount) override { m_data.CompleteSet(pValues, nCount); }
+    void OnSet(const Sample* pValues, int nCount) override {
+        m_data.CompleteSet(pValues, nCount, false);
+    }
+    void OnSets(const SSetBatch& batch) override { m_data.CompleteSets(batch); }
+    void OnChannelName(int nChannel, std::string_view strName) override {
+        m_data.Channel(nChannel).m_strStreamName.assign(strName);
+    }
 
 private:
     CPlotData& m_data;
 };
 
-void CPlotData::CompleteSet(const Sample* pValues, int nCount) {
-    if (!HasRoomForSet(nCount)) {
+// What every set costs (the room, the alignment, the log) is paid once for the whole batch
+// when every channel it reaches has room for all of it and none lags behind.
+void CPlotData::CompleteSets(const SSetBatch& batch) {
+    const int nSets = batch.m_nSets;
+    if (nSets == 0 || m_vChannels.size() < kChannelCount) {
+        return;
+    }
+    int nWidest = 0;
+    for (int k = 0; k < nSets; ++k) {
+        nWidest = std::max<int>(nWidest, batch.m_pCounts[k]);
+    }
+    CPlotChannel* apChannels[kChannelCount];
+    bool bWhole = !m_bMemoryFull;
+    for (int j = 0; j < nWidest && bWhole; ++j) {
+        apChannels[j] = m_vChannels[static_cast<std::size_t>(j)].get();
+        const CSampleSeries& series = apChannels[j]->m_vSamples;
+        bWhole = series.Room() >= static_cast<std::size_t>(nSets) &&
+                 (!batch.m_bAligned || series.size() == apChannels[0]->m_vSamples.size());
+    }
+    if (!bWhole) {
+        for (int k = 0; k < nSets; ++k) {
+            CompleteSet(batch.m_pValues + static_cast<std::ptrdiff_t>(k) * SSetBatch::kStride,
+                        batch.m_pCounts[k], batch.m_bAligned);
+        }
+        return;
+    }
+    // A channel at a time, its tail and extremes held in registers.
+    for (int j = 0; j < nWidest; ++j) {
+        CPlotChannel& channel = *apChannels[j];
+        Sample* pTail = channel.m_vSamples.Tail();
+        float fMin = channel.m_fMin;
+        float fMax = channel.m_fMax;
+        std::size_t n = 0;
+        const Sample* pValue = batch.m_pValues + j;
+        for (int k = 0; k < nSets; ++k, pValue += SSetBatch::kStride) {
+            if (batch.m_pCounts[k] > j) {
+                const float v = *pValue;
+                pTail[n++] = v;
+                fMin = v < fMin ? v : fMin;
+                fMax = v > fMax ? v : fMax;
+            }
+        }
+        channel.m_vSamples.AppendWritten(n);
+        channel.m_fMin = fMin;
+        channel.m_fMax = fMax;
+    }
+    m_nLastSetCount = batch.m_pCounts[nSets - 1];
+    LogSetSizes(batch.m_pCounts, nSets);
+}
+
+void CPlotData::LogSetSizes(const std::uint8_t* pCounts, int nSets) {
+    if (m_pSetLog == nullptr) {
+        return;
+    }
+    // The log grows now and then; when even that memory is gone, so is room for more.
+    try {
+        for (int k = 0; k < nSets; ++k) {
+            m_pSetLog->Add(pCounts[k]);
+        }
+    } catch (const std::bad_alloc&) {
+        m_bMemoryFull = true;
+    }
+}
+
+// A channel that joins late (or lags after a '#' set) first takes gaps up to the row of this
+// set. False, and full, when the memory for them cannot be had.
+bool CPlotData::AlignForSet(int nValues) {
+    if (m_bMemoryFull) {
+        return false;
+    }
+    std::size_t nRows = 0;
+    for (int j = 0; j < nValues; ++j) {
+        nRows = std::max(nRows, m_vChannels[static_cast<std::size_t>(j)]->m_vSamples.size());
+    }
+    for (int j = 0; j < nValues; ++j) {
+        CPlotChannel& channel = *m_vChannels[static_cast<std::size_t>(j)];
+        while (channel.m_vSamples.size() < nRows) {
+            if (!MakeRoom(channel.m_vSamples)) {
+                return false;
+            }
+            channel.AppendInRoom(std::numeric_limits<Sample>::quiet_NaN());
+        }
+    }
+    return true;
+}
+
+void CPlotData::CompleteSet(const Sample* pValues, int nCount, bool bAligned) {
+    if (m_vChannels.size() < kChannelCount || (bAligned && !AlignForSet(nCount)) ||
+        !HasRoomForSet(nCount)) {
         return;
     }
     for (int j = 0; j < nCount; ++j) {
         m_vChannels[static_cast<std::size_t>(j)]->AppendInRoom(pValues[j]);
     }
     m_nLastSetCount = static_cast<std::uint8_t>(nCount);
-    if (m_pSetLog != nullptr) {
-        // The log grows now and then; when even that memory is gone, so is room for more.
-        try {
-            m_pSetLog->Add(nCount);
-        } catch (const std::bad_alloc&) {
-            m_bMemoryFull = true;
-        }
-    }
+    const std::uint8_t nSize = m_nLastSetCount;
+    LogSetSizes(&nSize, 1);
 }
 
 bool CPlotData::Interpret(const char* text) {

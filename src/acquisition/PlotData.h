@@ -8,6 +8,8 @@
 #include <climits>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
 
 // The ten channels and the set being assembled by the stream interpreter.
@@ -20,7 +22,9 @@ public:
 
     void CreateChannels();
     void DestroyChannels();
-    // Empties every channel and drops the set and the number being assembled.
+    // Empties every channel and drops the set and the number being assembled. Starts a new
+    // session of names: names from the stream go (those the user typed stay), and so do the
+    // channel places of labels and the counts of GetReadCounts.
     void ClearAll();
     // Drops only the set and the number being assembled, as when a port is opened: what
     // arrives next starts a fresh set.
@@ -33,8 +37,21 @@ public:
     int GetTotalSampleCount() const;
     const CSampleSeries& GetSeries(int i) const;
     // Puts the samples of loaded (read from a file) in channel i in place of its own, with
-    // their extremes; how the channel is drawn and alarmed stays.
+    // their extremes; how the channel is drawn and alarmed stays. Labels from the board that
+    // follow go past the channels that hold samples.
     void AdoptSamples(int i, CPlotChannel& loaded);
+
+    // Channel names. The name shown is the one the user typed, else the one the board (a
+    // label or a header line) or an opened file gave. SetChannelName is for what the user
+    // typed ("" for none, which shows the board's name again); a dialog that shows
+    // GetChannelName should call it only when the user changed the text.
+    const std::string& GetChannelName(int i) const;
+    void SetChannelName(int i, std::string strName);
+    bool IsChannelNameTyped(int i) const;
+    // A name that an opened file gives channel i: shown unless the user typed one, and the
+    // channel of labels of that name from the board.
+    void SetStreamChannelName(int i, std::string_view strName);
+    const std::string& GetStreamChannelName(int i) const;
 
     void ToggleHidden(int i);
     bool IsHidden(int i) const;
@@ -82,10 +99,17 @@ public:
     // Feeds bytes as received from a port: every one counts, and a NUL is a separator.
     bool Interpret(const char* text, std::size_t length);
     static bool IsNumberChar(char c) { return CSetInterpreter::IsNumberChar(c); }
-    // Whether a line end (LF, CR, CR LF) also ends a set; off by default. A change drops the
-    // set being assembled.
+    // How the board ends its sets; '#' by default. A change drops the set being assembled.
+    // In the line format every set gives every channel in use a value or a gap (NaN), so
+    // that sample n of each channel belongs to set n, and m_nLastSetCount is the number of
+    // channels in use.
+    void SetBoardFormat(EBoardFormat eFormat) { m_interpreter.SetFormat(eFormat); }
+    EBoardFormat GetBoardFormat() const { return m_interpreter.GetFormat(); }
+    // The former setting: true is the line format.
     void SetEndSetsAtLineEnd(bool bEndSetsAtLineEnd);
     bool GetEndSetsAtLineEnd() const;
+    // Values dropped beyond ten, skipped lines and names learnt since the last ClearAll.
+    SReadCounts GetReadCounts() const { return m_interpreter.Counts(); }
 
     char m_cLimiter = 0;
     std::uint8_t m_nLastSetCount = 0;
@@ -97,7 +121,10 @@ private:
 
     CPlotChannel& Channel(int i);
     const CPlotChannel& Channel(int i) const;
-    void CompleteSet(const Sample* pValues, int nCount);
+    void CompleteSets(const SSetBatch& batch);
+    void CompleteSet(const Sample* pValues, int nCount, bool bAligned);
+    bool AlignForSet(int nValues);
+    void LogSetSizes(const std::uint8_t* pCounts, int nSets);
     bool HasRoomForSet(int nValues);
     bool MakeRoomForSet(int nValues);
     bool MakeRoom(CSampleSeries& series);

@@ -26,7 +26,7 @@ bool CSampleSeries::MakeRoom() noexcept {
     // Mapped for itself, so that the last release (a clear, or the last snapshot letting go)
     // gives the memory back to the system at once (the memory rules go by what the system
     // sees) rather than leave it in the allocator. Its pages take physical memory only as
-    // samples arrive.
+    // samples come near them.
     void* pMapped =
         mmap(nullptr, kBlockBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (pMapped == MAP_FAILED) {
@@ -39,8 +39,23 @@ bool CSampleSeries::MakeRoom() noexcept {
         return false;
     }
     m_pTail = m_vBlocks.back().get();
+    m_nPrefaulted = m_nCapacity;
     m_nCapacity += kBlockSize;
+    Prefault();
     return true;
+}
+
+void CSampleSeries::Prefault() noexcept {
+    if (m_nPrefaulted >= m_nCapacity) {
+        // The block is done: nothing to ask for until the next one.
+        m_nPrefaulted = m_nCapacity + kPrefaultSamples;
+        return;
+    }
+    const std::size_t nOffset = m_nPrefaulted & kBlockMask;
+    const std::size_t nCount = std::min(kPrefaultSamples, kBlockSize - nOffset);
+    // Where the system cannot, the pages come one fault at a time as before.
+    madvise(m_pTail + nOffset, nCount * sizeof(Sample), MADV_POPULATE_WRITE);
+    m_nPrefaulted += nCount;
 }
 
 void CSampleSeries::clear() {
@@ -49,6 +64,7 @@ void CSampleSeries::clear() {
     m_pTail = nullptr;
     m_nSize = 0;
     m_nCapacity = 0;
+    m_nPrefaulted = 0;
     m_nGeneration = NewGeneration();
 }
 

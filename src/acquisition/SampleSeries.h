@@ -33,6 +33,8 @@ public:
     static constexpr std::size_t kBlockSize = std::size_t{1} << kBlockShift;
     static constexpr std::size_t kBlockMask = kBlockSize - 1;
     static constexpr std::size_t kBlockBytes = kBlockSize * sizeof(Sample);
+    // Values whose pages are asked for at once, ahead of the tail.
+    static constexpr std::size_t kPrefaultSamples = 16384;
 
     // Moved, never copied: two series must not append into one shared block.
     CSampleSeries() = default;
@@ -45,6 +47,7 @@ public:
         m_pTail = std::exchange(other.m_pTail, nullptr);
         m_nSize = std::exchange(other.m_nSize, 0);
         m_nCapacity = std::exchange(other.m_nCapacity, 0);
+        m_nPrefaulted = std::exchange(other.m_nPrefaulted, 0);
         m_nGeneration = std::exchange(other.m_nGeneration, NewGeneration());
         return *this;
     }
@@ -54,13 +57,23 @@ public:
 
     // Whether the next value fits without a new block.
     bool HasRoom() const { return m_nSize != m_nCapacity; }
+    // How many values fit without a new block.
+    std::size_t Room() const { return m_nCapacity - m_nSize; }
     // Makes the next value fit, adding a block when the last one is full; false, with nothing
     // changed, when the memory for it cannot be had.
     bool MakeRoom() noexcept;
+    // Where the next value goes, and taking the n values written there as appended: only
+    // when Room() >= n.
+    Sample* Tail() { return m_pTail + (m_nSize & kBlockMask); }
+    void AppendWritten(std::size_t n) {
+        m_nSize += n;
+        PrefaultAhead();
+    }
     // Only when HasRoom().
     void AppendInRoom(Sample v) {
         m_pTail[m_nSize & kBlockMask] = v;
         ++m_nSize;
+        PrefaultAhead();
     }
 
     Sample operator[](std::size_t j) const { return m_vBlocks[j >> kBlockShift][j & kBlockMask]; }
@@ -88,6 +101,14 @@ public:
 
 private:
     static std::uint64_t NewGeneration();
+    // Has the pages of the next kPrefaultSamples values of the last block made at once, rather
+    // than one fault per page as they are written, and while they are still in the cache.
+    void PrefaultAhead() {
+        if (m_nSize + kPrefaultSamples / 2 > m_nPrefaulted) {
+            Prefault();
+        }
+    }
+    void Prefault() noexcept;
 
     // Shared with snapshots, which may outlive the series' hold on a block (a clear).
     std::vector<std::shared_ptr<Sample[]>> m_vBlocks;
@@ -95,6 +116,7 @@ private:
     Sample* m_pTail = nullptr;
     std::size_t m_nSize = 0;
     std::size_t m_nCapacity = 0;
+    std::size_t m_nPrefaulted = 0;
     std::uint64_t m_nGeneration = NewGeneration();
 };
 

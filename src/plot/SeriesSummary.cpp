@@ -139,12 +139,12 @@ CValueRange CSeriesSummary::Range(const CSampleSeries& series, std::size_t first
 }
 
 // [first, last) in units of the level; the sample index found, or kNone.
+template <class MayHold, class Match>
 std::size_t CSeriesSummary::FindInLevel(const CSampleSeries& series, int nLevel, std::size_t first,
-                                        std::size_t last, float fLo, float fHi) const {
+                                        std::size_t last, MayHold bMayHold, Match bMatch) const {
     if (nLevel == 0) {
         for (std::size_t j = first; j < last; ++j) {
-            const float v = series[j];
-            if (std::isfinite(v) && (v > fHi || v < fLo)) {
+            if (bMatch(series[j])) {
                 return j;
             }
         }
@@ -153,10 +153,9 @@ std::size_t CSeriesSummary::FindInLevel(const CSampleSeries& series, int nLevel,
     const std::vector<CValueRange>& level = nLevel == 1 ? m_vLevel1 : m_vLevel2;
     const std::size_t shift = nLevel == 1 ? kShift1 : kShift2 - kShift1;
     for (std::size_t b = first; b < last; ++b) {
-        // An infinite extreme may hide a finite sample beyond the limits.
-        if (level[b].m_fMax > fHi || level[b].m_fMin < fLo) {
+        if (bMayHold(level[b])) {
             const std::size_t found =
-                FindInLevel(series, nLevel - 1, b << shift, (b + 1) << shift, fLo, fHi);
+                FindInLevel(series, nLevel - 1, b << shift, (b + 1) << shift, bMayHold, bMatch);
             if (found != kNone) {
                 return found;
             }
@@ -165,8 +164,9 @@ std::size_t CSeriesSummary::FindInLevel(const CSampleSeries& series, int nLevel,
     return kNone;
 }
 
-std::size_t CSeriesSummary::FindBeyond(const CSampleSeries& series, std::size_t first,
-                                       std::size_t last, float fLo, float fHi) const {
+template <class MayHold, class Match>
+std::size_t CSeriesSummary::Find(const CSampleSeries& series, std::size_t first, std::size_t last,
+                                 MayHold bMayHold, Match bMatch) const {
     const std::size_t end = std::min(last, m_nCovered);
     if (first >= end) {
         return last;
@@ -175,7 +175,7 @@ std::size_t CSeriesSummary::FindBeyond(const CSampleSeries& series, std::size_t 
     const std::size_t b1Last = end >> kShift1;
     std::size_t found = kNone;
     if (b1First >= b1Last) {
-        found = FindInLevel(series, 0, first, end, fLo, fHi);
+        found = FindInLevel(series, 0, first, end, bMayHold, bMatch);
         return found != kNone ? found : last;
     }
     const std::size_t b2First = (b1First + kPerBlock2 - 1) / kPerBlock2;
@@ -191,10 +191,26 @@ std::size_t CSeriesSummary::FindBeyond(const CSampleSeries& series, std::size_t 
                            {1, b2First < b2Last ? b2Last * kPerBlock2 : b1Last, b1Last},
                            {0, b1Last << kShift1, end}};
     for (const SStep& step : steps) {
-        found = FindInLevel(series, step.nLevel, step.first, step.last, fLo, fHi);
+        found = FindInLevel(series, step.nLevel, step.first, step.last, bMayHold, bMatch);
         if (found != kNone) {
             return found;
         }
     }
     return last;
+}
+
+std::size_t CSeriesSummary::FindBeyond(const CSampleSeries& series, std::size_t first,
+                                       std::size_t last, float fLo, float fHi) const {
+    return Find(
+        series, first, last,
+        // An infinite extreme may hide a finite sample beyond the limits.
+        [&](const CValueRange& block) { return block.m_fMax > fHi || block.m_fMin < fLo; },
+        [&](float v) { return std::isfinite(v) && (v > fHi || v < fLo); });
+}
+
+std::size_t CSeriesSummary::FindGap(const CSampleSeries& series, std::size_t first,
+                                    std::size_t last) const {
+    return Find(
+        series, first, last, [](const CValueRange& block) { return block.HasNaN(); },
+        [](float v) { return v != v; });
 }

@@ -8,7 +8,7 @@
 #include <vector>
 
 // The extremes of some samples: the smallest and largest that are not NaN (infinities
-// included), and which kinds of odd value were among them.
+// included), and which kinds of odd value were among them. A NaN is a gap: no value.
 struct CValueRange {
     static constexpr std::uint8_t kNaN = 1;
     static constexpr std::uint8_t kInfinite = 2;
@@ -47,6 +47,8 @@ public:
     // there is none.
     std::size_t FindBeyond(const CSampleSeries& series, std::size_t first, std::size_t last,
                            float fLo, float fHi) const;
+    // The first index in [first, last) of a gap (NaN); last when there is none.
+    std::size_t FindGap(const CSampleSeries& series, std::size_t first, std::size_t last) const;
 
     std::size_t Covered() const { return m_nCovered; }
 
@@ -55,8 +57,14 @@ private:
 
     void RangeOfLevel(const CSampleSeries& series, int nLevel, std::size_t first, std::size_t last,
                       bool bFiniteOnly, CValueRange& range) const;
+    // The first sample in [first, last) for which bMatch(v) holds, looking only into blocks
+    // for which bMayHold(range) does; last when there is none.
+    template <class MayHold, class Match>
+    std::size_t Find(const CSampleSeries& series, std::size_t first, std::size_t last,
+                     MayHold bMayHold, Match bMatch) const;
+    template <class MayHold, class Match>
     std::size_t FindInLevel(const CSampleSeries& series, int nLevel, std::size_t first,
-                            std::size_t last, float fLo, float fHi) const;
+                            std::size_t last, MayHold bMayHold, Match bMatch) const;
 
     std::vector<CValueRange> m_vLevel1;
     std::vector<CValueRange> m_vLevel2;

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <limits>
 
 float ComputeTracePixels(const CSampleSeries& series, int nStart, int nEnd,
                          const CPlotGeometry& geometry, float fPointsPerDiv, bool bAutoScale,
@@ -31,17 +30,23 @@ float ComputeTracePixels(const CSampleSeries& series, int nStart, int nEnd,
         }
         mapper.ClampedValuesToY(clamped, rows, count);
         for (std::size_t k = 0; k < count; ++k) {
-            *out++ = {positions.Next(), rows[k]};
+            const int x = positions.Next();
+            *out++ = values[k] == values[k] ? CPixel{x, rows[k]} : kGapPixel;
         }
         last = values[count - 1];
     };
     auto draw = [&](float v) {
         last = v;
+        const int x = positions.Next();
+        if (v != v) {
+            *out++ = kGapPixel;
+            return;
+        }
         if (bAutoScale && scale.AutoScale(v)) {
             mapper = CYMapper(geometry, scale.m_fYMax, scale.m_fYMin);
         }
         const float fClamped = ClampToRange(v, scale.m_fYMax, scale.m_fYMin);
-        *out++ = {positions.Next(), mapper.ValueToY(fClamped)};
+        *out++ = {x, mapper.ValueToY(fClamped)};
     };
     const std::size_t first = static_cast<std::size_t>(nStart);
     const std::size_t storedEnd = std::min(static_cast<std::size_t>(nEnd), series.size());
@@ -88,8 +93,12 @@ bool ComputeReducedTracePixels(const CSampleSeries& series, const CSeriesSummary
     auto rowOf = [&](float v) {
         return mapper.ValueToY(ClampToRange(v, scale.m_fYMax, scale.m_fYMin));
     };
-    // The samples [a, b) lie in column x under one Y range.
-    auto emitStretch = [&](std::size_t a, std::size_t b, int x) {
+    // The samples [a, b), none a gap, lie in column x under one Y range. Their lines cover
+    // every row from the highest to the lowest, but for the last sample's row when nothing
+    // goes on from it (bEnds: a gap or the window's end follows) and it lies at an extreme
+    // that no sample before its own streak on that row reaches: then the line leaving such a
+    // sample does not cover it, and the order of the pixels must say so.
+    auto emitRun = [&](std::size_t a, std::size_t b, int x, bool bEnds) {
         if (b - a <= kShortStretch) {
             for (std::size_t j = a; j < b; ++j) {
                 pixels.push_back({x, rowOf(series[j])});
@@ -98,21 +107,57 @@ bool ComputeReducedTracePixels(const CSampleSeries& series, const CSeriesSummary
         }
         const int first = rowOf(series[a]);
         const int last = rowOf(series[b - 1]);
-        const CValueRange range = summary.Range(series, a, b);
+        auto rowsOf = [&](std::size_t from, std::size_t to, int& high, int& low) {
+            const CValueRange range = summary.Range(series, from, to);
+            if (range.HasNumbers()) {
+                high = std::min({high, rowOf(range.m_fMax), rowOf(range.m_fMin)});
+                low = std::max({low, rowOf(range.m_fMax), rowOf(range.m_fMin)});
+            }
+        };
         int high = std::min(first, last);
         int low = std::max(first, last);
-        if (range.HasNumbers()) {
-            for (const int row : {rowOf(range.m_fMax), rowOf(range.m_fMin)}) {
-                high = std::min(high, row);
-                low = std::max(low, row);
+        rowsOf(a, b, high, low);
+        if (!bEnds || high == low || (last != high && last != low)) {
+            pixels.insert(pixels.end(), {{x, first}, {x, high}, {x, low}, {x, last}});
+            return;
+        }
+        const int other = last == high ? low : high;
+        std::size_t streak = b - 1;
+        while (streak > a && rowOf(series[streak - 1]) == last) {
+            --streak;
+        }
+        int reachedHigh = other;
+        int reachedLow = other;
+        if (streak > a + 1) {
+            reachedHigh = std::min(reachedHigh, first);
+            reachedLow = std::max(reachedLow, first);
+            rowsOf(a, streak - 1, reachedHigh, reachedLow);
+        }
+        if (reachedHigh == last || reachedLow == last) {
+            pixels.insert(pixels.end(), {{x, first}, {x, last}, {x, other}, {x, last}});
+        } else {
+            pixels.insert(pixels.end(), {{x, first}, {x, other}, {x, last}});
+        }
+    };
+    // The samples [a, b) lie in column x under one Y range; gaps break them into runs.
+    auto emitStretch = [&](std::size_t a, std::size_t b, int x) {
+        while (a < b) {
+            const std::size_t gap = summary.FindGap(series, a, b);
+            if (gap > a) {
+                // What follows may be a gap at the start of the next column.
+                const bool bEnds =
+                    gap == static_cast<std::size_t>(nEnd) || series[gap] != series[gap];
+                emitRun(a, gap, x, bEnds);
+            }
+            if (gap >= b) {
+                return;
+            }
+            pixels.push_back(kGapPixel);
+            a = gap + 1;
+            while (a < b && series[a] != series[a]) {
+                ++a;
             }
         }
-        if (range.HasNaN()) {
-            const int row = rowOf(std::numeric_limits<float>::quiet_NaN());
-            high = std::min(high, row);
-            low = std::max(low, row);
-        }
-        pixels.insert(pixels.end(), {{x, first}, {x, high}, {x, low}, {x, last}});
     };
     for (std::int64_t p = 0; p < count;) {
         // Column k holds the positions p with floor(p * ppx / ppd) = k.

@@ -107,10 +107,13 @@ void DrawTraceOneByOne(const CRasterTarget& target, std::span<const CPixel> pixe
                        bool bLines, std::uint32_t nLineColour) {
     for (std::size_t p = 0; p < pixels.size(); ++p) {
         const CPixel at = pixels[p];
+        if (IsGapPixel(at)) {
+            continue;
+        }
         ForEachShapePixel(nPointType, [&](int dx, int dy, std::uint32_t nColour) {
             Put(target, at.m_nX + dx, at.m_nY + dy, nColour);
         });
-        if (bLines && p > 0) {
+        if (bLines && p > 0 && !IsGapPixel(pixels[p - 1])) {
             const CPixel from = pixels[p - 1];
             ForEachLinePixel(from.m_nX, from.m_nY, at.m_nX, at.m_nY,
                              [&](int x, int y) { Put(target, x, y, nLineColour); });
@@ -304,10 +307,6 @@ void CTraceRasterizer::DrawColumnRuns(std::span<const CPixel> pixels, int nPoint
                                       std::uint32_t nLineColour) {
     const bool bCross = nPointType == kPointTypeCross;
     const bool bPoint = nPointType == kPointTypePoint;
-    m_vRunRows.assign(m_nWordsPerColumn, 0);
-    m_vArmRows.assign(m_nWordsPerColumn, 0);
-    m_nRowWordFirst = 0;
-    m_nRowWordLast = m_nWordsPerColumn > 0 ? m_nWordsPerColumn - 1 : 0;
     const CPixel* const base = pixels.data();
     std::size_t end = pixels.size();
     while (end > 0) {
@@ -422,9 +421,27 @@ bool CTraceRasterizer::Claim(int x, int y) {
 
 void CTraceRasterizer::Draw(std::span<const CPixel> pixels, int nPointType, bool bLines,
                             std::uint32_t nLineColour) {
-    if (nPointType == kPointTypeCircle || nPointType == kPointTypeSquare) {
-        DrawInOrder(pixels, nPointType, bLines, nLineColour);
-    } else {
-        DrawColumnRuns(pixels, nPointType, bLines, nLineColour);
+    const bool bInOrder = nPointType == kPointTypeCircle || nPointType == kPointTypeSquare;
+    if (!bInOrder) {
+        m_vRunRows.assign(m_nWordsPerColumn, 0);
+        m_vArmRows.assign(m_nWordsPerColumn, 0);
+        m_nRowWordFirst = 0;
+        m_nRowWordLast = m_nWordsPerColumn > 0 ? m_nWordsPerColumn - 1 : 0;
+    }
+    // Gaps part the trace into pieces that no line joins, each drawn as a trace of its own,
+    // the last first like the steps within them.
+    std::size_t end = pixels.size();
+    while (end > 0) {
+        std::size_t first = end;
+        while (first > 0 && !IsGapPixel(pixels[first - 1])) {
+            --first;
+        }
+        const auto piece = pixels.subspan(first, end - first);
+        if (bInOrder) {
+            DrawInOrder(piece, nPointType, bLines, nLineColour);
+        } else {
+            DrawColumnRuns(piece, nPointType, bLines, nLineColour);
+        }
+        end = first > 0 ? first - 1 : 0;
     }
 }

@@ -24,7 +24,8 @@ inline constexpr std::uint32_t kRasterWhite = 0xFFFFFFFFu;
 // sample on when bLines is set, a one-pixel line in nLineColour from the previous sample's
 // pixel to this one. Lines include their start and exclude their end pixel (Bresenham), boxes
 // exclude their right and bottom edge: the platform rules the plot was drawn with. Pixels
-// outside the target are left out.
+// outside the target are left out. A kGapPixel draws nothing, and no line leads into it or
+// out of it.
 //
 // The steps are painted last to first, and a pixel is written only by the first step that
 // reaches it, which is the last one to paint it one by one: the picture is the same, but

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdlib>
 #include <string>
@@ -58,6 +59,10 @@ TEST(InterpreterTest, WorkedExamples) {
         {{"1,,2#"}, true, Expect({{1.0f}}), 1},
         {{"1  ;  2 #"}, true, Expect({{1.0f}, {2.0f}}), 2},
         {{"5#", "#"}, true, Expect({{5.0f}}), 0},
+        {{"0 0 0#", "1 -2 3#4#"},
+         true,
+         Expect({{0.0f, 1.0f, 4.0f}, {0.0f, -2.0f}, {0.0f, 3.0f}}),
+         1},
         {{"   "}, false, Expect({}), 0},
         {{"abc"}, false, Expect({}), 0},
         {{""}, false, Expect({}), 0},
@@ -75,6 +80,17 @@ TEST(InterpreterTest, WorkedExamples) {
         EXPECT_EQ(result, example.lastResult);
         EXPECT_EQ(Contents(data), example.channels);
         EXPECT_EQ(data.m_nLastSetCount, example.lastSetCount);
+        // Extremes seeded with 0.0, as every set is stored.
+        for (int i = 0; i < CPlotData::kChannelCount; ++i) {
+            float fMin = 0.0f;
+            float fMax = 0.0f;
+            for (const float v : example.channels[static_cast<std::size_t>(i)]) {
+                fMin = std::min(fMin, v);
+                fMax = std::max(fMax, v);
+            }
+            EXPECT_EQ(data.GetMin(i), fMin);
+            EXPECT_EQ(data.GetMax(i), fMax);
+        }
     }
 }
 
@@ -176,8 +192,8 @@ TEST(InterpreterTest, LineEndedSetsReachTheChannelsWhenAskedFor) {
     data.SetEndSetsAtLineEnd(true);
     EXPECT_TRUE(data.GetEndSetsAtLineEnd());
     // The half set gathered under the other rule is dropped.
-    EXPECT_TRUE(data.Interpret("3\r\n\r\n4 5\r\n"));
-    EXPECT_EQ(Contents(data), Expect({{3.0f, 4.0f}, {5.0f}}));
+    EXPECT_TRUE(data.Interpret("3 9\r\n\r\n4 5\r\n"));
+    EXPECT_EQ(Contents(data), Expect({{3.0f, 4.0f}, {9.0f, 5.0f}}));
     EXPECT_EQ(data.m_nLastSetCount, 2);
 }
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
+#include <vector>
 
 namespace {
 
@@ -46,6 +48,35 @@ TEST(SetEndHintTest, WordingFollowsTheWaySetsEnd) {
                                            "'#' (Port Setup can end them at line ends)");
     const std::string strLineMode = CSetEndHint::Text(true);
     EXPECT_NE(strLineMode.find("no '#' and no line end"), std::string::npos);
+}
+
+TEST(SetEndHintTest, SuggestsTheLineFormatForWhatTheBoardPrints) {
+    const std::tuple<std::vector<std::string>, EBoardFormat, const char*> cases[] = {
+        {{"1.5 2.5 3.5"}, EBoardFormat::kHashSets, "sets end with '#'"},
+        {{"1.5,2.5\r", "\n3.5"}, EBoardFormat::kHashSets, "ends its lines without '#'"},
+        {{"temp", ": 21.5 hum:40"}, EBoardFormat::kHashSets, "name:value fields"},
+        {{"Sensor_2=", "-3\n"}, EBoardFormat::kHashSets, "name:value fields"},
+        {{"1 2 3"}, EBoardFormat::kLines, "no '#' and no line end"},
+        {{"booting...\r\n"}, EBoardFormat::kLines, "none has held a set"},
+    };
+    for (const auto& [chunks, eFormat, szWanted] : cases) {
+        CSetEndHint hint;
+        int nShown = 0;
+        for (std::size_t k = 0; k < chunks.size(); ++k) {
+            const auto t = At(std::chrono::milliseconds(1500 * static_cast<int>(k)));
+            nShown += hint.OnBytesInterpreted(t, false, chunks[k].data(), chunks[k].size());
+        }
+        nShown += hint.OnBytesInterpreted(At(5s), false, "", 0);
+        EXPECT_EQ(nShown, 1);
+        EXPECT_NE(std::string(hint.Text(eFormat)).find(szWanted), std::string::npos)
+            << chunks[0] << ": " << hint.Text(eFormat);
+    }
+    // A set ends the stretch, and what it held goes with it.
+    CSetEndHint hint;
+    hint.OnBytesInterpreted(At(0ms), false, "a:1\n", 4);
+    hint.OnBytesInterpreted(At(100ms), true, "#", 1);
+    EXPECT_NE(std::string(hint.Text(EBoardFormat::kHashSets)).find("sets end with '#'"),
+              std::string::npos);
 }
 
 } // namespace

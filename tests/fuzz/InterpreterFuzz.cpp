@@ -1,9 +1,9 @@
 // Feeds arbitrary bytes to the interpreter in chunks whose sizes come from the input and
 // compares the store, bit for bit, with a plain byte-by-byte model of the interpreter. The
 // store and the model live across inputs, so state carried between calls is exercised too.
-// The input's first byte chooses whether line ends end sets and whether the set in progress
-// is dropped first (as opening a port does); each chunk's first byte sets its length and
-// whether it goes in as a C string (up to a NUL) or as received bytes (NUL a separator).
+// The input's first byte chooses whether the set in progress is dropped first (as opening a
+// port does); each chunk's first byte sets its length and whether it goes in as a C string
+// (up to a NUL) or as received bytes (NUL a separator).
 #include "PlotData.h"
 #include "ReferenceInterpreter.h"
 
@@ -46,9 +46,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) {
         return 0;
     }
-    const bool bLineEnds = (data[0] & 1) != 0;
-    store.SetEndSetsAtLineEnd(bLineEnds);
-    reference.SetEndSetsAtLineEnd(bLineEnds);
     if ((data[0] & 2) != 0) {
         store.DiscardPartialSet();
         reference.DiscardPartialSet();

@@ -74,6 +74,11 @@ TEST(SeriesSummaryTest, ExtremesAndSearchesMatchEverySampleLookedAt) {
             const float hi = 1.5f + static_cast<float>(k % 4);
             ASSERT_EQ(summary.FindBeyond(series, a, b, -hi, hi), BruteFind(series, a, b, -hi, hi))
                 << a << ".." << b;
+            std::size_t gap = a;
+            while (gap < b && !std::isnan(series[gap])) {
+                ++gap;
+            }
+            ASSERT_EQ(summary.FindGap(series, a, b), gap) << a << ".." << b;
         }
     }
     // A cleared series that grew past its old length is summarised afresh.

@@ -43,10 +43,10 @@ std::vector<CPixel> MakeTrace(const char* szKind, int nCount, int nWidth, int nH
             y = chance(random) < 3 ? anyRow(random) : nHeight / 2;
         } else if (kind == "flat") {
             y = chance(random) < 1 ? y + step(random) : y;
-        } else { // sparse: few samples, long slanted lines
+        } else { // sparse, gaps: few samples, long slanted lines
             y = anyRow(random);
         }
-        pixels.push_back({x, y});
+        pixels.push_back(kind == "gaps" && chance(random) < 30 ? kGapPixel : CPixel{x, y});
     }
     return pixels;
 }
@@ -54,7 +54,7 @@ std::vector<CPixel> MakeTrace(const char* szKind, int nCount, int nWidth, int nH
 TEST(TraceRasterTest, DrawsTheSamePictureAsEveryStepInOrder) {
     std::mt19937 random(2024);
     CTraceRasterizer rasterizer;
-    for (const char* szKind : {"walk", "noise", "spikes", "flat", "sparse"}) {
+    for (const char* szKind : {"walk", "noise", "spikes", "flat", "sparse", "gaps"}) {
         for (int nCount : {1, 2, 30, 1000, 20000}) {
             if (std::string(szKind) == "sparse" && nCount > 30) {
                 continue;

@@ -102,6 +102,39 @@ TEST(SignalGeneratorTest, UsesAPointWhateverTheLocale) {
     EXPECT_EQ(strSet, "0.250#\r\n");
 }
 
+TEST(SignalGeneratorTest, LineFormatsPrintTheSameValuesAndLeaveGapsInTurn) {
+    const std::pair<ESetFormat, std::vector<std::string>> cases[] = {
+        {ESetFormat::Spaces,
+         {"1.500 1.500 1.500", "nan 1.500 1.500", "1.500 1.500 1.500", "1.500 nan 1.500"}},
+        {ESetFormat::Csv,
+         {"1.500,1.500,1.500", ",1.500,1.500", "1.500,1.500,1.500", "1.500,,1.500"}},
+        {ESetFormat::Tsv,
+         {"1.500\t1.500\t1.500", "\t1.500\t1.500", "1.500\t1.500\t1.500", "1.500\t\t1.500"}},
+        {ESetFormat::Labels,
+         {"square:1.500 square2:1.500 square3:1.500", "square2:1.500 square3:1.500",
+          "square:1.500 square2:1.500 square3:1.500", "square:1.500 square3:1.500"}},
+    };
+    for (const auto& [eFormat, vLines] : cases) {
+        CGeneratorSettings settings;
+        settings.vWaveforms = {EWaveform::Square};
+        settings.fAmplitude = 1.5;
+        settings.eFormat = eFormat;
+        settings.nGapEvery = 2;
+        ASSERT_EQ(CheckGeneratorSettings(settings), "");
+        CSignalGenerator generator(settings);
+        for (const std::string& strLine : vLines) {
+            EXPECT_EQ(generator.NextSet(), strLine + "\r\n");
+        }
+    }
+    CGeneratorSettings settings;
+    settings.nGapEvery = 2;
+    EXPECT_NE(CheckGeneratorSettings(settings), "");
+    ESetFormat eFormat = ESetFormat::Hash;
+    EXPECT_TRUE(ParseSetFormat("labels", &eFormat));
+    EXPECT_EQ(eFormat, ESetFormat::Labels);
+    EXPECT_FALSE(ParseSetFormat("json", &eFormat));
+}
+
 TEST(SignalGeneratorTest, SettingsAreChecked) {
     std::vector<EWaveform> vWaveforms;
     EXPECT_TRUE(ParseWaveforms("noise,sine,square,sawtooth", &vWaveforms));
@@ -175,7 +208,7 @@ TEST(DevSimBoardTest, AFastBoardReachesTheReaderWithoutLossOrReordering) {
 void ExpectExactSetsFromADelayedBoard(bool bLineEnded) {
     CBoardSettings settings;
     settings.generator.nChannels = 3;
-    settings.generator.bLineEnded = bLineEnded;
+    settings.generator.eFormat = bLineEnded ? ESetFormat::Spaces : ESetFormat::Hash;
     settings.fSetsPerSecond = 2000.0;
     settings.nSetsPerWrite = 10;
     settings.fDelaySeconds = 0.4;
@@ -238,7 +271,7 @@ TEST(DevSimBoardTest, ABoardThatSendsForATimeThenStaysIdleWithThePortOpen) {
 
 TEST(DevSimBoardTest, ALineEndedBoardPrintsOneSetALineWithoutHashAndCountsByLine) {
     CGeneratorSettings settings;
-    settings.bLineEnded = true;
+    settings.eFormat = ESetFormat::Spaces;
     const std::string strSet = CSignalGenerator(settings).NextSet();
     EXPECT_EQ(strSet.find('#'), std::string::npos);
     EXPECT_EQ(strSet.substr(strSet.size() - 2), "\r\n");

@@ -26,18 +26,9 @@ public:
         }
     }
 
-    // Line ends end sets too; a change drops the set in progress.
-    void SetEndSetsAtLineEnd(bool bEndSetsAtLineEnd) {
-        if (bEndSetsAtLineEnd != m_bEndSetsAtLineEnd) {
-            m_bEndSetsAtLineEnd = bEndSetsAtLineEnd;
-            DiscardPartialSet();
-        }
-    }
-
     void DiscardPartialSet() {
         m_vPending.clear();
         m_nNumberLen = 0;
-        m_bDigitInSet = false;
     }
 
     // As the store's ClearAll: the set and the number being assembled go too.
@@ -62,14 +53,6 @@ private:
             EndSet();
         } else if (c >= ',' && c <= '9') {
             m_szNumber[m_nNumberLen++] = c;
-            m_bDigitInSet |= c >= '0';
-        } else if (m_bEndSetsAtLineEnd && (c == '\r' || c == '\n')) {
-            // Only a line that brought a digit is a set; anything else it held is dropped.
-            if (m_bDigitInSet) {
-                EndSet();
-            } else {
-                DiscardPartialSet();
-            }
         } else if (m_nNumberLen != 0) {
             EndNumber();
         }
@@ -84,7 +67,6 @@ private:
         }
         m_nLastSetCount = static_cast<int>(m_vPending.size());
         m_vPending.clear();
-        m_bDigitInSet = false;
     }
 
     void EndNumber() {
@@ -98,8 +80,6 @@ private:
     char m_szNumber[101] = {};
     int m_nNumberLen = 0;
     std::vector<float> m_vPending;
-    bool m_bDigitInSet = false;
-    bool m_bEndSetsAtLineEnd = false;
     std::array<std::vector<float>, kChannels> m_vChannels;
     int m_nLastSetCount = 0;
 };

@@ -361,7 +361,7 @@ DWORD CDevSimBoard::Run() {
 
 void CDevSimBoard::Count(const char* pData, std::size_t nSent, std::size_t nDropped) {
     // Line-ended sets have no '#': each ends with one LF.
-    const char cSetEnd = m_settings.generator.bLineEnded ? '\n' : '#';
+    const char cSetEnd = m_settings.generator.IsLineEnded() ? '\n' : '#';
     const std::uint64_t nSetsSent = CountSets(pData, nSent, cSetEnd);
     const std::uint64_t nSetsDropped = CountSets(pData + nSent, nDropped, cSetEnd);
     std::lock_guard lock(m_countsMutex);

@@ -5,12 +5,17 @@
 #include <cmath>
 #include <numbers>
 #include <sstream>
+#include <utility>
 
 namespace {
 
 constexpr int kMaxChannels = 10;
 
 } // namespace
+
+std::vector<EWaveform> DefaultWaveforms() {
+    return {EWaveform::Sine, EWaveform::Square, EWaveform::Sawtooth};
+}
 
 bool ParseWaveforms(const std::string& strList, std::vector<EWaveform>* pvWaveforms) {
     std::vector<EWaveform> vWaveforms;
@@ -36,6 +41,21 @@ bool ParseWaveforms(const std::string& strList, std::vector<EWaveform>* pvWavefo
     return true;
 }
 
+bool ParseSetFormat(const std::string& strName, ESetFormat* peFormat) {
+    static const std::pair<const char*, ESetFormat> kFormats[] = {{"hash", ESetFormat::Hash},
+                                                                  {"spaces", ESetFormat::Spaces},
+                                                                  {"csv", ESetFormat::Csv},
+                                                                  {"tsv", ESetFormat::Tsv},
+                                                                  {"labels", ESetFormat::Labels}};
+    for (const auto& [szName, eFormat] : kFormats) {
+        if (strName == szName) {
+            *peFormat = eFormat;
+            return true;
+        }
+    }
+    return false;
+}
+
 std::string CheckGeneratorSettings(const CGeneratorSettings& settings) {
     if (settings.nChannels < 1 || settings.nChannels > kMaxChannels) {
         return "the number of channels must be 1 to 10";
@@ -45,6 +65,12 @@ std::string CheckGeneratorSettings(const CGeneratorSettings& settings) {
     }
     if (!std::isfinite(settings.fAmplitude) || std::fabs(settings.fAmplitude) > 1e9) {
         return "the amplitude must be a number of at most 1e9";
+    }
+    if (settings.nGapEvery < 0) {
+        return "gaps come every N sets, N at least 1";
+    }
+    if (settings.nGapEvery > 0 && !settings.IsLineEnded()) {
+        return "gaps need a line format (csv, tsv, spaces or labels): '#' sets have none";
     }
     return "";
 }
@@ -60,6 +86,14 @@ CSignalGenerator::CSignalGenerator(const CGeneratorSettings& settings)
     }
     if (m_settings.vWaveforms.empty()) {
         m_settings.vWaveforms.push_back(EWaveform::Sine);
+    }
+    static const char* const kWaveNames[] = {"sine", "square", "sawtooth", "noise"};
+    int anSeen[4] = {};
+    for (int i = 0; i < m_settings.nChannels; ++i) {
+        const auto nWave = static_cast<std::size_t>(
+            m_settings.vWaveforms[static_cast<std::size_t>(i) % m_settings.vWaveforms.size()]);
+        const int nSeen = ++anSeen[nWave];
+        m_vNames.push_back(kWaveNames[nWave] + (nSeen > 1 ? std::to_string(nSeen) : ""));
     }
 }
 
@@ -83,16 +117,40 @@ double CSignalGenerator::Value(int nChannel) {
 }
 
 void CSignalGenerator::AppendSet(std::string* pstrOut) {
+    const ESetFormat eFormat = m_settings.eFormat;
+    const char cSeparator = eFormat == ESetFormat::Csv   ? ','
+                            : eFormat == ESetFormat::Tsv ? '\t'
+                                                         : ' ';
+    const int nGapEvery = m_settings.nGapEvery;
+    const std::uint64_t nSet = m_nSets + 1;
+    const int nLeftOut = nGapEvery > 0 && nSet % static_cast<std::uint64_t>(nGapEvery) == 0
+                             ? static_cast<int>((nSet / static_cast<std::uint64_t>(nGapEvery) - 1) %
+                                                static_cast<std::uint64_t>(m_settings.nChannels))
+                             : -1;
     char szValue[64];
+    bool bFirst = true;
     for (int i = 0; i < m_settings.nChannels; ++i) {
-        if (i > 0) {
-            pstrOut->push_back(' ');
+        // Every channel's value is drawn, so that a gap leaves the others as they would be.
+        const double fValue = Value(i);
+        if (i == nLeftOut && eFormat == ESetFormat::Labels) {
+            continue;
+        }
+        if (!bFirst) {
+            pstrOut->push_back(cSeparator);
+        }
+        bFirst = false;
+        if (eFormat == ESetFormat::Labels) {
+            *pstrOut += m_vNames[static_cast<std::size_t>(i)] + ":";
+        }
+        if (i == nLeftOut) {
+            pstrOut->append(eFormat == ESetFormat::Spaces ? "nan" : "");
+            continue;
         }
         const auto result =
-            std::to_chars(szValue, szValue + sizeof szValue, Value(i), std::chars_format::fixed, 3);
+            std::to_chars(szValue, szValue + sizeof szValue, fValue, std::chars_format::fixed, 3);
         pstrOut->append(szValue, result.ptr);
     }
-    pstrOut->append(m_settings.bLineEnded ? "\r\n" : "#\r\n");
+    pstrOut->append(m_settings.IsLineEnded() ? "\r\n" : "#\r\n");
     ++m_nSets;
 }
 

@@ -24,7 +24,8 @@ read a serial port. The first line it prints is the path of the port side (for e
 It then writes to the port until it is stopped (Ctrl+C) or hangs up.
 
 Generated sets (the default): one value per channel, each printed as "%0.3f" would print it,
-separated by spaces and ended by '#', CR and LF, for example "1.234 -0.500 2.000#".
+separated by spaces and ended by '#', CR and LF, for example "1.234 -0.500 2.000#"; or one
+set per line in another --format.
   -c, --channels N          number of channels, 1 to 10 (default 3)
   -w, --waves LIST          waveforms of channel 1, 2, ... from sine, square, sawtooth and
                             noise, separated by commas; the list repeats for further
@@ -35,9 +36,16 @@ separated by spaces and ended by '#', CR and LF, for example "1.234 -0.500 2.000
                             1 + (k-1)/2 times as long
   -a, --amplitude A         peak value of every channel (default 2)
   -s, --seed N              seed of the noise (default 1)
-  -e, --line-ended          end each set with CR and LF only, no '#', as a sketch that
-                            prints one reading per line does (plot it with "End a set at:
-                            '#' or a line end" in Port Setup)
+  -F, --format FORMAT       how a set is printed: hash (the default, above), or one set per
+                            line ended by CR and LF, as a sketch that prints one reading per
+                            line does: spaces ("1.234 -0.500 2.000"), csv ("1.234,-0.500,
+                            2.000"), tsv (separated by TABs) or labels (name:value fields
+                            named after the waveforms: "sine:1.234 square:-0.500
+                            sawtooth:2.000"; a name that repeats gets a number, sine2)
+  -e, --line-ended          the same as --format spaces
+  -g, --gap-every N         with a line format, leave one value out of every Nth set, of
+                            channel 1 the first time, then of channel 2, and so on: "nan"
+                            with spaces, an empty field with csv and tsv, no field with labels
   -n, --sets-per-write N    with --rate, write the sets N at a time, every N/SETS seconds,
                             as a board that buffers its output does (default 1)
   -N, --sets N              stop after N sets and stay idle, the port still open (sets
@@ -71,7 +79,7 @@ there a moment after it is made, so on a busy machine the buffer may take a litt
 before 4096 bytes are full. The board prints
   sent BYTES bytes in SETS sets, dropped BYTES bytes in SETS sets
 when it stops and, in any mode, whenever it receives SIGUSR1; a set is counted by its '#' (by
-its line end with --line-ended).
+its line end in a line format).
 
 Listening:
   -E, --echo                print each line the program sends to the board on standard
@@ -192,7 +200,9 @@ int main(int argc, char** argv) {
         {"period", required_argument, nullptr, 'p'},
         {"amplitude", required_argument, nullptr, 'a'},
         {"seed", required_argument, nullptr, 's'},
+        {"format", required_argument, nullptr, 'F'},
         {"line-ended", no_argument, nullptr, 'e'},
+        {"gap-every", required_argument, nullptr, 'g'},
         {"sets-per-write", required_argument, nullptr, 'n'},
         {"sets", required_argument, nullptr, 'N'},
         {"send-for", required_argument, nullptr, 'T'},
@@ -212,8 +222,8 @@ int main(int argc, char** argv) {
     };
     opterr = 0;
     int nOption = 0;
-    while ((nOption = getopt_long(argc, argv, ":c:w:r:p:a:s:en:N:T:d:f:b:loq:u:k:L:EhV", kOptions,
-                                  nullptr)) != -1) {
+    while ((nOption = getopt_long(argc, argv, ":c:w:r:p:a:s:F:eg:n:N:T:d:f:b:loq:u:k:L:EhV",
+                                  kOptions, nullptr)) != -1) {
         double fValue = 0.0;
         const bool bNumber = optarg != nullptr && ParseNumber(optarg, &fValue);
         switch (nOption) {
@@ -252,8 +262,19 @@ int main(int argc, char** argv) {
             }
             settings.generator.nSeed = static_cast<std::uint32_t>(fValue);
             break;
+        case 'F':
+            if (!ParseSetFormat(optarg, &settings.generator.eFormat)) {
+                return Usage("--format takes hash, spaces, csv, tsv or labels");
+            }
+            break;
         case 'e':
-            settings.generator.bLineEnded = true;
+            settings.generator.eFormat = ESetFormat::Spaces;
+            break;
+        case 'g':
+            if (!bNumber || fValue != std::floor(fValue) || fValue < 1 || fValue > 1e9) {
+                return Usage("--gap-every takes a whole number of sets of at least 1");
+            }
+            settings.generator.nGapEvery = static_cast<int>(fValue);
             break;
         case 'n':
             if (!bNumber || fValue != std::floor(fValue) || fValue < 1 || fValue > 10000) {

@@ -1,0 +1,553 @@
+#include "LineReader.h"
+
+#include "NumberText.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+constexpr float kGap = std::numeric_limits<float>::quiet_NaN();
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+unsigned char Byte(char c) {
+    return static_cast<unsigned char>(c);
+}
+
+bool EqualsIgnoringCase(const char* text, std::size_t length, std::string_view word) {
+    if (length != word.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < length; ++i) {
+        if ((Byte(text[i]) | 0x20) != Byte(word[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The length of the UTF-8 sequence at text[0] that is complete within length bytes, or 0
+// when it is not one (a stray continuation byte, an overlong form, a surrogate, beyond
+// U+10FFFF, or cut short).
+std::size_t Utf8SequenceLength(const char* text, std::size_t length) {
+    const unsigned char lead = Byte(text[0]);
+    std::size_t n = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        n = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        n = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        n = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (n > length) {
+        return 0;
+    }
+    for (std::size_t k = 1; k < n; ++k) {
+        const unsigned char c = Byte(text[k]);
+        if (c < (k == 1 ? low : 0x80) || c > (k == 1 ? high : 0xBF)) {
+            return 0;
+        }
+    }
+    return n;
+}
+
+// At most nMax bytes of text, not cutting a character of several bytes in two.
+std::size_t CutAtCharacter(const char* text, std::size_t length, std::size_t nMax) {
+    if (length <= nMax) {
+        return length;
+    }
+    std::size_t n = nMax;
+    while (n > 0 && (Byte(text[n]) & 0xC0) == 0x80) {
+        --n;
+    }
+    return n;
+}
+
+} // namespace
+
+void CLineReader::SName::Assign(std::string_view strName) {
+    m_nLength =
+        static_cast<std::uint8_t>(CutAtCharacter(strName.data(), strName.size(), kMaxNameLength));
+    std::memcpy(m_acText.data(), strName.data(), m_nLength);
+}
+
+void CLineReader::BuildClasses() {
+    m_aClass.fill(kFieldByte);
+    m_aClass[Byte(' ')] = kSpace;
+    m_aClass[Byte('\0')] = kSpace;
+    m_aClass[Byte(',')] = kHardSeparator;
+    m_aClass[Byte(';')] = kHardSeparator;
+    m_aClass[Byte('\t')] = kHardSeparator;
+    m_aClass[Byte('\r')] = kLineEnd;
+    m_aClass[Byte('\n')] = kLineEnd;
+    if (m_cLimiter != '\0') {
+        m_aClass[Byte(m_cLimiter)] = kLineEnd;
+    }
+    m_cClassLimiter = m_cLimiter;
+    m_bClassesBuilt = true;
+}
+
+// The common numbers (up to 19 significant digits and a power of ten up to 22) are exact in
+// one division or multiplication of doubles, which is what strtod returns; the rest go to
+// strtod itself.
+CLineReader::EValue CLineReader::ParseValue(const char* text, std::size_t length, float& fValue) {
+    static constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                              1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                              1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    if (length == 0) {
+        return EValue::kGap;
+    }
+    std::size_t i = 0;
+    const bool negative = text[0] == '-';
+    if (text[0] == '-' || text[0] == '+') {
+        ++i;
+    }
+    if (i == length) {
+        return EValue::kText;
+    }
+    if (!IsDigit(text[i]) && text[i] != '.') {
+        const char* word = text + i;
+        const std::size_t n = length - i;
+        if (EqualsIgnoringCase(word, n, "inf") || EqualsIgnoringCase(word, n, "infinity")) {
+            fValue = negative ? -std::numeric_limits<float>::infinity()
+                              : std::numeric_limits<float>::infinity();
+            return EValue::kNumber;
+        }
+        if (EqualsIgnoringCase(word, n, "nan") || EqualsIgnoringCase(word, n, "ovf")) {
+            return EValue::kGap;
+        }
+        return EValue::kText;
+    }
+    std::uint64_t mantissa = 0;
+    int digits = 0;
+    int exponent = 0;
+    bool anyDigit = false;
+    bool slow = false;
+    for (; i < length && IsDigit(text[i]); ++i) {
+        anyDigit = true;
+        const unsigned d = static_cast<unsigned>(text[i] - '0');
+        if (mantissa == 0 && d == 0) {
+            continue;
+        }
+        if (digits < 19) {
+            mantissa = mantissa * 10 + d;
+            ++digits;
+        } else {
+            slow = true;
+        }
+    }
+    if (i < length && text[i] == '.') {
+        for (++i; i < length && IsDigit(text[i]); ++i) {
+            anyDigit = true;
+            const unsigned d = static_cast<unsigned>(text[i] - '0');
+            if (mantissa == 0 && d == 0) {
+                --exponent;
+            } else if (digits < 19) {
+                mantissa = mantissa * 10 + d;
+                ++digits;
+                --exponent;
+            } else {
+                slow = true;
+            }
+        }
+    }
+    if (!anyDigit) {
+        return EValue::kText;
+    }
+    if (i < length && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        const bool negativeExponent = i < length && text[i] == '-';
+        if (i < length && (text[i] == '-' || text[i] == '+')) {
+            ++i;
+        }
+        if (i == length || !IsDigit(text[i])) {
+            return EValue::kText;
+        }
+        int written = 0;
+        for (; i < length && IsDigit(text[i]); ++i) {
+            written = std::min(written * 10 + (text[i] - '0'), 1'000'000);
+        }
+        exponent += negativeExponent ? -written : written;
+    }
+    if (i != length) {
+        return EValue::kText;
+    }
+    if (mantissa == 0) {
+        fValue = negative ? -0.0f : 0.0f;
+    } else if (!slow && mantissa <= (std::uint64_t{1} << 53) && exponent >= -22 && exponent <= 22) {
+        double value = static_cast<double>(mantissa);
+        value = exponent < 0 ? value / kPowersOfTen[-exponent] : value * kPowersOfTen[exponent];
+        fValue = static_cast<float>(negative ? -value : value);
+    } else {
+        fValue = static_cast<float>(StrtodInCLocale(text, length));
+    }
+    return EValue::kNumber;
+}
+
+bool CLineReader::IsName(const char* text, std::size_t length) {
+    if (length == 0) {
+        return false;
+    }
+    for (std::size_t i = 0; i < length;) {
+        const unsigned char c = Byte(text[i]);
+        if (c < 0x80) {
+            if (c < 0x20 || c == 0x7F || c == ':' || c == '=') {
+                return false;
+            }
+            ++i;
+            continue;
+        }
+        const std::size_t n = Utf8SequenceLength(text + i, length - i);
+        if (n == 0) {
+            return false;
+        }
+        i += n;
+    }
+    return true;
+}
+
+bool CLineReader::Feed(const char* text, std::size_t length, CSetSink& sink) {
+    if (!m_bClassesBuilt || m_cClassLimiter != m_cLimiter) {
+        BuildClasses();
+    }
+    const auto& classes = m_aClass;
+    const char* p = text;
+    const char* const end = text + length;
+    // Where this chunk's part of the line being read begins.
+    const char* pLine = p;
+    bool bSetCompleted = false;
+    if (m_bInField) {
+        const char* q = p;
+        while (q != end && classes[Byte(*q)] == kFieldByte) {
+            ++q;
+        }
+        // One byte beyond the longest field is enough to know it is too long.
+        const std::size_t take =
+            std::min(static_cast<std::size_t>(q - p), kMaxFieldLength + 1 - m_nFieldLength);
+        std::memcpy(m_acField + m_nFieldLength, p, take);
+        m_nFieldLength += take;
+        if (q == end) {
+            KeepLineHead(pLine, end);
+            return false;
+        }
+        m_bInField = false;
+        Field(m_acField, m_nFieldLength, classes[Byte(*q)] == kSpace);
+        p = q;
+    }
+    while (p != end) {
+        const EClass eClass = classes[Byte(*p)];
+        if (eClass == kFieldByte) {
+            const char* q = p + 1;
+            while (q != end && classes[Byte(*q)] == kFieldByte) {
+                ++q;
+            }
+            if (q == end) {
+                m_nFieldLength = std::min(static_cast<std::size_t>(q - p), kMaxFieldLength + 1);
+                std::memcpy(m_acField, p, m_nFieldLength);
+                m_bInField = true;
+                break;
+            }
+            Field(p, static_cast<std::size_t>(q - p), classes[Byte(*q)] == kSpace);
+            p = q;
+            continue;
+        }
+        if (eClass == kHardSeparator) {
+            if (m_bAwait) {
+                ResolveAwaitedValue(kGap);
+            } else if (!m_bSlotHasField) {
+                EmptyField();
+            }
+            m_bSlotHasField = false;
+        } else if (eClass == kLineEnd) {
+            bSetCompleted |= EndLine(pLine, p, sink);
+            pLine = p + 1;
+        }
+        ++p;
+    }
+    KeepLineHead(pLine, end);
+    m_batch.Flush(sink, true);
+    return bSetCompleted;
+}
+
+void CLineReader::Field(const char* text, std::size_t length, bool bEndedBySpace) {
+    m_bSlotHasField = true;
+    m_bLineHasText = true;
+    float fValue = 0.0f;
+    const EValue eValue =
+        length > kMaxFieldLength ? EValue::kText : ParseValue(text, length, fValue);
+    if (m_bAwait) {
+        // "name: value": the field after the spaces is the label's value, if it is one.
+        if (eValue != EValue::kText) {
+            ResolveAwaitedValue(eValue == EValue::kGap ? kGap : fValue);
+            return;
+        }
+        ResolveAwaitedValue(kGap);
+    }
+    const int nPosition = NextPosition();
+    if (eValue != EValue::kText) {
+        m_bNotHeader = true;
+        StagePositional(nPosition, eValue == EValue::kGap ? kGap : fValue);
+        return;
+    }
+    if (length > kMaxFieldLength) {
+        m_bText = true;
+        m_bNotHeader = true;
+        return;
+    }
+    const char* mark =
+        std::find_if(text, text + length, [](char c) { return c == ':' || c == '='; });
+    if (mark != text + length && mark != text &&
+        IsName(text, static_cast<std::size_t>(mark - text))) {
+        m_bNotHeader = true;
+        const int nChannel = ChannelOfName(text, static_cast<std::size_t>(mark - text), nPosition);
+        const char* value = mark + 1;
+        const std::size_t valueLength = static_cast<std::size_t>(text + length - value);
+        if (valueLength == 0) {
+            if (bEndedBySpace) {
+                m_bAwait = true;
+                m_nAwaitChannel = nChannel;
+            } else {
+                StageLabelled(nChannel, kGap);
+            }
+            return;
+        }
+        const EValue eLabelled = ParseValue(value, valueLength, fValue);
+        if (eLabelled == EValue::kText) {
+            m_bText = true;
+            return;
+        }
+        StageLabelled(nChannel, eLabelled == EValue::kGap ? kGap : fValue);
+        return;
+    }
+    m_bText = true;
+    // A header name does not start as a number does: "1.5V 2.0A" is a line to skip.
+    const char c = text[0];
+    if (m_bNotHeader || IsDigit(c) || c == '+' || c == '-' || c == '.' || !IsName(text, length)) {
+        m_bNotHeader = true;
+        return;
+    }
+    if (m_nHeaderNames < kMaxChannels) {
+        m_aHeader[static_cast<std::size_t>(m_nHeaderNames++)].Assign({text, length});
+    }
+}
+
+void CLineReader::EmptyField() {
+    m_bNotHeader = true;
+    StagePositional(NextPosition(), kGap);
+}
+
+void CLineReader::StagePositional(int nPosition, float fValue) {
+    if (nPosition >= kMaxChannels) {
+        ++m_nDroppedInLine;
+        return;
+    }
+    m_nPositionalMask = static_cast<std::uint16_t>(m_nPositionalMask | (1u << nPosition));
+    m_afPositional[static_cast<std::size_t>(nPosition)] = fValue;
+}
+
+void CLineReader::StageLabelled(int nChannel, float fValue) {
+    if (nChannel < 0 || (m_nLabelledMask & (1u << nChannel)) != 0) {
+        ++m_nDroppedInLine;
+        return;
+    }
+    m_nLabelledMask = static_cast<std::uint16_t>(m_nLabelledMask | (1u << nChannel));
+    m_afLabelled[static_cast<std::size_t>(nChannel)] = fValue;
+}
+
+void CLineReader::ResolveAwaitedValue(float fValue) {
+    m_bAwait = false;
+    StageLabelled(m_nAwaitChannel, fValue);
+}
+
+int CLineReader::ChannelOfName(const char* text, std::size_t length, int nPosition) {
+    const std::string_view name(text, CutAtCharacter(text, length, kMaxNameLength));
+    // A board prints its labels in the same order line after line.
+    const bool bHinted = nPosition < kMaxChannels;
+    if (bHinted) {
+        const int nHint = m_anLabelHint[static_cast<std::size_t>(nPosition)];
+        if (m_aNames[static_cast<std::size_t>(nHint)].View() == name) {
+            return nHint;
+        }
+    }
+    for (int c = 0; c < kMaxChannels; ++c) {
+        if (m_aNames[static_cast<std::size_t>(c)].View() == name) {
+            if (bHinted) {
+                m_anLabelHint[static_cast<std::size_t>(nPosition)] = static_cast<std::int8_t>(c);
+            }
+            return c;
+        }
+    }
+    for (int k = 0; k < m_nNewNames; ++k) {
+        if (m_aNewNames[static_cast<std::size_t>(k)].View() == name) {
+            return m_anNewNameChannel[static_cast<std::size_t>(k)];
+        }
+    }
+    const unsigned taken = m_nPositionalMask | m_nLabelledMask | m_nNewNameMask;
+    for (int c = m_nInUse; c < kMaxChannels; ++c) {
+        if ((taken & (1u << c)) == 0) {
+            m_aNewNames[static_cast<std::size_t>(m_nNewNames)].Assign(name);
+            m_anNewNameChannel[static_cast<std::size_t>(m_nNewNames++)] =
+                static_cast<std::int8_t>(c);
+            m_nNewNameMask = static_cast<std::uint16_t>(m_nNewNameMask | (1u << c));
+            return c;
+        }
+    }
+    return -1;
+}
+
+bool CLineReader::EndLine(const char* pLine, const char* pEnd, CSetSink& sink) {
+    if (m_bAwait) {
+        ResolveAwaitedValue(kGap);
+    }
+    bool bSet = false;
+    if (m_bLineHasText) {
+        if (!m_bText) {
+            CommitSet(sink);
+            bSet = true;
+        } else if (!m_bNotHeader && !m_bAnySet) {
+            CommitHeader(sink);
+        } else {
+            SkipLine(pLine, pEnd);
+        }
+    }
+    ResetLine();
+    return bSet;
+}
+
+void CLineReader::CommitSet(CSetSink& sink) {
+    const unsigned clashes = m_nPositionalMask & m_nLabelledMask;
+    m_nDroppedInLine += static_cast<std::uint64_t>(std::popcount(clashes));
+    const unsigned filled = m_nPositionalMask | m_nLabelledMask;
+    const int nInUse = std::max(m_nInUse, static_cast<int>(std::bit_width(filled)));
+    if (m_nNewNames != 0) {
+        // The sets before this line were read without these names.
+        m_batch.Flush(sink, true);
+        for (int k = 0; k < m_nNewNames; ++k) {
+            const auto c =
+                static_cast<std::size_t>(m_anNewNameChannel[static_cast<std::size_t>(k)]);
+            m_aNames[c] = m_aNewNames[static_cast<std::size_t>(k)];
+            ++m_counts.m_nNamesLearnt;
+            sink.OnChannelName(static_cast<int>(c), m_aNames[c].View());
+        }
+    }
+    Sample* pOut = m_batch.Slot();
+    for (int c = 0; c < nInUse; ++c) {
+        const unsigned bit = 1u << c;
+        const auto k = static_cast<std::size_t>(c);
+        pOut[c] = (m_nLabelledMask & bit) != 0     ? m_afLabelled[k]
+                  : (m_nPositionalMask & bit) != 0 ? m_afPositional[k]
+                                                   : kGap;
+    }
+    if (m_nDroppedInLine != 0) {
+        m_counts.m_nValuesDropped += m_nDroppedInLine;
+        if (m_nPosition > kMaxChannels) {
+            m_counts.m_nLargestSet = std::max(m_counts.m_nLargestSet, m_nPosition);
+        }
+    }
+    m_nInUse = nInUse;
+    m_bAnySet = true;
+    m_batch.Complete(nInUse, sink, true);
+}
+
+void CLineReader::CommitHeader(CSetSink& sink) {
+    m_batch.Flush(sink, true);
+    for (int c = 0; c < m_nHeaderNames; ++c) {
+        const auto k = static_cast<std::size_t>(c);
+        m_aNames[k] = m_aHeader[k];
+        ++m_counts.m_nNamesLearnt;
+        sink.OnChannelName(c, m_aNames[k].View());
+    }
+    m_nInUse = std::max(m_nInUse, m_nHeaderNames);
+}
+
+void CLineReader::KeepLineHead(const char* pLine, const char* pEnd) {
+    const std::size_t n =
+        std::min(static_cast<std::size_t>(pEnd - pLine), kShownLineLength - m_nLineHead);
+    std::memcpy(m_acLineHead + m_nLineHead, pLine, n);
+    m_nLineHead += n;
+}
+
+void CLineReader::SkipLine(const char* pLine, const char* pEnd) {
+    KeepLineHead(pLine, pEnd);
+    ++m_counts.m_nLinesSkipped;
+    // A character cut by the limit goes; control bytes would garble a status bar.
+    std::size_t n = m_nLineHead;
+    if (n == kShownLineLength) {
+        std::size_t lead = n;
+        while (lead > 0 && (Byte(m_acLineHead[lead - 1]) & 0xC0) == 0x80) {
+            --lead;
+        }
+        if (lead > 0 && Byte(m_acLineHead[lead - 1]) >= 0xC0 &&
+            Utf8SequenceLength(m_acLineHead + lead - 1, n - lead + 1) == 0) {
+            n = lead - 1;
+        }
+    }
+    std::string& strShown = m_counts.m_strLastSkippedLine;
+    strShown.assign(m_acLineHead, n);
+    for (char& c : strShown) {
+        if (Byte(c) < 0x20 || Byte(c) == 0x7F) {
+            c = '?';
+        }
+    }
+}
+
+void CLineReader::ResetLine() {
+    m_nPosition = 0;
+    m_nPositionalMask = 0;
+    m_nLabelledMask = 0;
+    m_nNewNameMask = 0;
+    m_nNewNames = 0;
+    m_nHeaderNames = 0;
+    m_nDroppedInLine = 0;
+    m_bSlotHasField = false;
+    m_bLineHasText = false;
+    m_bText = false;
+    m_bNotHeader = false;
+    m_bAwait = false;
+    m_nLineHead = 0;
+}
+
+void CLineReader::DiscardPartialSet() {
+    ResetLine();
+    m_bInField = false;
+    m_nFieldLength = 0;
+}
+
+void CLineReader::ForgetSession() {
+    DiscardPartialSet();
+    m_aNames = {};
+    m_anLabelHint = {};
+    m_nInUse = 0;
+    m_bAnySet = false;
+    m_counts = {};
+}
+
+void CLineReader::AdoptChannel(int nChannel, std::string_view strName) {
+    if (nChannel < 0 || nChannel >= kMaxChannels) {
+        return;
+    }
+    m_nInUse = std::max(m_nInUse, nChannel + 1);
+    if (!strName.empty()) {
+        m_aNames[static_cast<std::size_t>(nChannel)].Assign(strName);
+    }
+}
+
+std::string_view CLineReader::ChannelName(int nChannel) const {
+    if (nChannel < 0 || nChannel >= kMaxChannels) {
+        return {};
+    }
+    return m_aNames[static_cast<std::size_t>(nChannel)].View();
+}
