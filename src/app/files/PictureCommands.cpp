@@ -87,21 +87,21 @@ void CPictureCommands::OnCopyView() {
     m_status.SetStatusText("Error: not enough memory to copy current view");
 }
 
-void CPictureCommands::PrintPicture(QPrinter& printer) {
+void CPictureCommands::PrintPicture(QPaintDevice& page) {
     const QImage picture = m_source.RenderPicture();
     if (picture.isNull()) {
         m_status.SetStatusText("%s", CMemoryShortage::kPaintFailedText);
         return;
     }
-    PrintImage(printer, picture);
+    PrintImage(page, picture);
 }
 
-void CPictureCommands::PrintImage(QPrinter& printer, const QImage& picture) {
-    QPainter painter(&printer);
+void CPictureCommands::PrintImage(QPaintDevice& page, const QImage& picture) {
+    QPainter painter(&page);
     // The screen picture, as large as the printable page allows, its proportions kept.
-    const QRect page = painter.viewport();
-    const QSize size = picture.size().scaled(page.size(), Qt::KeepAspectRatio);
-    painter.drawImage(QRect(page.topLeft(), size), picture);
+    const QRect area = painter.viewport();
+    const QSize size = picture.size().scaled(area.size(), Qt::KeepAspectRatio);
+    painter.drawImage(QRect(area.topLeft(), size), picture);
 }
 
 void CPictureCommands::OnFilePrint() {

@@ -6,6 +6,7 @@
 
 class CCommandMap;
 class CStatusSink;
+class QPaintDevice;
 class QPrinter;
 class QWidget;
 
@@ -40,8 +41,9 @@ public:
     void OnCopyView();
     void OnFilePrint();
     void OnFilePrintPreview();
-    void PrintPicture(QPrinter& printer);
-    static void PrintImage(QPrinter& printer, const QImage& picture);
+    // The plot on a page: a printer, or any other paint device.
+    void PrintPicture(QPaintDevice& page);
+    static void PrintImage(QPaintDevice& page, const QImage& picture);
     // The printer that Print, Print Preview and Print Setup share.
     static QPrinter& Printer();
 

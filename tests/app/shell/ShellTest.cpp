@@ -86,15 +86,47 @@ TEST(ShellTest, CommandsWithoutAHandlerStayGreyed) {
     }
 }
 
+// Every key of the accelerator table reaches its command's action, and no other.
 TEST(ShellTest, AcceleratorsAreBound) {
     CAppFixture app;
-    EXPECT_EQ(app.Frame().Action(ID_CHANNEL_TOGGLE1)->shortcut(), QKeySequence("Alt+1"));
-    EXPECT_EQ(app.Frame().Action(ID_CHANNEL_TOGGLE10)->shortcut(), QKeySequence("Alt+0"));
-    EXPECT_EQ(app.Frame().Action(ID_EDIT_COPY)->shortcuts(),
-              (QList<QKeySequence>{QKeySequence("Ctrl+C"), QKeySequence("Ctrl+Ins")}));
-    EXPECT_EQ(app.Frame().Action(ID_FILE_NEW)->shortcut(), QKeySequence("Ctrl+N"));
-    EXPECT_EQ(app.Frame().Action(ID_EDIT_UNDO)->shortcuts(),
-              (QList<QKeySequence>{QKeySequence("Ctrl+Z"), QKeySequence("Alt+Backspace")}));
+    const std::pair<const char*, int> kExpected[] = {
+        {"Alt+1", ID_CHANNEL_TOGGLE1},
+        {"Alt+2", ID_CHANNEL_TOGGLE1 + 1},
+        {"Alt+3", ID_CHANNEL_TOGGLE1 + 2},
+        {"Alt+4", ID_CHANNEL_TOGGLE1 + 3},
+        {"Alt+5", ID_CHANNEL_TOGGLE1 + 4},
+        {"Alt+6", ID_CHANNEL_TOGGLE1 + 5},
+        {"Alt+7", ID_CHANNEL_TOGGLE1 + 6},
+        {"Alt+8", ID_CHANNEL_TOGGLE1 + 7},
+        {"Alt+9", ID_CHANNEL_TOGGLE1 + 8},
+        {"Alt+0", ID_CHANNEL_TOGGLE10},
+        {"Ctrl+C", ID_EDIT_COPY},
+        {"Ctrl+Ins", ID_EDIT_COPY},
+        {"Ctrl+N", ID_FILE_NEW},
+        {"Ctrl+O", ID_FILE_OPEN},
+        {"Ctrl+P", ID_FILE_PRINT},
+        {"Ctrl+S", ID_FILE_SAVE},
+        {"Ctrl+V", ID_EDIT_PASTE},
+        {"Shift+Ins", ID_EDIT_PASTE},
+        {"Ctrl+X", ID_EDIT_CUT},
+        {"Shift+Del", ID_EDIT_CUT},
+        {"Ctrl+Z", ID_EDIT_UNDO},
+        {"Alt+Backspace", ID_EDIT_UNDO},
+        {"F7", ID_PLOT_FITY},
+        {"F6", ID_NEXT_PANE},
+        {"Shift+F6", ID_PREV_PANE},
+    };
+    for (const auto& [szKeys, nId] : kExpected) {
+        const QKeySequence keys(QString::fromLatin1(szKeys));
+        int nBound = 0;
+        for (QAction* pAction : app.Frame().findChildren<QAction*>()) {
+            if (pAction->shortcuts().contains(keys)) {
+                ++nBound;
+                EXPECT_EQ(pAction, app.Frame().Action(nId)) << szKeys;
+            }
+        }
+        EXPECT_EQ(nBound, 1) << szKeys;
+    }
 }
 
 TEST(ShellTest, TogglePlotCarriesACheckMarkWhileCollecting) {

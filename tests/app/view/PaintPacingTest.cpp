@@ -451,3 +451,36 @@ TEST_F(PaintPacingTest, SetsBetweenTwoPaintsSoundTheirAlarm) {
     ASSERT_TRUE(paintedAfter("2#2#-2#2#0#"));
     EXPECT_EQ(m_tones.m_nBeeps, 3);
 }
+
+// However many paints pacing skips, and whether a capture at a new size drew a picture of its
+// own in between, the plot decides as a paint after every set would have.
+TEST_F(PaintPacingTest, SkippedPaintsDecideAsAPaintAfterEverySetWould) {
+    SPlotSettings reference;
+    for (const int nRound : {0, 1, 2}) {
+        Press(m_view, Qt::Key_F12);
+        m_view.Plot() = SPlotSettings{1.0f, true, 0, 2.5f, -2.5f, true, 0.0f, 0.0f, false};
+        // Round 0 paints after every set; the others not before the end.
+        m_view.Screen().Pacer().SetRefreshRate(nRound == 0 ? 60 : 0.001);
+        for (int k = 0; k < 120; ++k) {
+            Receive(std::to_string(k % 9) + " -" + std::to_string(k % 4) + "#");
+            if (nRound == 0) {
+                m_view.viewport()->repaint();
+            }
+        }
+        if (nRound == 2) {
+            m_view.viewport()->resize(m_view.viewport()->size() - QSize(40, 30));
+            ASSERT_FALSE(m_view.Screen().ShownPicture().isNull());
+        }
+        m_view.viewport()->repaint();
+        const SPlotSettings& plot = m_view.Plot();
+        if (nRound == 0) {
+            reference = plot;
+            ASSERT_GT(reference.m_fPointsPerDiv, 8.0f);
+        } else {
+            EXPECT_EQ(plot.m_fPointsPerDiv, reference.m_fPointsPerDiv) << nRound;
+            EXPECT_EQ(plot.m_fYMax, reference.m_fYMax) << nRound;
+            EXPECT_EQ(plot.m_fYMin, reference.m_fYMin) << nRound;
+        }
+    }
+    m_view.Screen().Pacer().SetRefreshRate(60);
+}

@@ -2,6 +2,7 @@
 #include "session/AcquisitionSession.h"
 #include "view/KovraPlotterView.h"
 #include "view/PlotNavigator.h"
+#include "view/PlotScreen.h"
 
 #include "AppTestSupport.h"
 #include "PlotData.h"
@@ -178,10 +179,19 @@ TEST_F(RenderTest, OddSettingsNeitherFailNorLeaveThePicture) {
     view.Plot().m_fYMin = -2.5f;
     view.Plot().m_fPointsPerDiv = 2e9f;
     view.Plot().m_nScrollBack = std::numeric_limits<int>::max();
-    Paint();
-    // Only lines in or far above the range: drawn under the traces, the line at INT_MIN too.
-    g_pPlotData->SetMarkMinMax(2, false);
-    Paint();
+    // Channel 1's min/max line (1.0) lies in the range; channel 2's (inf) far above it, drawn
+    // nowhere; channel 3's (-inf) far below, drawn nowhere either, with or without it.
+    const int nLineY = ValueToY(m_geometry, 1.0f, 2.5f, -2.5f);
+    for (const bool bThirdMarked : {true, false}) {
+        g_pPlotData->SetMarkMinMax(2, bThirdMarked);
+        picture = Paint();
+        int nInk = 0;
+        for (int x = m_geometry.GetLeft(); x < m_geometry.GetRight(); ++x) {
+            nInk += picture.pixel(x, nLineY) == kBlack ? 1 : 0;
+        }
+        EXPECT_GT(nInk, (m_geometry.GetRight() - m_geometry.GetLeft()) / 3) << bThirdMarked;
+        EXPECT_EQ(picture.pixel(kWidth - 10, 2), kWhite) << bThirdMarked;
+    }
 }
 
 TEST_F(RenderTest, DoublingPpdKeepsTheWholeSeriesInView) {
@@ -190,8 +200,13 @@ TEST_F(RenderTest, DoublingPpdKeepsTheWholeSeriesInView) {
     for (int k = 0; k < 52; ++k) {
         g_pPlotData->Interpret("1#");
     }
-    Paint();
+    const QImage picture = Paint();
     EXPECT_EQ(view.Plot().m_fPointsPerDiv, 10.0f);
+    // Every sample, the first one too, is in the window that the doubled ppd gives.
+    for (int j = 0; j < 52; ++j) {
+        const CPixel point = PointOf(j, 1.0f);
+        EXPECT_EQ(picture.pixel(point.m_nX, point.m_nY), kBlack) << j;
+    }
 }
 
 TEST_F(RenderTest, ScrollBarWheelAndArrowsMoveTheWindow) {
@@ -348,8 +363,21 @@ TEST_F(RenderTest, PrintsThePictureToAFile) {
     };
     m_app.View().Pictures().OnFilePrint();
     ASSERT_TRUE(std::filesystem::exists(strPath));
-    EXPECT_GT(std::filesystem::file_size(strPath), 1000u);
     std::filesystem::remove(strPath);
+    // On a page twice as high as the plot and wider, the plot fills its height from the top
+    // left, every pixel doubled, and leaves the rest of the width blank.
+    m_app.Frame().resize(600, 400);
+    CAppFixture::Pump(50);
+    const QImage picture = m_app.View().Screen().RenderPicture();
+    ASSERT_GT(picture.width(), 100);
+    QImage page(2 * picture.width() + 100, 2 * picture.height(), QImage::Format_RGB32);
+    page.fill(Qt::white);
+    m_app.View().Pictures().PrintPicture(page);
+    EXPECT_TRUE(page.copy(0, 0, 2 * picture.width(), 2 * picture.height()) ==
+                picture.scaled(picture.size() * 2));
+    QImage blank(100, page.height(), QImage::Format_RGB32);
+    blank.fill(Qt::white);
+    EXPECT_TRUE(page.copy(2 * picture.width(), 0, 100, page.height()) == blank);
 }
 
 } // namespace
