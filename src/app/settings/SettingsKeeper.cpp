@@ -1,5 +1,6 @@
 #include "settings/SettingsKeeper.h"
 
+#include "link/SendBar.h"
 #include "session/AcquisitionSession.h"
 #include "view/KovraPlotterView.h"
 
@@ -26,6 +27,7 @@ void PairFields(Session& session, Plot& plot, Settings& settings, Copy copy) {
     copy(session.m_nParity, settings.m_nParity);
     copy(session.m_nTypedSpeed, settings.m_nTypedSpeed);
     copy(session.m_bEndSetsAtLineEnd, settings.m_bEndSetsAtLineEnd);
+    copy(session.m_bReconnect, settings.m_bReconnect);
     copy(plot.m_fPointsPerDiv, settings.m_fPointsPerDiv);
     copy(plot.m_bDoublePpdAtMax, settings.m_bDoublePpdAtMax);
     copy(plot.m_fYMax, settings.m_fYMax);
@@ -40,14 +42,22 @@ CSettingsKeeper::CSettingsKeeper(QMainWindow& window, CKovraPlotterView& view,
                                  const QString& strPath)
     : m_window(window), m_view(view), m_store(strPath) {
     connect(&view, &CKovraPlotterView::TearingDown, this, &CSettingsKeeper::SaveIfChanged);
+    // A line sent is remembered at once, not only with the next command.
+    connect(&view.SendBar(), &CSendBar::SettingsChanged, this, &CSettingsKeeper::SaveIfChanged);
 }
 
 void CSettingsKeeper::Restore() {
     m_saved = m_store.Load();
+    // What is half applied is not saved.
+    m_bApplying = true;
     Apply(m_saved);
+    m_bApplying = false;
 }
 
 void CSettingsKeeper::SaveIfChanged() {
+    if (m_bApplying) {
+        return;
+    }
     const SAppSettings settings = Capture();
     if (settings != m_saved && m_store.Save(settings)) {
         m_saved = settings;
@@ -59,6 +69,10 @@ SAppSettings CSettingsKeeper::Capture() const {
     SAppSettings settings = m_saved;
     PairFields(std::as_const(m_view.Session()), std::as_const(m_view.Plot()), settings,
                [](const auto& field, auto& setting) { setting = field; });
+    const CSendBar& sendBar = m_view.SendBar();
+    settings.m_bSendBarShown = sendBar.Shown();
+    settings.m_eLineEnd = sendBar.LineEnd();
+    settings.m_vSendHistory = sendBar.History().Lines();
     if (g_pPlotData != nullptr) {
         for (int i = 0; i < SAppSettings::kChannelCount; ++i) {
             SChannelSettings& channel = settings.m_vChannels[static_cast<std::size_t>(i)];
@@ -91,6 +105,10 @@ void CSettingsKeeper::Apply(const SAppSettings& settings) {
                [](auto& field, const auto& setting) { field = setting; });
     // Where a set ends reaches the store at once, not only with the next connection.
     m_view.Session().SetEndSetsAtLineEnd(settings.m_bEndSetsAtLineEnd);
+    CSendBar& sendBar = m_view.SendBar();
+    sendBar.SetShown(settings.m_bSendBarShown);
+    sendBar.SetLineEnd(settings.m_eLineEnd);
+    sendBar.SetHistory(settings.m_vSendHistory);
     for (int i = 0; i < SAppSettings::kChannelCount; ++i) {
         const SChannelSettings& channel = settings.m_vChannels[static_cast<std::size_t>(i)];
         g_pPlotData->SetColor(i, channel.m_nColor);

@@ -34,4 +34,5 @@ private:
     CSettingsStore m_store;
     // What the file holds, as far as this program knows.
     SAppSettings m_saved;
+    bool m_bApplying = false;
 };

@@ -97,6 +97,7 @@ bool CKovraPlotterApp::InitInstance(const SCommandLine& commandLine) {
     QObject::connect(m_pFrame.get(), &CMainFrame::CommandRouted, m_pSettings.get(),
                      &CSettingsKeeper::SaveIfChanged);
     m_pSettings->Restore();
+    m_pFrame->View()->Session().m_bReconnectThisRun = commandLine.m_bReconnect;
     m_pFrame->show();
     ConnectFromCommandLine(commandLine);
     if (commandLine.m_nSnapshotAfterSeconds >= 0) {

@@ -5,12 +5,14 @@
 #include "files/FileCommands.h"
 #include "files/JobRunner.h"
 #include "files/PictureCommands.h"
+#include "link/SendBar.h"
 #include "session/AcquisitionSession.h"
 #include "view/PlotCommands.h"
 #include "view/PlotNavigator.h"
 #include "view/PlotScreen.h"
 
 #include "PlotScroll.h"
+#include "SerialWnd.h"
 
 #include <QKeyEvent>
 #include <QScreen>
@@ -41,7 +43,11 @@ CKovraPlotterView::CKovraPlotterView(QWidget* pParent)
           [this] { emit CommandStateChanged(); })),
       m_pFiles(std::make_unique<CFileCommands>(
           *this, *m_pStatus, [this] { ResetData(); }, [this] { ShowLoadedData(); })),
-      m_pPictures(std::make_unique<CPictureCommands>(*this, *m_pStatus, *m_pScreen)) {
+      m_pPictures(std::make_unique<CPictureCommands>(*this, *m_pStatus, *m_pScreen)),
+      m_pSendBar(new CSendBar(
+          *m_pStatus,
+          [this]() -> CSerialBase* { return m_pSession->m_bConnected ? g_pSerial : nullptr; },
+          this)) {
     m_pSession->setParent(this);
     connect(m_pSession, &CAcquisitionSession::StateChanged, this,
             &CKovraPlotterView::CommandStateChanged);
@@ -55,6 +61,7 @@ CKovraPlotterView::CKovraPlotterView(QWidget* pParent)
     m_pPlotCommands->RegisterCommands(m_commands);
     m_pFiles->RegisterCommands(m_commands);
     m_pPictures->RegisterCommands(m_commands);
+    m_pSendBar->RegisterCommands(m_commands);
 
     setFocusPolicy(Qt::StrongFocus);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
