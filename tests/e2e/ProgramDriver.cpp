@@ -69,7 +69,8 @@ std::vector<char*> Pointers(std::vector<std::string>& vStrings) {
 
 CChildProcess::CChildProcess(const std::string& strDirectory,
                              const std::vector<std::string>& vArguments,
-                             const std::vector<std::string>& vEnvironment) {
+                             const std::vector<std::string>& vEnvironment,
+                             const std::string& strErrorFile) {
     int toChild[2];
     int fromChild[2];
     if (pipe2(toChild, O_CLOEXEC) != 0 || pipe2(fromChild, O_CLOEXEC) != 0) {
@@ -79,6 +80,10 @@ CChildProcess::CChildProcess(const std::string& strDirectory,
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, toChild[0], STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, fromChild[1], STDOUT_FILENO);
+    if (!strErrorFile.empty()) {
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, strErrorFile.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    }
     posix_spawn_file_actions_addchdir_np(&actions, strDirectory.c_str());
     std::vector<std::string> vAll = vArguments;
     std::vector<char*> argv = Pointers(vAll);
@@ -258,7 +263,8 @@ int CProgram::WaitForExit() {
 }
 
 CBoardProcess::CBoardProcess(const std::string& strDirectory,
-                             const std::vector<std::string>& vArguments)
+                             const std::vector<std::string>& vArguments,
+                             const std::string& strErrorFile)
     : m_process(
           strDirectory,
           [&] {
@@ -266,7 +272,7 @@ CBoardProcess::CBoardProcess(const std::string& strDirectory,
               vAll.insert(vAll.end(), vArguments.begin(), vArguments.end());
               return vAll;
           }(),
-          ProgramEnvironment(strDirectory, {})),
+          ProgramEnvironment(strDirectory, {}), strErrorFile),
       m_strPath(m_process.ReadLine(kCommandTimeout)) {}
 
 CBoardCounts CBoardProcess::ReadCounts() {

@@ -17,9 +17,11 @@ inline constexpr char kSettingsFile[] = "kovraplotter.conf";
 // this goes away.
 class CChildProcess {
 public:
-    // vEnvironment is all of the child's environment ("NAME=VALUE").
+    // vEnvironment is all of the child's environment ("NAME=VALUE"); its standard error goes to
+    // strErrorFile when one is named.
     CChildProcess(const std::string& strDirectory, const std::vector<std::string>& vArguments,
-                  const std::vector<std::string>& vEnvironment);
+                  const std::vector<std::string>& vEnvironment,
+                  const std::string& strErrorFile = {});
     ~CChildProcess();
     CChildProcess(const CChildProcess&) = delete;
     CChildProcess& operator=(const CChildProcess&) = delete;
@@ -80,9 +82,13 @@ private:
 // kovra-devsim in a process of its own.
 class CBoardProcess {
 public:
-    CBoardProcess(const std::string& strDirectory, const std::vector<std::string>& vArguments);
+    // What it prints on standard error (--echo) goes to strErrorFile when one is named.
+    CBoardProcess(const std::string& strDirectory, const std::vector<std::string>& vArguments,
+                  const std::string& strErrorFile = {});
     // The port side of its pseudo-terminal.
     const std::string& Path() const { return m_strPath; }
+    // The port side it came back on after a hang-up (--come-back-after), as soon as it says so.
+    std::string NextPath() { return m_process.ReadLine(std::chrono::seconds(60)); }
     // The counts so far (asked for with SIGUSR1).
     CBoardCounts Counts();
     // Stops it and returns its final counts.

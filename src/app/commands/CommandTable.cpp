@@ -21,6 +21,8 @@ constexpr SMenuItem kConnectionMenu[] = {
     {"Port Setup..", nullptr, ID_CONNECTION_PORTSETUP},
     {"Connect (F2)", nullptr, ID_CONNECTION_CONNECT},
     {"Disconnect (F3)", nullptr, ID_CONNECTION_DISCONNECT},
+    {nullptr, nullptr, ID_SEPARATOR},
+    {"Reconnect When the Board Returns", nullptr, ID_CONNECTION_RECONNECT},
 };
 
 constexpr SMenuItem kPlotMenu[] = {
@@ -31,6 +33,10 @@ constexpr SMenuItem kPlotMenu[] = {
     {nullptr, nullptr, ID_SEPARATOR},
     {"Fit Y Range to Data", "F7", ID_PLOT_FITY},
     {"Keep Collecting While Scrolled Back", nullptr, ID_PLOT_KEEPCOLLECTING},
+};
+
+constexpr SMenuItem kViewMenu[] = {
+    {"Send Bar", "Ctrl+T", ID_VIEW_SENDBAR},
 };
 
 constexpr SMenuItem kOtherMenu[] = {
@@ -45,9 +51,8 @@ constexpr SMenuItem kHelpMenu[] = {
 };
 
 constexpr SMenuPopup kMenuBar[] = {
-    {"&File", kFileMenu}, {"&Connection", kConnectionMenu},
-    {"&Plot", kPlotMenu}, {"&Other", kOtherMenu},
-    {"&Help", kHelpMenu},
+    {"&File", kFileMenu}, {"&Connection", kConnectionMenu}, {"&Plot", kPlotMenu},
+    {"&View", kViewMenu}, {"&Other", kOtherMenu},           {"&Help", kHelpMenu},
 };
 
 constexpr SAccelerator kAccelerators[] = {
@@ -74,6 +79,7 @@ constexpr SAccelerator kAccelerators[] = {
     {"Ctrl+Z", ID_EDIT_UNDO},
     {"Alt+Backspace", ID_EDIT_UNDO},
     {"F7", ID_PLOT_FITY},
+    {"Ctrl+T", ID_VIEW_SENDBAR},
     {"F6", ID_NEXT_PANE},
     {"Shift+F6", ID_PREV_PANE},
 };

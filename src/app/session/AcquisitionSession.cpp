@@ -6,10 +6,12 @@
 #include "dialogs/StatusSink.h"
 #include "dialogs/UserDialogs.h"
 #include "session/EventHandOver.h"
+#include "session/Reconnector.h"
 #include "session/RecordingControl.h"
 
 #include "CsvWriter.h"
 #include "LogFile.h"
+#include "PlatformError.h"
 #include "PlotData.h"
 #include "PortChoice.h"
 #include "PortConnection.h"
@@ -22,6 +24,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <new>
 
 CPlotData* g_pPlotData = nullptr;
@@ -50,13 +53,17 @@ public:
 
 constexpr int kReadChunk = 100;
 constexpr std::size_t kMaxBytesPerNotification = 64 * 1024;
-// The parameter of the notification a read posts to itself; the port's own carry 0.
+// The parameter of the notification a read posts to itself; the port's own carry the
+// connection's number, which is never this small.
 constexpr LPARAM kFollowUpParam = 1;
+const char kDeviceGoneText[] = "Error: port closed by the device..";
 
 } // namespace
 
 CAcquisitionSession::CAcquisitionSession(QWidget& window, CStatusSink& status)
-    : m_window(window), m_status(status), m_pRecording(new CRecordingControl(window, status)) {
+    : m_window(window), m_status(status), m_pRecording(new CRecordingControl(window, status)),
+      m_pReconnector(new CReconnector(
+          [this](const std::string& strPath) { return ReconnectTo(strPath); }, this)) {
     m_pRecording->setParent(this);
     connect(m_pRecording, &CRecordingControl::StateChanged, this,
             &CAcquisitionSession::StateChanged);
@@ -97,6 +104,7 @@ void CAcquisitionSession::Teardown() {
     m_bTornDown = true;
     // A recording ends with every set on the disk, and none starts any more.
     m_pRecording->Close();
+    m_pReconnector->Stop();
     if (g_pSerial != nullptr) {
         g_pSerial->Close();
         delete g_pSerial;
@@ -122,7 +130,13 @@ void CAcquisitionSession::RegisterCommands(CCommandMap& commands) {
         ID_CONNECTION_CONNECT, [this] { OnConnectionConnect(); }, whileDisconnected);
     commands.Add(
         ID_CONNECTION_DISCONNECT, [this] { OnConnectionDisconnect(); },
-        [this](CCmdUI& cmdUI) { cmdUI.Enable(m_bConnected); });
+        [this](CCmdUI& cmdUI) { cmdUI.Enable(m_bConnected || Waiting()); });
+    commands.Add(
+        ID_CONNECTION_RECONNECT, [this] { OnToggleReconnect(); },
+        [this](CCmdUI& cmdUI) {
+            cmdUI.Enable();
+            cmdUI.SetCheck(ReconnectOn());
+        });
     commands.Add(
         ID_OTHER_TOGGLEPLOT, [this] { OnTogglePlot(); },
         [this](CCmdUI& cmdUI) {
@@ -183,7 +197,11 @@ LRESULT CAcquisitionSession::OnSerialMsg(WPARAM wParam, LPARAM lParam) {
     }
     const WORD events = LOWORD(wParam);
     if ((events & EV_KOVRA_DEVICE_GONE) != 0) {
-        OnDeviceGone();
+        // Only the port open now may be closed by it: a notice still queued when the user
+        // disconnected and connected again belongs to a port closed since.
+        if (g_pSerial->IsCurrentConnection(lParam)) {
+            OnDeviceGone();
+        }
         return 0;
     }
     if (events != EV_RXCHAR) {
@@ -263,10 +281,50 @@ void CAcquisitionSession::OnDeviceGone() {
     // Whatever arrived before the device went away is still taken, all of it: the port
     // closes next.
     ReadAndInterpret(false, SIZE_MAX);
+    // Watching starts while the port is still open, so that its going is seen.
+    const int nWatch = ReconnectOn() ? m_pReconnector->Start(m_connection.identity) : 0;
     g_pSerial->Close();
     m_bConnected = false;
-    m_status.SetStatusText("Error: port closed by the device..");
+    if (nWatch != 0) {
+        m_status.SetStatusText("%s and it cannot be waited for (%s)", kDeviceGoneText,
+                               std::strerror(LastSystemErrno()));
+    } else {
+        m_status.SetStatusText("%s", kDeviceGoneText);
+    }
     emit StateChanged();
+    // A board that is back already is connected at once.
+    m_pReconnector->LookNow();
+}
+
+bool CAcquisitionSession::Waiting() const {
+    return m_pReconnector->Waiting();
+}
+
+std::string CAcquisitionSession::WaitingFor() const {
+    return m_pReconnector->WaitingFor();
+}
+
+void CAcquisitionSession::OnToggleReconnect() {
+    // The user's choice is remembered; the command line's turn for this run is over.
+    m_bReconnect = !ReconnectOn();
+    m_bReconnectThisRun = false;
+    if (!m_bReconnect && Waiting()) {
+        m_pReconnector->Stop();
+    }
+    emit StateChanged();
+}
+
+// Called while waiting, when the board is back at strPath.
+bool CAcquisitionSession::ReconnectTo(const std::string& strPath) {
+    if (!ReconnectPort(*g_pSerial, this, strPath, Selection(), &m_strConnectFailure,
+                       &m_connection)) {
+        m_status.SetStatusText("Still waiting: %s", m_strConnectFailure.c_str());
+        return false;
+    }
+    // The store, the collection state and the recording go on as they were.
+    OnPortOpened();
+    m_status.SetStatusText("Reconnected to %s", strPath.c_str());
+    return true;
 }
 
 void CAcquisitionSession::OnTogglePlot() {
@@ -355,6 +413,12 @@ void CAcquisitionSession::OnConnectionConnect() {
 }
 
 void CAcquisitionSession::OnConnectionDisconnect() {
+    if (!m_bConnected && Waiting()) {
+        m_pReconnector->Stop();
+        m_status.SetStatusText("Disconnected..");
+        emit StateChanged();
+        return;
+    }
     m_status.SetStatusText(CloseSerialPort() ? "Disconnected.." : "Error Disconnecting..");
 }
 
@@ -367,7 +431,7 @@ void CAcquisitionSession::OnKeyConnect() {
 }
 
 void CAcquisitionSession::OnKeyDisconnect() {
-    if (m_bConnected) {
+    if (m_bConnected || Waiting()) {
         OnConnectionDisconnect();
     } else {
         m_status.SetStatusText("Not Connected..");
@@ -382,11 +446,21 @@ const char* CAcquisitionSession::SelectedPortName() const {
     return PortOfChoice(m_nPort);
 }
 
+CPortSelection CAcquisitionSession::Selection() const {
+    return {m_nPort, m_nSpeed, m_nTypedSpeed, m_nStopBits, m_nParity};
+}
+
 bool CAcquisitionSession::OpenSerialPort() {
-    const CPortSelection selection{m_nPort, m_nSpeed, m_nTypedSpeed, m_nStopBits, m_nParity};
-    if (!ConnectPort(*g_pSerial, this, selection, &m_strConnectFailure)) {
+    // The ports are looked up again, for a board plugged in since the last look.
+    if (!ConnectChosenPort(*g_pSerial, this, Selection(), &m_strConnectFailure, &m_connection)) {
         return false;
     }
+    OnPortOpened();
+    return true;
+}
+
+void CAcquisitionSession::OnPortOpened() {
+    m_pReconnector->Stop();
     // Whatever was half received before belongs to another connection.
     g_pPlotData->DiscardPartialSet();
     g_pPlotData->SetEndSetsAtLineEnd(m_bEndSetsAtLineEnd);
@@ -394,7 +468,6 @@ bool CAcquisitionSession::OpenSerialPort() {
     m_setEndHint.Reset();
     m_bConnected = true;
     emit StateChanged();
-    return true;
 }
 
 void CAcquisitionSession::SetEndSetsAtLineEnd(bool bEndSetsAtLineEnd) {

@@ -4,6 +4,7 @@
 
 #include "BasicTypes.h"
 #include "NotifyTarget.h"
+#include "PortConnection.h"
 #include "SetEndHint.h"
 
 #include <QObject>
@@ -14,6 +15,7 @@
 
 class CCommandMap;
 class CPlotData;
+class CReconnector;
 class CRecordingControl;
 class CSerialWnd;
 class CSetSizeLog;
@@ -30,7 +32,8 @@ extern float g_fTestPhase2;
 // The acquisition session: the store and the port with their lifetime, Port Setup's choices,
 // connecting and disconnecting, the reading of the port's notifications into the store and
 // the recording, collection on and off, and what the program says when memory runs short or
-// no set ends. The port's notifications are posted to this object.
+// no set ends. The port's notifications are posted to this object. With the reconnect on, a
+// board that goes away is waited for (CReconnector) and connected again when it returns.
 class CAcquisitionSession : public QObject, public CNotifyTarget {
     Q_OBJECT
 
@@ -55,7 +58,9 @@ public:
 
     void OnConnectionPortSetup();
     void OnConnectionConnect();
+    // Disconnect ends the waiting for a board that went away too.
     void OnConnectionDisconnect();
+    void OnToggleReconnect();
     // Connects with the chosen settings; on failure the reason is kept for the status text.
     bool OpenSerialPort();
     bool CloseSerialPort();
@@ -65,6 +70,14 @@ public:
     // index names none).
     DWORD SelectedSpeedBps() const;
     const char* SelectedPortName() const;
+
+    // Whether a board that goes away is waited for, and the device waited for now ("" when
+    // none).
+    bool ReconnectOn() const { return m_bReconnect || m_bReconnectThisRun; }
+    bool Waiting() const;
+    std::string WaitingFor() const;
+    // The connection made last (its number, device and identity).
+    const SConnection& Connection() const { return m_connection; }
 
     // F2, F3 and F5, with their status texts.
     void OnKeyConnect();
@@ -93,6 +106,10 @@ public:
     // Sets end at '#' only (the default) or also at a line end.
     bool m_bEndSetsAtLineEnd = false;
     bool m_bCollecting = true;
+    // Reconnect When the Board Returns: as remembered, and as the command line turns it on for
+    // one run.
+    bool m_bReconnect = false;
+    bool m_bReconnectThisRun = false;
 
 signals:
     // Connection, collection or recording changed: menu items may change.
@@ -108,6 +125,10 @@ protected:
 private:
     bool PostMessageEvent(UINT nMessage, WPARAM wParam, LPARAM lParam) noexcept;
     void OnDeviceGone();
+    // What follows any port opened: a fresh start for what was half received, waiting ended.
+    void OnPortOpened();
+    bool ReconnectTo(const std::string& strPath);
+    CPortSelection Selection() const;
     // Reads at most about nMaxBytes, and leaves the rest to a notification posted to itself.
     bool ReadAndInterpret(bool bReportErrors, std::size_t nMaxBytes);
     void CheckStoreMemory();
@@ -116,6 +137,8 @@ private:
     QWidget& m_window;
     CStatusSink& m_status;
     CRecordingControl* m_pRecording;
+    CReconnector* m_pReconnector;
+    SConnection m_connection;
     std::string m_strConnectFailure;
     // A read left the rest of a flood to a notification posted to ourselves, not yet handled.
     bool m_bFollowUpPending = false;

@@ -2,7 +2,9 @@
 
 #include "AxisSettings.h"
 #include "PlotData.h"
+#include "SendHistory.h"
 
+#include <algorithm>
 #include <cmath>
 
 std::array<SChannelSettings, SAppSettings::kChannelCount> SAppSettings::StartChannelSettings() {
@@ -71,6 +73,12 @@ void ValidateSettings(SAppSettings& s) {
         KeepIf(channel.m_fBeepLimitMin, start.m_fBeepLimitMin, isFinite);
         KeepIf(channel.m_fBeepLimitMax, start.m_fBeepLimitMax, isFinite);
     }
+    KeepIf(s.m_eLineEnd, d.m_eLineEnd, [](ELineEnd e) {
+        return std::find(std::begin(kLineEnds), std::end(kLineEnds), e) != std::end(kLineEnds);
+    });
+    CSendHistory history;
+    history.SetLines(s.m_vSendHistory);
+    s.m_vSendHistory = history.Lines();
     const SWindowSettings& w = s.m_window;
     const auto isCoordinate = [](int n) {
         return n >= -kMaxWindowCoordinate && n <= kMaxWindowCoordinate;

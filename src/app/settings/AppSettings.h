@@ -1,10 +1,13 @@
 #pragma once
 
 #include "PortChoice.h"
+#include "SendText.h"
 
 #include <array>
 #include <cstdint>
 #include <iterator>
+#include <string>
+#include <vector>
 
 // One channel's Channel Setup.
 struct SChannelSettings {
@@ -50,6 +53,12 @@ struct SAppSettings {
     int m_nParity = 0;
     int m_nTypedSpeed = 0;
     bool m_bEndSetsAtLineEnd = false;
+    // Reconnect When the Board Returns.
+    bool m_bReconnect = false;
+    // The send bar: shown, its line end, the lines sent (oldest first).
+    bool m_bSendBarShown = false;
+    ELineEnd m_eLineEnd = kDefaultLineEnd;
+    std::vector<std::string> m_vSendHistory;
     // Scroll keys leave collection on.
     bool m_bKeepCollectingWhenScrolled = false;
     // X Axis and Y Axis.
@@ -69,5 +78,6 @@ struct SAppSettings {
 
 // Puts the default back into every field whose value the program could not use: an index
 // outside its list, a limit or range that is not a finite number, a ppd below 1, a negative
-// typed speed, a window too small or too large to be meant.
+// typed speed, a window too small or too large to be meant; of the send history, the newest
+// lines that are not empty, as many as it keeps.
 void ValidateSettings(SAppSettings& settings);

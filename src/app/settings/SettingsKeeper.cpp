@@ -1,6 +1,7 @@
 #include "settings/SettingsKeeper.h"
 
 #include "dialogs/StatusSink.h"
+#include "link/SendBar.h"
 #include "session/AcquisitionSession.h"
 #include "view/KovraPlotterView.h"
 
@@ -29,6 +30,7 @@ void PairFields(Session& session, Plot& plot, Settings& settings, Copy copy) {
     copy(session.m_nParity, settings.m_nParity);
     copy(session.m_nTypedSpeed, settings.m_nTypedSpeed);
     copy(session.m_bEndSetsAtLineEnd, settings.m_bEndSetsAtLineEnd);
+    copy(session.m_bReconnect, settings.m_bReconnect);
     copy(plot.m_fPointsPerDiv, settings.m_fPointsPerDiv);
     copy(plot.m_bDoublePpdAtMax, settings.m_bDoublePpdAtMax);
     copy(plot.m_fYMax, settings.m_fYMax);
@@ -45,6 +47,8 @@ CSettingsKeeper::CSettingsKeeper(QMainWindow& window, CKovraPlotterView& view,
     connect(&view, &CKovraPlotterView::TearingDown, this, &CSettingsKeeper::SaveIfChanged);
     connect(&view.Session(), &CAcquisitionSession::PortChosen, this,
             [this] { m_bPortForThisRun = false; });
+    // A line sent is remembered at once, not only with the next command.
+    connect(&view.SendBar(), &CSendBar::SettingsChanged, this, &CSettingsKeeper::SaveIfChanged);
 }
 
 void CSettingsKeeper::Restore() {
@@ -61,10 +65,16 @@ void CSettingsKeeper::Restore() {
                             "from the defaults and keeps no settings")
                  .arg(m_store.Path()));
     }
+    // What is half applied is not saved.
+    m_bApplying = true;
     Apply(m_saved);
+    m_bApplying = false;
 }
 
 void CSettingsKeeper::SaveIfChanged() {
+    if (m_bApplying) {
+        return;
+    }
     const SAppSettings settings = Capture();
     if (!m_bWritable || settings == m_saved) {
         return;
@@ -92,6 +102,10 @@ SAppSettings CSettingsKeeper::Capture() const {
         settings.m_nSpeed = m_saved.m_nSpeed;
         settings.m_nTypedSpeed = m_saved.m_nTypedSpeed;
     }
+    const CSendBar& sendBar = m_view.SendBar();
+    settings.m_bSendBarShown = sendBar.Shown();
+    settings.m_eLineEnd = sendBar.LineEnd();
+    settings.m_vSendHistory = sendBar.History().Lines();
     if (g_pPlotData != nullptr) {
         for (int i = 0; i < SAppSettings::kChannelCount; ++i) {
             SChannelSettings& channel = settings.m_vChannels[static_cast<std::size_t>(i)];
@@ -124,6 +138,10 @@ void CSettingsKeeper::Apply(const SAppSettings& settings) {
                [](auto& field, const auto& setting) { field = setting; });
     // Where a set ends reaches the store at once, not only with the next connection.
     m_view.Session().SetEndSetsAtLineEnd(settings.m_bEndSetsAtLineEnd);
+    CSendBar& sendBar = m_view.SendBar();
+    sendBar.SetShown(settings.m_bSendBarShown);
+    sendBar.SetLineEnd(settings.m_eLineEnd);
+    sendBar.SetHistory(settings.m_vSendHistory);
     for (int i = 0; i < SAppSettings::kChannelCount; ++i) {
         const SChannelSettings& channel = settings.m_vChannels[static_cast<std::size_t>(i)];
         g_pPlotData->SetColor(i, channel.m_nColor);

@@ -42,4 +42,5 @@ private:
     // False when the file must not be written (it is not a settings file, or writing failed).
     bool m_bWritable = true;
     bool m_bPortForThisRun = false;
+    bool m_bApplying = false;
 };

@@ -86,6 +86,8 @@ void VisitSettings(Settings& s, Visitor&& visit) {
     visit(QStringLiteral("Port/Parity"), s.m_nParity);
     visit(QStringLiteral("Port/TypedSpeed"), s.m_nTypedSpeed);
     visit(QStringLiteral("Port/EndSetsAtLineEnd"), s.m_bEndSetsAtLineEnd);
+    visit(QStringLiteral("Port/Reconnect"), s.m_bReconnect);
+    visit(QStringLiteral("Send/BarShown"), s.m_bSendBarShown);
     visit(QStringLiteral("Plot/KeepCollectingWhenScrolled"), s.m_bKeepCollectingWhenScrolled);
     visit(QStringLiteral("Plot/PointsPerDiv"), s.m_fPointsPerDiv);
     visit(QStringLiteral("Plot/DoublePpdAtMax"), s.m_bDoublePpdAtMax);
@@ -116,6 +118,33 @@ bool IsSettingsFile(const QSettings& file) {
     bool bFound = false;
     VisitSettings(probe, [&](const QString& strKey, auto&) { bFound |= file.contains(strKey); });
     return bFound || file.contains(QStringLiteral("Window/Width"));
+}
+
+const QString kLineEndKey = QStringLiteral("Send/LineEnd");
+const QString kHistoryArray = QStringLiteral("SendHistory");
+const QString kHistoryLine = QStringLiteral("Line");
+
+void ReadSendSettings(QSettings& file, SAppSettings& settings) {
+    ELineEnd eLineEnd = kDefaultLineEnd;
+    if (ParseLineEndName(file.value(kLineEndKey).toString().toStdString(), &eLineEnd)) {
+        settings.m_eLineEnd = eLineEnd;
+    }
+    const int nLines = file.beginReadArray(kHistoryArray);
+    for (int k = 0; k < nLines; ++k) {
+        file.setArrayIndex(k);
+        settings.m_vSendHistory.push_back(file.value(kHistoryLine).toString().toStdString());
+    }
+    file.endArray();
+}
+
+void WriteSendSettings(QSettings& file, const SAppSettings& settings) {
+    file.setValue(kLineEndKey, QString::fromLatin1(LineEndName(settings.m_eLineEnd)));
+    file.beginWriteArray(kHistoryArray, static_cast<int>(settings.m_vSendHistory.size()));
+    for (std::size_t k = 0; k < settings.m_vSendHistory.size(); ++k) {
+        file.setArrayIndex(static_cast<int>(k));
+        file.setValue(kHistoryLine, QString::fromStdString(settings.m_vSendHistory[k]));
+    }
+    file.endArray();
 }
 
 void VisitWindow(auto& window, auto&& visit) {
@@ -149,7 +178,7 @@ SAppSettings CSettingsStore::Load(ELoad* peLoad) const {
     if (KindOf(m_strPath) != EPathKind::kRegularFile || !IsText(m_strPath)) {
         return settings;
     }
-    const QSettings file(m_strPath, QSettings::IniFormat);
+    QSettings file(m_strPath, QSettings::IniFormat);
     // Text that holds none of the settings (a note, a data file) is somebody else's file;
     // an empty one is a settings file with nothing in it yet.
     if (file.status() != QSettings::NoError || (!IsBlank(m_strPath) && !IsSettingsFile(file))) {
@@ -164,6 +193,7 @@ SAppSettings CSettingsStore::Load(ELoad* peLoad) const {
         }
     };
     VisitSettings(settings, read);
+    ReadSendSettings(file, settings);
     if (file.contains(QStringLiteral("Window/Width"))) {
         settings.m_window.m_bKnown = true;
         VisitWindow(settings.m_window, read);
@@ -188,6 +218,7 @@ bool CSettingsStore::Save(const SAppSettings& settings) const {
         }
     };
     VisitSettings(settings, write);
+    WriteSendSettings(file, settings);
     if (settings.m_window.m_bKnown) {
         VisitWindow(settings.m_window, write);
     }

@@ -73,13 +73,17 @@ bool ParseCommandLine(const QStringList& vArguments, SCommandLine* pCommandLine,
         QStringLiteral("Take commands on standard input and answer on standard output, for "
                        "automated tests (key NAME, command ID, answer yes|no, save-as PATH, "
                        "open PATH, progress cancel|keep, dialog-set NAME TEXT, dialog-ok, "
-                       "hold MS, resize W H, window [X Y W H], status, pane, caption, "
+                       "hold MS, resize W H, window [X Y W H], send TEXT, status, pane, caption, "
                        "paint-time, paints, quit)."));
     const QCommandLineOption speedOption(
         QStringLiteral("speed"),
         QStringLiteral("The speed in bits per second for connecting to DEVICE, for example "
                        "115200."),
         QStringLiteral("BPS"));
+    const QCommandLineOption reconnectOption(
+        QStringLiteral("reconnect"),
+        QStringLiteral("Reconnect when the board returns after it went away, for this run (as "
+                       "Connection > Reconnect When the Board Returns, which is not changed)."));
     parser.addPositionalArgument(
         QStringLiteral("DEVICE"),
         QStringLiteral("Connect at start to this device (a path such as /dev/ttyACM0, which "
@@ -100,6 +104,7 @@ bool ParseCommandLine(const QStringList& vArguments, SCommandLine* pCommandLine,
         QStringLiteral("FILE"));
     parser.addOption(demoOption);
     parser.addOption(speedOption);
+    parser.addOption(reconnectOption);
     parser.addOption(settingsOption);
     parser.addOption(controlOption);
     parser.addOption(portMapOption);
@@ -125,6 +130,7 @@ bool ParseCommandLine(const QStringList& vArguments, SCommandLine* pCommandLine,
     pCommandLine->m_bVersion = parser.isSet(versionOption);
     pCommandLine->m_bDemo = parser.isSet(demoOption);
     pCommandLine->m_bControl = parser.isSet(controlOption);
+    pCommandLine->m_bReconnect = parser.isSet(reconnectOption);
     pCommandLine->m_vPortMaps = parser.values(portMapOption);
     if (parser.isSet(settingsOption) && parser.value(settingsOption).isEmpty()) {
         *pstrError = QStringLiteral("Bad --settings '': expected a file, such as /dev/null to "

@@ -18,6 +18,8 @@ struct SCommandLine {
     int m_nConnectPort = -1;
     QString m_strDevicePath;
     unsigned m_dwSpeed = 0;
+    // Reconnect when the board returns, for this run (the remembered setting stays as it is).
+    bool m_bReconnect = false;
     // Bytes the stored values may take; 0 for the default rule (see MemoryBudget.h).
     std::size_t m_nMemoryBudget = 0;
     // The settings file; empty keeps no settings (every start with the defaults).

@@ -97,6 +97,7 @@ bool CKovraPlotterApp::InitInstance(const SCommandLine& commandLine) {
     QObject::connect(m_pFrame.get(), &CMainFrame::CommandRouted, m_pSettings.get(),
                      &CSettingsKeeper::SaveIfChanged);
     m_pSettings->Restore();
+    m_pFrame->View()->Session().m_bReconnectThisRun = commandLine.m_bReconnect;
     m_pFrame->show();
     if (commandLine.m_bDemo || commandLine.m_nConnectPort >= 0 || commandLine.m_dwSpeed != 0) {
         m_pSettings->HoldPortForThisRun();

@@ -2,6 +2,7 @@
 
 #include "commands/CommandTable.h"
 #include "dialogs/StatusSink.h"
+#include "link/SendBar.h"
 #include "session/AcquisitionSession.h"
 #include "session/EventHandOver.h"
 #include "session/RecordingControl.h"
@@ -16,9 +17,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -27,7 +30,22 @@ const QString kReady = QStringLiteral("Ready");
 } // namespace
 
 CMainFrame::CMainFrame(QWidget* pParent) : QMainWindow(pParent), m_pView(new CKovraPlotterView) {
-    setCentralWidget(m_pView);
+    // The send bar under the plot, hidden until shown.
+    auto* pClient = new QWidget;
+    auto* pLayout = new QVBoxLayout(pClient);
+    pLayout->setContentsMargins(0, 0, 0, 0);
+    pLayout->setSpacing(0);
+    pLayout->addWidget(m_pView, 1);
+    pLayout->addWidget(&m_pView->SendBar());
+    setCentralWidget(pClient);
+    // The plot's keys work while one types in the send bar; Escape goes back to the plot.
+    connect(&m_pView->SendBar(), &CSendBar::KeyNotTaken, this, [this](QKeyEvent* pEvent) {
+        if (pEvent->key() == Qt::Key_Escape) {
+            m_pView->setFocus();
+        } else {
+            QCoreApplication::sendEvent(m_pView, pEvent);
+        }
+    });
     BuildMenus();
     BuildAccelerators();
     BuildStatusBar();
@@ -96,6 +114,8 @@ void CMainFrame::BuildAccelerators() {
     CommandAction(ID_OTHER_TOGGLEPLOT)->setCheckable(true);
     CommandAction(ID_PLOT_KEEPCOLLECTING)->setCheckable(true);
     CommandAction(ID_FILE_RECORD)->setCheckable(true);
+    CommandAction(ID_CONNECTION_RECONNECT)->setCheckable(true);
+    CommandAction(ID_VIEW_SENDBAR)->setCheckable(true);
 }
 
 void CMainFrame::BuildStatusBar() {
@@ -160,6 +180,7 @@ void CMainFrame::UpdateStatusPane() {
     }
     m_pStatusPane->SetConnection(session.m_bConnected, szPort != nullptr ? szPort : "", strDevice,
                                  session.SelectedSpeedBps());
+    m_pStatusPane->SetWaitingFor(session.WaitingFor());
     m_pStatusPane->SetCollecting(session.m_bCollecting);
     m_pStatusPane->SetMemoryFull(g_pPlotData != nullptr && g_pPlotData->IsMemoryFull());
 }

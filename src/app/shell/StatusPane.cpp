@@ -8,6 +8,8 @@ std::string StatusPaneText(const SStatusPaneState& state) {
             strText += ' ' + state.m_strDevice;
         }
         strText += ' ' + std::to_string(state.m_nSpeedBps);
+    } else if (!state.m_strWaitingFor.empty()) {
+        strText = "waiting for " + state.m_strWaitingFor;
     } else {
         strText = "Not connected";
     }
@@ -45,6 +47,12 @@ void CStatusPane::SetConnection(bool bConnected, const std::string& strPortName,
     state.m_strPortName = strPortName;
     state.m_strDevice = strDevice;
     state.m_nSpeedBps = nSpeedBps;
+    Show(state);
+}
+
+void CStatusPane::SetWaitingFor(const std::string& strDevice) {
+    SStatusPaneState state = m_state;
+    state.m_strWaitingFor = strDevice;
     Show(state);
 }
 

@@ -12,6 +12,8 @@ struct SStatusPaneState {
     std::string m_strPortName; // "COM1"
     std::string m_strDevice;   // "/dev/ttyACM0"; empty when no device is known
     std::uint32_t m_nSpeedBps = 0;
+    // While disconnected: the device of a board that went away, waited for to come back.
+    std::string m_strWaitingFor;
     bool m_bCollecting = true;
     // The store has no room left: collection has stopped whatever the F5 state is.
     bool m_bMemoryFull = false;
@@ -23,7 +25,7 @@ struct SStatusPaneState {
 };
 
 // "COM1 /dev/ttyACM0 115200 | collecting", "Not connected | paused: not collecting (F5)",
-// and " | REC name.csv, 12 sets" while recording.
+// "waiting for /dev/ttyACM0 | collecting", and " | REC name.csv, 12 sets" while recording.
 std::string StatusPaneText(const SStatusPaneState& state);
 
 // The pane itself, kept up to date through its setters by whoever knows the state.
@@ -35,6 +37,8 @@ public:
 
     void SetConnection(bool bConnected, const std::string& strPortName,
                        const std::string& strDevice, std::uint32_t nSpeedBps);
+    // strDevice empty: not waiting.
+    void SetWaitingFor(const std::string& strDevice);
     void SetCollecting(bool bCollecting);
     void SetMemoryFull(bool bFull);
     // Recording to strName with nSets sets written so far.

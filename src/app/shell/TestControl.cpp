@@ -1,6 +1,7 @@
 #include "shell/TestControl.h"
 
 #include "dialogs/ProgressDlg.h"
+#include "link/SendBar.h"
 #include "shell/MainFrame.h"
 #include "shell/StatusPane.h"
 #include "view/KovraPlotterView.h"
@@ -120,6 +121,11 @@ void CTestControl::Execute(const QString& strLine) {
                                 vNumbers[3].toInt());
         }
         PrintWindow();
+    } else if (strVerb == QLatin1String("send")) {
+        QLineEdit& line = view.SendBar().Line();
+        line.setText(strArgument);
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QCoreApplication::sendEvent(&line, &enter);
     } else if (strVerb == QLatin1String("status")) {
         Print(QStringLiteral("status ") + m_frame.MessageText());
     } else if (strVerb == QLatin1String("pane")) {

@@ -33,6 +33,7 @@ class QSocketNotifier;
 //                          of the plot's area then
 //   window [X Y W H]       moves and resizes the main window when given numbers; prints
 //                          "window X Y W H", its place and size
+//   send TEXT              types TEXT in the send bar (shown or not) and presses Enter there
 //   status                 prints "status TEXT", the status bar's text
 //   pane                   prints "pane TEXT", the status bar's permanent pane
 //   caption                prints "caption TEXT", the plot's caption

@@ -5,6 +5,7 @@
 #include "files/FileCommands.h"
 #include "files/JobRunner.h"
 #include "files/PictureCommands.h"
+#include "link/SendBar.h"
 #include "session/AcquisitionSession.h"
 #include "session/RecordingControl.h"
 #include "view/PlotCommands.h"
@@ -12,6 +13,7 @@
 #include "view/PlotScreen.h"
 
 #include "PlotScroll.h"
+#include "SerialWnd.h"
 
 #include <QKeyEvent>
 #include <QScreen>
@@ -45,7 +47,11 @@ CKovraPlotterView::CKovraPlotterView(QWidget* pParent)
           [this](const std::string& strPath) {
               return m_pSession->Recording().IsRecordingFile(strPath);
           })),
-      m_pPictures(std::make_unique<CPictureCommands>(*this, *m_pStatus, *m_pScreen)) {
+      m_pPictures(std::make_unique<CPictureCommands>(*this, *m_pStatus, *m_pScreen)),
+      m_pSendBar(new CSendBar(
+          *m_pStatus,
+          [this]() -> CSerialBase* { return m_pSession->m_bConnected ? g_pSerial : nullptr; },
+          this)) {
     m_pSession->setParent(this);
     connect(m_pSession, &CAcquisitionSession::StateChanged, this,
             &CKovraPlotterView::CommandStateChanged);
@@ -59,6 +65,7 @@ CKovraPlotterView::CKovraPlotterView(QWidget* pParent)
     m_pPlotCommands->RegisterCommands(m_commands);
     m_pFiles->RegisterCommands(m_commands);
     m_pPictures->RegisterCommands(m_commands);
+    m_pSendBar->RegisterCommands(m_commands);
 
     setFocusPolicy(Qt::StrongFocus);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

@@ -14,6 +14,7 @@ class CPictureCommands;
 class CPlotCommands;
 class CPlotNavigator;
 class CPlotScreen;
+class CSendBar;
 
 // The plot view: the window the plot is drawn in, and the front through which the program's
 // commands, keys and mouse reach their owners: the acquisition session (port, reading,
@@ -47,6 +48,8 @@ public:
     CPlotCommands& PlotCommands() const { return *m_pPlotCommands; }
     CFileCommands& Files() const { return *m_pFiles; }
     CPictureCommands& Pictures() const { return *m_pPictures; }
+    // A widget of its own, which the frame places.
+    CSendBar& SendBar() const { return *m_pSendBar; }
 
     // The paint: the whole plot into the picture.
     void OnDraw(QImage& picture,
@@ -87,6 +90,7 @@ private:
     std::unique_ptr<CPlotCommands> m_pPlotCommands;
     std::unique_ptr<CFileCommands> m_pFiles;
     std::unique_ptr<CPictureCommands> m_pPictures;
+    CSendBar* m_pSendBar;
     CCommandMap m_commands;
     bool m_bClosing = false;
 };

@@ -143,13 +143,16 @@ TEST(AcquisitionGlueTest, AFloodingDeviceLeavesTheWindowResponsiveAndLosesNothin
 // What waited in the port when the device went away is read to its end before the port
 // closes, however much it is: nothing would read it later.
 TEST(AcquisitionGlueTest, ADeviceThatGoesAwayHasAllItSentReadFirst) {
+    CPtyPair terminal;
     CAppFixture app;
     constexpr std::size_t kTotal = 1 << 20;
     auto* pSerial = new CFloodingSerial(kTotal);
     delete g_pSerial;
     g_pSerial = pSerial;
-    app.View().Session().m_bConnected = true;
-    app.View().Session().OnSerialMsg(MAKEWPARAM(EV_KOVRA_DEVICE_GONE, 0), 0);
+    SetPortMapping("COM1", terminal.PathText());
+    ASSERT_TRUE(app.View().Session().OpenSerialPort());
+    app.View().Session().OnSerialMsg(MAKEWPARAM(EV_KOVRA_DEVICE_GONE, 0),
+                                     app.View().Session().Connection().lNumber);
     EXPECT_EQ(pSerial->m_nLeft, 0u);
     EXPECT_EQ(g_pPlotData->GetTotalSampleCount(), static_cast<int>(kTotal / 16 * 8));
     EXPECT_FALSE(app.View().Session().m_bConnected);

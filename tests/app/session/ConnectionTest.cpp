@@ -28,8 +28,8 @@ public:
     int Open(const char* szPort, CNotifyTarget* pTarget, UINT nMessage, LPARAM lParam,
              DWORD dwInQueue, DWORD dwOutQueue) override {
         m_strOpened = szPort;
-        m_bTargetGiven =
-            pTarget != nullptr && nMessage == 0 && lParam == 0 && dwInQueue == 0 && dwOutQueue == 0;
+        m_bTargetGiven = pTarget != nullptr && nMessage == 0 && dwInQueue == 0 && dwOutQueue == 0;
+        m_lParam = lParam;
         m_bOpen = m_nOpenResult == 0;
         return m_nOpenResult;
     }
@@ -55,6 +55,7 @@ public:
 
     std::string m_strOpened;
     bool m_bTargetGiven = false;
+    LPARAM m_lParam = 0;
     bool m_bOpen = false;
     int m_nOpenResult = 0;
     int m_nConfigureResult = 0;
@@ -78,6 +79,8 @@ TEST(ConnectionTest, ConnectUsesTheChosenSettings) {
     recording.app.Frame().Action(ID_CONNECTION_CONNECT)->trigger();
     EXPECT_EQ(recording.pSerial->m_strOpened, "COM1");
     EXPECT_TRUE(recording.pSerial->m_bTargetGiven);
+    // Its notices carry the connection's number, so that a late one is known for one.
+    EXPECT_EQ(recording.pSerial->m_lParam, recording.app.View().Session().Connection().lNumber);
     EXPECT_EQ(recording.pSerial->m_vConfigured, (std::vector<int>{9600, 8, 0, 0}));
     EXPECT_EQ(recording.pSerial->m_nReadMode, 0);
     EXPECT_EQ(recording.app.Status(), "Connected..");
@@ -206,6 +209,27 @@ TEST(ConnectionTest, ADeviceThatGoesAwayIsReportedAndCanComeBack) {
     terminal->Send("5 6#");
     ASSERT_TRUE(CAppFixture::WaitFor([] { return g_pPlotData->GetSampleCount(0) == 3; }));
     EXPECT_EQ(g_pPlotData->GetSample(0, 2), 5.0f);
+}
+
+// A device-gone notice still queued when the user disconnected and connected again belongs to
+// the port closed since: the port open now stays open.
+TEST(ConnectionTest, ALateDeviceGoneNoticeLeavesTheNewPortOpen) {
+    CPtyPair first;
+    CPtyPair second;
+    CAppFixture app;
+    CAcquisitionSession& session = app.View().Session();
+    SetPortMapping("COM1", first.PathText());
+    Press(app.View(), Qt::Key_F2);
+    const LPARAM lFirst = session.Connection().lNumber;
+    Press(app.View(), Qt::Key_F3);
+    SetPortMapping("COM1", second.PathText());
+    Press(app.View(), Qt::Key_F2);
+    session.Post(g_nDefaultComMsg, MAKEWPARAM(EV_KOVRA_DEVICE_GONE, 0), lFirst);
+    CAppFixture::Pump(50);
+    EXPECT_TRUE(session.m_bConnected);
+    EXPECT_EQ(app.Status(), "Connected..");
+    second.Send("1 2#");
+    EXPECT_TRUE(CAppFixture::WaitFor([] { return g_pPlotData->GetSampleCount(1) == 1; }));
 }
 
 TEST(ConnectionTest, PortSetupChangesTheSettingsOnlyOnOk) {

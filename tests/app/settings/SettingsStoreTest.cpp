@@ -1,6 +1,7 @@
 #include "settings/SettingsStore.h"
 #include "commands/CommandIds.h"
 #include "dialogs/XAxisDlg.h"
+#include "link/SendBar.h"
 #include "session/AcquisitionSession.h"
 #include "settings/AppSettings.h"
 #include "view/KovraPlotterView.h"
@@ -69,6 +70,10 @@ SAppSettings Changed() {
         channel.m_fBeepLimitMax = 1e30f + static_cast<float>(i);
     }
     settings.m_window = {true, -20, 35, 1024, 700, true};
+    settings.m_bReconnect = true;
+    settings.m_bSendBarShown = true;
+    settings.m_eLineEnd = ELineEnd::kCrLf;
+    settings.m_vSendHistory = {"gain 2", "say \"a, b\" = [x];", "caf\u00e9 \\x00\t"};
     return settings;
 }
 
@@ -91,7 +96,9 @@ TEST_F(SettingsStoreTest, EachUnusableValueGivesItsOwnDefault) {
                       "DoublePpdAtMax=1\n"
                       "[Channel1]\nColor=7\nPointType=3\nBeepLimitMin=1e39\nBeepLimitMax=0x10\n"
                       "[Channel2]\nColor=-1\nPointType=4\nInterpolate=false\nBeepLimitMax= 2.5 \n"
-                      "[Window]\nX=10\nY=10\nWidth=5\nHeight=400\n");
+                      "[Window]\nX=10\nY=10\nWidth=5\nHeight=400\n"
+                      "[Send]\nLineEnd=LF CR\n"
+                      "[SendHistory]\n1\\Line=a\n2\\Line=\n3\\Line=b\nsize=3\n");
     const SAppSettings loaded = CSettingsStore(PathOf("bad.conf")).Load();
     SAppSettings expected;
     expected.m_nStopBits = 1;
@@ -99,6 +106,7 @@ TEST_F(SettingsStoreTest, EachUnusableValueGivesItsOwnDefault) {
     expected.m_vChannels[0].m_nPointType = 3;
     expected.m_vChannels[1].m_bInterpolate = false;
     expected.m_vChannels[1].m_fBeepLimitMax = 2.5f;
+    expected.m_vSendHistory = {"a", "b"};
     EXPECT_EQ(loaded, expected);
 
     // A typed speed goes without a list position; a position past the list is none.
@@ -192,6 +200,10 @@ TEST_F(SettingsStoreTest, TheProgramStartsWithTheFileAndSavesEachChange) {
             EXPECT_EQ(g_pPlotData->GetBeepLimitMax(i), channel.m_fBeepLimitMax) << i;
         }
         EXPECT_EQ(app.Frame().geometry(), QRect(30, 40, 640, 480));
+        EXPECT_TRUE(view.Session().ReconnectOn());
+        EXPECT_TRUE(view.SendBar().Shown());
+        EXPECT_EQ(view.SendBar().LineEnd(), ELineEnd::kCrLf);
+        EXPECT_EQ(view.SendBar().History().Lines(), saved.m_vSendHistory);
 
         // A command that changes a setting saves it at once; one that changes none does not
         // write the file.

@@ -54,6 +54,8 @@ TEST(ShellTest, MenuBarHasTheProgramsItemsInOrder) {
                                   "  Port Setup..",
                                   "  Connect (F2)",
                                   "  Disconnect (F3)",
+                                  "  ---",
+                                  "  Reconnect When the Board Returns",
                                   "&Plot",
                                   "  Y Axis..",
                                   "  X Axis..",
@@ -62,6 +64,8 @@ TEST(ShellTest, MenuBarHasTheProgramsItemsInOrder) {
                                   "  ---",
                                   "  Fit Y Range to Data\tF7",
                                   "  Keep Collecting While Scrolled Back",
+                                  "&View",
+                                  "  Send Bar\tCtrl+T",
                                   "&Other",
                                   "  Toggle Plot on/off (F5)",
                                   "  Take Screenshot (F9)",
@@ -148,7 +152,7 @@ TEST(ShellTest, MenuPromptsShowWhileAnItemIsHighlighted) {
     EXPECT_EQ(app.Status(), "Create a new document");
     pFile->setActiveAction(app.Frame().Action(ID_APP_EXIT));
     EXPECT_EQ(app.Status(), "Quit the application; prompts to save documents");
-    QMenu* pOther = app.Frame().menuBar()->actions()[3]->menu();
+    QMenu* pOther = app.Frame().menuBar()->actions()[4]->menu();
     pFile->hide();
     pOther->popup({0, 0});
     pOther->setActiveAction(app.Frame().Action(ID_OTHER_TOGGLEPLOT));
