@@ -31,6 +31,15 @@ constexpr SMenuItem kPlotMenu[] = {
     {nullptr, nullptr, ID_SEPARATOR},
     {"Fit Y Range to Data", "F7", ID_PLOT_FITY},
     {"Keep Collecting While Scrolled Back", nullptr, ID_PLOT_KEEPCOLLECTING},
+    {nullptr, nullptr, ID_SEPARATOR},
+    {"Zoom Back", "Ctrl+-", ID_PLOT_ZOOMBACK},
+    {"Trigger..", nullptr, ID_PLOT_TRIGGER},
+    {"Arm Trigger", "Ctrl+T", ID_PLOT_ARMTRIGGER},
+    {"X Axis in Seconds", nullptr, ID_PLOT_XAXISSECONDS},
+};
+
+constexpr SMenuItem kViewMenu[] = {
+    {"Statistics", nullptr, ID_VIEW_STATISTICS},
 };
 
 constexpr SMenuItem kOtherMenu[] = {
@@ -45,9 +54,8 @@ constexpr SMenuItem kHelpMenu[] = {
 };
 
 constexpr SMenuPopup kMenuBar[] = {
-    {"&File", kFileMenu}, {"&Connection", kConnectionMenu},
-    {"&Plot", kPlotMenu}, {"&Other", kOtherMenu},
-    {"&Help", kHelpMenu},
+    {"&File", kFileMenu}, {"&Connection", kConnectionMenu}, {"&Plot", kPlotMenu},
+    {"&View", kViewMenu}, {"&Other", kOtherMenu},           {"&Help", kHelpMenu},
 };
 
 constexpr SAccelerator kAccelerators[] = {
@@ -74,6 +82,8 @@ constexpr SAccelerator kAccelerators[] = {
     {"Ctrl+Z", ID_EDIT_UNDO},
     {"Alt+Backspace", ID_EDIT_UNDO},
     {"F7", ID_PLOT_FITY},
+    {"Ctrl+-", ID_PLOT_ZOOMBACK},
+    {"Ctrl+T", ID_PLOT_ARMTRIGGER},
     {"F6", ID_NEXT_PANE},
     {"Shift+F6", ID_PREV_PANE},
 };

@@ -181,6 +181,9 @@ LRESULT CAcquisitionSession::OnSerialMsg(WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     const WORD events = LOWORD(wParam);
+    if (HIWORD(wParam) != 0) {
+        ++m_nLineErrors;
+    }
     if ((events & EV_KOVRA_DEVICE_GONE) != 0) {
         OnDeviceGone();
         return 0;
@@ -227,6 +230,7 @@ bool CAcquisitionSession::ReadAndInterpret(bool bReportErrors, std::size_t nMaxB
             UserDialogs().Notify(&m_window, QStringLiteral("read error"));
         }
         m_pRecording->Feed(buffer, nRead);
+        m_nBytesReceived += nRead;
         if (nRead > 0 && m_bCollecting) {
             bSetCompleted |= g_pPlotData->Interpret(buffer, nRead);
             bInterpreted = true;

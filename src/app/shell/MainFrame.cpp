@@ -2,6 +2,8 @@
 
 #include "commands/CommandTable.h"
 #include "dialogs/StatusSink.h"
+#include "measure/StatisticsControl.h"
+#include "measure/TriggerControl.h"
 #include "session/AcquisitionSession.h"
 #include "session/EventHandOver.h"
 #include "session/RecordingControl.h"
@@ -16,9 +18,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
+
+#include <utility>
 
 namespace {
 
@@ -27,12 +32,36 @@ const QString kReady = QStringLiteral("Ready");
 } // namespace
 
 CMainFrame::CMainFrame(QWidget* pParent) : QMainWindow(pParent), m_pView(new CKovraPlotterView) {
-    setCentralWidget(m_pView);
+    // The statistics panel beside the plot; hidden, it takes no room.
+    auto* pCentre = new QWidget(this);
+    auto* pLayout = new QHBoxLayout(pCentre);
+    pLayout->setContentsMargins(0, 0, 0, 0);
+    pLayout->setSpacing(0);
+    pLayout->addWidget(m_pView, 1);
+    CStatisticsControl& statistics = m_pView->Statistics();
+    pLayout->addWidget(statistics.Panel());
+    statistics.Panel()->setVisible(statistics.Shown());
+    setCentralWidget(pCentre);
     BuildMenus();
     BuildAccelerators();
     BuildStatusBar();
     connect(m_pView, &CKovraPlotterView::CommandStateChanged, this, &CMainFrame::UpdateCommandUI);
-    connect(&m_pView->Status(), &CStatusSink::TextShown, this, &CMainFrame::SetMessageText);
+    connect(&m_pView->Status(), &CStatusSink::TextShown, this, [this](const QString& strText) {
+        // Shown now, and what the status bar goes back to when the pointer leaves the plot.
+        m_strBeforeTransient = strText;
+        SetMessageText(strText);
+    });
+    connect(&m_pView->Status(), &CStatusSink::TransientShown, this, [this](const QString& strText) {
+        if (!std::exchange(m_bTransient, true)) {
+            m_strBeforeTransient = MessageText();
+        }
+        SetMessageText(strText);
+    });
+    connect(&m_pView->Status(), &CStatusSink::TransientEnded, this, [this] {
+        if (std::exchange(m_bTransient, false)) {
+            SetMessageText(m_strBeforeTransient);
+        }
+    });
     connect(&m_pView->Session().Recording(), &CRecordingControl::PaneChanged, this,
             &CMainFrame::UpdateRecordingPane);
     // Like an idle handler: menu items and their keys follow the state whenever the
@@ -96,6 +125,8 @@ void CMainFrame::BuildAccelerators() {
     CommandAction(ID_OTHER_TOGGLEPLOT)->setCheckable(true);
     CommandAction(ID_PLOT_KEEPCOLLECTING)->setCheckable(true);
     CommandAction(ID_FILE_RECORD)->setCheckable(true);
+    CommandAction(ID_PLOT_XAXISSECONDS)->setCheckable(true);
+    CommandAction(ID_VIEW_STATISTICS)->setCheckable(true);
 }
 
 void CMainFrame::BuildStatusBar() {
@@ -162,6 +193,7 @@ void CMainFrame::UpdateStatusPane() {
                                  session.SelectedSpeedBps());
     m_pStatusPane->SetCollecting(session.m_bCollecting);
     m_pStatusPane->SetMemoryFull(g_pPlotData != nullptr && g_pPlotData->IsMemoryFull());
+    m_pStatusPane->SetTrigger(m_pView->Trigger().StatusText());
 }
 
 void CMainFrame::UpdateRecordingPane() {

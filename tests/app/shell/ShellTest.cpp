@@ -57,6 +57,13 @@ TEST(ShellTest, MenuBarHasTheProgramsItemsInOrder) {
                                   "  ---",
                                   "  Fit Y Range to Data\tF7",
                                   "  Keep Collecting While Scrolled Back",
+                                  "  ---",
+                                  "  Zoom Back\tCtrl+-",
+                                  "  Trigger..",
+                                  "  Arm Trigger\tCtrl+T",
+                                  "  X Axis in Seconds",
+                                  "&View",
+                                  "  Statistics",
                                   "&Other",
                                   "  Toggle Plot on/off (F5)",
                                   "  Take Screenshot (F9)",
@@ -111,7 +118,7 @@ TEST(ShellTest, MenuPromptsShowWhileAnItemIsHighlighted) {
     EXPECT_EQ(app.Status(), "Create a new document");
     pFile->setActiveAction(app.Frame().Action(ID_APP_EXIT));
     EXPECT_EQ(app.Status(), "Quit the application; prompts to save documents");
-    QMenu* pOther = app.Frame().menuBar()->actions()[3]->menu();
+    QMenu* pOther = app.Frame().menuBar()->actions()[4]->menu();
     pFile->hide();
     pOther->popup({0, 0});
     pOther->setActiveAction(app.Frame().Action(ID_OTHER_TOGGLEPLOT));
