@@ -12,7 +12,7 @@
 namespace {
 
 const QColor kLineColour(90, 90, 90);
-// A still pointer's readout follows new data this often at most.
+// A still pointer's readout follows the plot moving under it this often at most.
 constexpr int kRefreshMs = 250;
 
 } // namespace
@@ -49,6 +49,9 @@ void CHoverReadout::Draw(QPainter& painter, const CPlotGeometry& geometry) {
     if (!area.isEmpty()) {
         painter.fillRect(area, kLineColour);
     }
+    if (Sample() != m_nShownSample && !m_refresh.isActive()) {
+        m_refresh.start();
+    }
 }
 
 void CHoverReadout::OnMouseMove(QPoint pos) {
@@ -64,14 +67,9 @@ void CHoverReadout::OnLeave() {
     ShowReadout();
 }
 
-void CHoverReadout::OnSetsCompleted() {
-    if (m_nPointerX && !m_refresh.isActive()) {
-        m_refresh.start();
-    }
-}
-
 void CHoverReadout::ShowReadout() {
     const auto nSample = Sample();
+    m_nShownSample = nSample;
     if (!nSample) {
         if (!m_strShown.isNull()) {
             m_strShown = QString();

@@ -26,9 +26,6 @@ public:
     void OnMouseMove(QPoint pos);
     // The pointer left the plot: the status bar says again what it said before.
     void OnLeave();
-    // New data moved the samples under a pointer that stands still.
-    void OnSetsCompleted();
-
     // The sample under the pointer, if it is over one.
     std::optional<int> Sample() const;
 
@@ -45,6 +42,9 @@ private:
     const CSetTimeKeeper& m_times;
     // The pointer's x while it is over the view.
     std::optional<int> m_nPointerX;
+    // The sample the status bar shows, and the text.
+    std::optional<int> m_nShownSample;
     QString m_strShown;
+    // Brings the text to a line that moved under a still pointer (new data, a zoom).
     QTimer m_refresh;
 };

@@ -68,7 +68,6 @@ CKovraPlotterView::CKovraPlotterView(QWidget* pParent)
         m_pTimes->OnSetsCompleted();
         m_pPainter->OnSetsCompleted(nNewSamples);
         m_pTrigger->OnSetsCompleted();
-        m_pHover->OnSetsCompleted();
         m_pStatistics->OnSetsCompleted();
         m_pScreen->RequestPaint();
     });
