@@ -2,6 +2,7 @@
 #include "measure/HoverReadout.h"
 #include "measure/MouseZoom.h"
 #include "measure/PlotCursors.h"
+#include "measure/SetTimeKeeper.h"
 #include "measure/StatisticsControl.h"
 #include "measure/TriggerControl.h"
 #include "session/AcquisitionSession.h"
@@ -11,6 +12,7 @@
 
 #include "AppTestSupport.h"
 #include "PlotData.h"
+#include "PlotScroll.h"
 #include "PlotZoom.h"
 #include "SerialWnd.h"
 
@@ -26,6 +28,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -210,6 +213,67 @@ TEST_F(InstrumentTest, TheTriggerHoldsASquareWaveStillAcross100Sets) {
     EXPECT_TRUE(m_view.Trigger().InView());
 }
 
+TEST_F(InstrumentTest, SingleHoldsTheFirstCrossingUntilArmedAgain) {
+    m_view.Plot().m_fPointsPerDiv = 1.0f; // windows of 10 samples
+    m_view.Trigger().Apply({true, 0, 0.0f, ETriggerEdge::kFalling, 50, ETriggerMode::kSingle});
+    ReceiveSquare(0, 100, true);
+    // Falling at 20, 40, ...: the first one stays.
+    EXPECT_EQ(m_view.Trigger().Trigger().Held(), 20);
+    m_app.Frame().UpdateCommandUI();
+    m_app.Frame().Action(ID_PLOT_ARMTRIGGER)->trigger();
+    EXPECT_EQ(m_view.Trigger().Trigger().State(), ETriggerState::kArmed);
+    ReceiveSquare(100, 30, true);
+    // The next one after arming: 99 was high.
+    EXPECT_EQ(m_view.Trigger().Trigger().Held(), 100);
+    // The window of 10 samples with the crossing in its middle.
+    EXPECT_EQ(ComputeVisibleWindow(130, 1.0f, m_view.Plot().m_nScrollBack, false).m_nStart, 95);
+    // Off: the plot follows the newest data again, and no level is drawn.
+    m_view.Trigger().Apply({});
+    EXPECT_EQ(m_view.Plot().m_nScrollBack, 0);
+    EXPECT_FALSE(m_view.Trigger().Visible());
+}
+
+TEST_F(InstrumentTest, CursorsAndTheTriggerLevelAreOnTheWindowOnly) {
+    ReceiveSquare(0, 60);
+    PaintNow();
+    const QImage plain = m_view.Screen().ShownPicture();
+    m_view.Trigger().Apply({true, 1, 1.0f, ETriggerEdge::kRising, 50, ETriggerMode::kNormal});
+    Click({150, 100}, Qt::ControlModifier);
+    Click({250, 100}, Qt::ShiftModifier);
+    PaintNow();
+    EXPECT_FALSE(OnScreen() == plain);
+    EXPECT_TRUE(m_view.Screen().ShownPicture() == plain);
+    EXPECT_TRUE(m_view.Screen().RenderPicture() == plain);
+}
+
+TEST_F(InstrumentTest, TheReadoutTellsEachSetsTimeWhereItIsKnown) {
+    ReceiveSquare(0, 4);
+    m_view.Times().AdoptRecordingTimes({1000, 1250, 2500, 3000});
+    PaintNow();
+    m_view.Times().SetXAxisInSeconds(true);
+    // Sample 2 of a window of 50 that holds 3 (the newest is not drawn).
+    const int x = CPlotGeometry(m_plot.width(), m_plot.height()).PositionToX(2, 5.0f);
+    const struct {
+        std::function<void()> fnBefore;
+        QString strExpected;
+    } cases[] = {
+        {[] {}, QStringLiteral("#2  1.500 s  ch 1 -1.00  ch 2 2.00")},
+        // An opened file without times; the store emptied and filled anew.
+        {[&] { m_view.Times().OnLoaded(); }, QStringLiteral("#2  ch 1 -1.00  ch 2 2.00")},
+        {[&] {
+             g_pPlotData->ClearAll();
+             ReceiveSquare(0, 4);
+         },
+         QStringLiteral("#2  0.000 s  ch 1 -1.00  ch 2 2.00")},
+    };
+    for (const auto& test : cases) {
+        test.fnBefore();
+        Mouse(QEvent::MouseMove, {x, 100});
+        EXPECT_EQ(m_app.Status(), test.strExpected);
+        Mouse(QEvent::MouseMove, {x + 100, 100});
+    }
+}
+
 TEST_F(InstrumentTest, TheStatisticsPanelShowsTheFiguresOfAKnownSignal) {
     m_app.Frame().Action(ID_VIEW_STATISTICS)->trigger();
     const CStatisticsPanel& panel = *m_view.Statistics().Panel();
@@ -237,6 +301,9 @@ TEST_F(InstrumentTest, TheStatisticsPanelShowsTheFiguresOfAKnownSignal) {
     EXPECT_EQ(cell("tableInView", 0, 6), "50");
     EXPECT_EQ(cell("tableLine", 0, 1), "400");
     EXPECT_EQ(cell("tableLine", 1, 1), QString::number(200 * 5 + 200 * 4));
+    // A notification that tells of a framing error.
+    m_view.Session().OnSerialMsg(MAKEWPARAM(EV_RXCHAR | EV_ERR, CE_FRAME), 0);
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return cell("tableLine", 4, 1) == "1"; }));
 
     // Between the cursors, both samples included.
     Click({m_plot.width() / 3, 150}, Qt::ControlModifier);

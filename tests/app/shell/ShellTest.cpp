@@ -95,6 +95,8 @@ TEST(ShellTest, AcceleratorsAreBound) {
     EXPECT_EQ(app.Frame().Action(ID_EDIT_COPY)->shortcuts(),
               (QList<QKeySequence>{QKeySequence("Ctrl+C"), QKeySequence("Ctrl+Ins")}));
     EXPECT_EQ(app.Frame().Action(ID_FILE_NEW)->shortcut(), QKeySequence("Ctrl+N"));
+    EXPECT_EQ(app.Frame().Action(ID_PLOT_ZOOMBACK)->shortcut(), QKeySequence("Ctrl+-"));
+    EXPECT_EQ(app.Frame().Action(ID_PLOT_ARMTRIGGER)->shortcut(), QKeySequence("Ctrl+T"));
     EXPECT_EQ(app.Frame().Action(ID_EDIT_UNDO)->shortcuts(),
               (QList<QKeySequence>{QKeySequence("Ctrl+Z"), QKeySequence("Alt+Backspace")}));
 }
