@@ -15,6 +15,13 @@ Cases: idle (connected, nothing arrives); 1,000 sets/s written 5 at a time (ever
 5 ms); a flood (as fast as the port takes them, until the probing ends). Each case runs --runs
 times and the medians are printed.
 
+With --variants the same cases are measured with the instrument in use as well, each run of a
+variant right after the same run of the one before: "hover" moves the pointer over the plot
+60 times a second through the window (the line under the mouse and its readout), "statistics"
+shows the statistics panel, "both" does both; "plain" is the program as it starts, and
+"control" sends as many --control commands as "hover" that move nothing (a pointer that has
+left the plot): what the driving itself costs.
+
 With --reference PROGRAM a second kovraplotter (for example an older build) is measured in the
 same run, each of its runs right after the same run of the first, and its table is printed
 beside; kovra-devsim is always the one of --build. The machine's load is printed too: the
@@ -22,6 +29,7 @@ figures of one run are only comparable with each other.
 
 Usage: bench/program_bench.py [--build build/release] [--reference PATH] [--runs 3]
                               [--seconds 10] [--idle-seconds 20] [--display auto]
+                              [--variants plain,hover,statistics,both]
 """
 import argparse
 import glob
@@ -39,6 +47,9 @@ CHANNELS = 3
 DELAY = 3.0  # seconds kovra-devsim waits, for the program to start and connect
 WARM_UP = 1.0  # seconds of data before the window opens
 PROBE_INTERVAL = 0.02
+HOVER_INTERVAL = 1.0 / 60
+STATISTICS_COMMAND = 32854
+VARIANTS = ("plain", "control", "hover", "statistics", "both")
 
 # name, sets per second (0: flood), sets per write
 CASES = {
@@ -129,7 +140,19 @@ def median(values):
     return statistics.median(values) if values else None
 
 
-def run_case(args, program_path, display, case):
+def hover_for(program, seconds, moving=True):
+    """Moves the pointer to and fro over the plot, 60 times a second, for that long (or only
+    says that it left the plot)."""
+    end = time.monotonic() + seconds
+    step = 0
+    while time.monotonic() < end:
+        x = 60 + (step * 7) % 500
+        program.command(f"mouse {x} 200" if moving else "mouse leave")
+        step += 1
+        time.sleep(max(0.0, min(HOVER_INTERVAL, end - time.monotonic())))
+
+
+def run_case(args, program_path, display, case, variant="plain"):
     _, rate, per_write = CASES[case]
     idle = rate is None
     window = args.idle_seconds if idle else args.seconds
@@ -167,12 +190,17 @@ def run_case(args, program_path, display, case):
             if time.monotonic() - started > DELAY - 0.2:
                 print(f"  (connected {time.monotonic() - started:.1f} s after the board "
                       "started: sets may have been discarded)", file=sys.stderr)
+            if variant in ("statistics", "both"):
+                program.command(f"command {STATISTICS_COMMAND}")
             time.sleep(max(0.0, started + DELAY + (0.0 if idle else WARM_UP) - time.monotonic()))
 
             cpu0, xcpu0, paints0 = process_cpu(program.process.pid), display.cpu(), program.paints()
             values0, busy0 = program.values(), machine_busy()
             t0 = time.monotonic()
-            time.sleep(window)
+            if variant in ("hover", "both", "control"):
+                hover_for(program, window, variant != "control")
+            else:
+                time.sleep(window)
             cpu1, xcpu1, paints1 = process_cpu(program.process.pid), display.cpu(), program.paints()
             values1, busy1 = program.values(), machine_busy()
             elapsed = time.monotonic() - t0
@@ -242,11 +270,19 @@ def main():
     parser.add_argument("--cases", default=",".join(CASES),
                         help="comma-separated, from " + ", ".join(CASES))
     parser.add_argument("--display", choices=("auto", "xvfb", "offscreen"), default="auto")
+    parser.add_argument("--variants", default="plain",
+                        help="comma-separated, from " + ", ".join(VARIANTS))
     args = parser.parse_args()
     args.build = os.path.abspath(args.build)
-    programs = [("this build", os.path.join(args.build, "src/app/kovraplotter"))]
+    variants = args.variants.split(",")
+    for variant in variants:
+        if variant not in VARIANTS:
+            parser.error(f"unknown variant {variant}")
+    own = os.path.join(args.build, "src/app/kovraplotter")
+    programs = [(f"this build, {v}" if len(variants) > 1 else "this build", own, v)
+                for v in variants]
     if args.reference:
-        programs.append(("reference", os.path.abspath(args.reference)))
+        programs.append(("reference", os.path.abspath(args.reference), "plain"))
     cases = args.cases.split(",")
     for case in cases:
         if case not in CASES:
@@ -255,12 +291,12 @@ def main():
     display = Display(args.display)
     print(f"{display.name}; {os.cpu_count()} cores; load average before: "
           f"{' '.join(f'{v:.2f}' for v in os.getloadavg())}", flush=True)
-    results = {(name, case): [] for name, _ in programs for case in cases}
+    results = {(name, case): [] for name, _, _ in programs for case in cases}
     try:
         for case in cases:
             for run in range(args.runs):
-                for name, path in programs:
-                    figures = run_case(args, path, display, case)
+                for name, path, variant in programs:
+                    figures = run_case(args, path, display, case, variant)
                     results[(name, case)].append(figures)
                     print(f"  {name}, {CASES[case][0]}, run {run + 1}: "
                           f"{format_row('', figures).strip()}", file=sys.stderr, flush=True)
@@ -269,7 +305,7 @@ def main():
 
     header = (f"{'case':<26}{'CPU %':>8}{'X srv %':>10}{'paints/s':>10}{'sets/s':>10}{'lost':>8}"
               f"{'status ms':>11}{'machine %':>11}{'slowest':>10}")
-    for name, path in programs:
+    for name, path, _ in programs:
         print(f"\n{name}: {path} (medians of {args.runs} runs)")
         print(header)
         for case in cases:

@@ -127,14 +127,18 @@ std::optional<int> CTrigger::HeldWindowStart(int nWindowSamples) const {
     return std::max(0, *m_nHeld - SamplesBefore(nWindowSamples, m_settings.m_nPositionPercent));
 }
 
-std::string CTrigger::StatusText() const {
+std::string CTrigger::StatusText(std::string_view label) const {
     const ETriggerState eState = State();
     if (eState == ETriggerState::kOff) {
         return {};
     }
-    std::string text = "TRIG ch";
-    text.append(std::to_string(m_settings.m_nChannel + 1))
-        .append(" ")
+    std::string text = "TRIG ";
+    if (label.empty()) {
+        text.append("ch").append(std::to_string(m_settings.m_nChannel + 1));
+    } else {
+        text.append(label);
+    }
+    text.append(" ")
         .append(EdgeSymbol(m_settings.m_eEdge))
         .append(" ")
         .append(FormatValue(m_settings.m_fLevel))

@@ -7,6 +7,7 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <string_view>
 
 enum class ETriggerEdge { kRising, kFalling, kEither };
 enum class ETriggerMode { kNormal, kSingle };
@@ -61,8 +62,9 @@ public:
     std::optional<int> Held() const { return m_nHeld; }
     // The first sample of the window around the held crossing.
     std::optional<int> HeldWindowStart(int nWindowSamples) const;
-    // "TRIG ch1 ↑ 1.00: armed", "...: waiting", "...: triggered at #N"; empty when off.
-    std::string StatusText() const;
+    // "TRIG ch1 ↑ 1.00: armed", "...: waiting", "...: triggered at #N"; empty when off. A
+    // label given (the channel's name) stands in place of "chN".
+    std::string StatusText(std::string_view label = {}) const;
 
     // Samples of the window before the crossing: the position's share of it, at most all
     // but the crossing itself.

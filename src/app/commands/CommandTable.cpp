@@ -33,9 +33,15 @@ constexpr SMenuItem kPlotMenu[] = {
     {nullptr, nullptr, ID_SEPARATOR},
     {"Fit Y Range to Data", "F7", ID_PLOT_FITY},
     {"Keep Collecting While Scrolled Back", nullptr, ID_PLOT_KEEPCOLLECTING},
+    {nullptr, nullptr, ID_SEPARATOR},
+    {"Zoom Back", "Ctrl+-", ID_PLOT_ZOOMBACK},
+    {"Trigger..", nullptr, ID_PLOT_TRIGGER},
+    {"Arm Trigger", "Ctrl+R", ID_PLOT_ARMTRIGGER},
+    {"X Axis in Seconds", nullptr, ID_PLOT_XAXISSECONDS},
 };
 
 constexpr SMenuItem kViewMenu[] = {
+    {"Statistics", nullptr, ID_VIEW_STATISTICS},
     {"Send Bar", "Ctrl+T", ID_VIEW_SENDBAR},
 };
 
@@ -80,6 +86,8 @@ constexpr SAccelerator kAccelerators[] = {
     {"Alt+Backspace", ID_EDIT_UNDO},
     {"F7", ID_PLOT_FITY},
     {"Ctrl+T", ID_VIEW_SENDBAR},
+    {"Ctrl+-", ID_PLOT_ZOOMBACK},
+    {"Ctrl+R", ID_PLOT_ARMTRIGGER},
     {"F6", ID_NEXT_PANE},
     {"Shift+F6", ID_PREV_PANE},
 };

@@ -35,6 +35,7 @@ QImage CDirectCanvas::Area(QImage& store, QPoint offset, QSize size) {
 
 QImage CDirectCanvas::Begin(QWidget& widget) {
     m_bValid = false;
+    m_bClean = true;
     QImage* pStore = StoreImage(widget);
     if (pStore == nullptr) {
         return {};
@@ -58,11 +59,29 @@ QImage CDirectCanvas::Begin(QWidget& widget) {
     return area;
 }
 
-QImage CDirectCanvas::LastPicture(QWidget& widget) const {
+QImage* CDirectCanvas::SameStore(QWidget& widget) const {
     QImage* pStore = m_bValid ? StoreImage(widget) : nullptr;
     if (pStore == nullptr || widget.size() != m_size ||
         widget.mapTo(widget.window(), QPoint(0, 0)) != m_offset || pStore->size() != m_storeSize ||
         pStore->constBits() != m_pStoreBits) {
+        return nullptr;
+    }
+    return pStore;
+}
+
+QImage CDirectCanvas::ReadBack(QWidget& widget, QRect rect) const {
+    QImage* pStore = SameStore(widget);
+    if (pStore == nullptr || !QRect(QPoint(0, 0), m_size).contains(rect)) {
+        return {};
+    }
+    const QImage area = Area(*pStore, m_offset + rect.topLeft(), rect.size());
+    return area.format() == QImage::Format_RGB32 ? area.copy()
+                                                 : area.convertToFormat(QImage::Format_RGB32);
+}
+
+QImage CDirectCanvas::LastPicture(QWidget& widget) const {
+    QImage* pStore = m_bClean ? SameStore(widget) : nullptr;
+    if (pStore == nullptr) {
         return {};
     }
     // A copy of its own either way: a converted view of the same format would still point

@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QPoint>
+#include <QRect>
 #include <QSize>
 
 class QWidget;
@@ -22,14 +23,24 @@ public:
     QImage LastPicture(QWidget& widget) const;
     // A paint that did not go through Begin.
     void Forget() { m_bValid = false; }
-    // The last paint went through Begin.
-    bool HoldsLastPaint() const { return m_bValid; }
+    // Something the window alone shows was drawn over the picture in the store: LastPicture
+    // has nothing to give, ReadBack still reads the store.
+    void MarkDrawnOver() { m_bClean = false; }
+    // The last paint went through Begin, and the store still holds its picture alone.
+    bool HoldsLastPaint() const { return m_bValid && m_bClean; }
+    // A copy of the store's pixels in rect (the widget's coordinates) as the last paint
+    // through Begin and what was drawn over it since left them; a null image when that
+    // paint went elsewhere, the widget or the store changed since, or rect is not inside.
+    QImage ReadBack(QWidget& widget, QRect rect) const;
 
 private:
     static QImage* StoreImage(QWidget& widget);
+    // The store the last paint through Begin drew into, while it is still where it was.
+    QImage* SameStore(QWidget& widget) const;
     static QImage Area(QImage& store, QPoint offset, QSize size);
 
     bool m_bValid = false;
+    bool m_bClean = false;
     QPoint m_offset;
     QSize m_size;
     QSize m_storeSize;

@@ -196,6 +196,9 @@ LRESULT CAcquisitionSession::OnSerialMsg(WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     const WORD events = LOWORD(wParam);
+    if (HIWORD(wParam) != 0) {
+        ++m_nLineErrors;
+    }
     if ((events & EV_KOVRA_DEVICE_GONE) != 0) {
         // Only the port open now may be closed by it: a notice still queued when the user
         // disconnected and connected again belongs to a port closed since.
@@ -251,6 +254,7 @@ bool CAcquisitionSession::ReadAndInterpret(bool bReportErrors, std::size_t nMaxB
             }
         }
         m_pRecording->Feed(buffer, nRead);
+        m_nBytesReceived += nRead;
         if (nRead > 0 && m_bCollecting) {
             bSetCompleted |= g_pPlotData->Interpret(buffer, nRead);
             bInterpreted = true;

@@ -10,6 +10,7 @@
 #include <QObject>
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -94,6 +95,11 @@ public:
     // Record to file.
     CRecordingControl& Recording() const { return *m_pRecording; }
 
+    // Bytes read from the port, and notifications of the port that told of line errors
+    // (framing, parity, overrun, break), since the program started.
+    std::uint64_t BytesReceived() const { return m_nBytesReceived; }
+    std::uint64_t LineErrors() const { return m_nLineErrors; }
+
     // Port settings (list positions) and connection.
     int m_nPort = 0;
     int m_nSpeed = 1;
@@ -146,4 +152,6 @@ private:
     CMemoryShortage m_memoryShortage;
     bool m_bInitialized = false;
     bool m_bTornDown = false;
+    std::uint64_t m_nBytesReceived = 0;
+    std::uint64_t m_nLineErrors = 0;
 };

@@ -79,6 +79,14 @@ void ValidateSettings(SAppSettings& s) {
     CSendHistory history;
     history.SetLines(s.m_vSendHistory);
     s.m_vSendHistory = history.Lines();
+    KeepIf(s.m_nTriggerChannel, d.m_nTriggerChannel,
+           [](int n) { return InRange(n, SAppSettings::kChannelCount); });
+    KeepIf(s.m_fTriggerLevel, d.m_fTriggerLevel, isFinite);
+    KeepIf(s.m_nTriggerEdge, d.m_nTriggerEdge,
+           [](int n) { return InRange(n, SAppSettings::kTriggerEdgeCount); });
+    KeepIf(s.m_nTriggerPosition, d.m_nTriggerPosition, [](int n) { return n >= 0 && n <= 100; });
+    KeepIf(s.m_nTriggerMode, d.m_nTriggerMode,
+           [](int n) { return InRange(n, SAppSettings::kTriggerModeCount); });
     const SWindowSettings& w = s.m_window;
     const auto isCoordinate = [](int n) {
         return n >= -kMaxWindowCoordinate && n <= kMaxWindowCoordinate;

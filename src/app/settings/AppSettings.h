@@ -44,6 +44,8 @@ struct SAppSettings {
     static constexpr int kParityCount = 3;
     static constexpr int kColorCount = 7;
     static constexpr int kPointTypeCount = 4;
+    static constexpr int kTriggerEdgeCount = 3;
+    static constexpr int kTriggerModeCount = 2;
 
     // Port Setup: list positions, a typed speed in bits per second (0 when the list's is
     // used; the speed position is then -1), where a set ends.
@@ -68,6 +70,16 @@ struct SAppSettings {
     float m_fYMin = -2.5f;
     bool m_bAutoScale = false;
     std::array<SChannelSettings, kChannelCount> m_vChannels = StartChannelSettings();
+    // View > Statistics and Plot > X Axis in Seconds.
+    bool m_bShowStatistics = false;
+    bool m_bXAxisInSeconds = false;
+    // The trigger's choices (it starts off whatever they are): channel from 0, level, edge
+    // and mode as list positions, the crossing's place in the window in per cent.
+    int m_nTriggerChannel = 0;
+    float m_fTriggerLevel = 0.0f;
+    int m_nTriggerEdge = 0;
+    int m_nTriggerPosition = 50;
+    int m_nTriggerMode = 0;
     SWindowSettings m_window;
 
     bool operator==(const SAppSettings&) const = default;

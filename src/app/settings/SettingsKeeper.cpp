@@ -2,6 +2,9 @@
 
 #include "dialogs/StatusSink.h"
 #include "link/SendBar.h"
+#include "measure/SetTimeKeeper.h"
+#include "measure/StatisticsControl.h"
+#include "measure/TriggerControl.h"
 #include "session/AcquisitionSession.h"
 #include "view/KovraPlotterView.h"
 
@@ -118,6 +121,14 @@ SAppSettings CSettingsKeeper::Capture() const {
             channel.m_fBeepLimitMax = g_pPlotData->GetBeepLimitMax(i);
         }
     }
+    settings.m_bShowStatistics = m_view.Statistics().Shown();
+    settings.m_bXAxisInSeconds = m_view.Times().XAxisInSeconds();
+    const STriggerSettings& trigger = m_view.Trigger().Settings();
+    settings.m_nTriggerChannel = trigger.m_nChannel;
+    settings.m_fTriggerLevel = trigger.m_fLevel;
+    settings.m_nTriggerEdge = static_cast<int>(trigger.m_eEdge);
+    settings.m_nTriggerPosition = trigger.m_nPositionPercent;
+    settings.m_nTriggerMode = static_cast<int>(trigger.m_eMode);
     SWindowSettings& window = settings.m_window;
     window.m_bMaximized = m_window.isMaximized();
     const bool bNormal =
@@ -152,6 +163,15 @@ void CSettingsKeeper::Apply(const SAppSettings& settings) {
         g_pPlotData->SetBeepLimitMin(i, channel.m_fBeepLimitMin);
         g_pPlotData->SetBeepLimitMax(i, channel.m_fBeepLimitMax);
     }
+    m_view.Statistics().SetShown(settings.m_bShowStatistics);
+    m_view.Times().SetXAxisInSeconds(settings.m_bXAxisInSeconds);
+    STriggerSettings trigger;
+    trigger.m_nChannel = settings.m_nTriggerChannel;
+    trigger.m_fLevel = settings.m_fTriggerLevel;
+    trigger.m_eEdge = static_cast<ETriggerEdge>(settings.m_nTriggerEdge);
+    trigger.m_nPositionPercent = settings.m_nTriggerPosition;
+    trigger.m_eMode = static_cast<ETriggerMode>(settings.m_nTriggerMode);
+    m_view.Trigger().Restore(trigger);
     ApplyWindow(settings.m_window);
     // The menu items follow the settings.
     emit m_view.CommandStateChanged();

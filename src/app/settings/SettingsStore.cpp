@@ -94,6 +94,13 @@ void VisitSettings(Settings& s, Visitor&& visit) {
     visit(QStringLiteral("Plot/YMax"), s.m_fYMax);
     visit(QStringLiteral("Plot/YMin"), s.m_fYMin);
     visit(QStringLiteral("Plot/AutoScale"), s.m_bAutoScale);
+    visit(QStringLiteral("Plot/XAxisInSeconds"), s.m_bXAxisInSeconds);
+    visit(QStringLiteral("View/Statistics"), s.m_bShowStatistics);
+    visit(QStringLiteral("Trigger/Channel"), s.m_nTriggerChannel);
+    visit(QStringLiteral("Trigger/Level"), s.m_fTriggerLevel);
+    visit(QStringLiteral("Trigger/Edge"), s.m_nTriggerEdge);
+    visit(QStringLiteral("Trigger/Position"), s.m_nTriggerPosition);
+    visit(QStringLiteral("Trigger/Mode"), s.m_nTriggerMode);
     for (std::size_t i = 0; i < s.m_vChannels.size(); ++i) {
         auto& channel = s.m_vChannels[i];
         const QString strGroup = QStringLiteral("Channel%1").arg(i + 1);

@@ -3,6 +3,8 @@
 #include "commands/CommandTable.h"
 #include "dialogs/StatusSink.h"
 #include "link/SendBar.h"
+#include "measure/StatisticsControl.h"
+#include "measure/TriggerControl.h"
 #include "session/AcquisitionSession.h"
 #include "session/EventHandOver.h"
 #include "session/RecordingControl.h"
@@ -17,11 +19,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace {
 
@@ -30,13 +35,21 @@ const QString kReady = QStringLiteral("Ready");
 } // namespace
 
 CMainFrame::CMainFrame(QWidget* pParent) : QMainWindow(pParent), m_pView(new CKovraPlotterView) {
-    // The send bar under the plot, hidden until shown.
-    auto* pClient = new QWidget;
-    auto* pLayout = new QVBoxLayout(pClient);
-    pLayout->setContentsMargins(0, 0, 0, 0);
-    pLayout->setSpacing(0);
-    pLayout->addWidget(m_pView, 1);
-    pLayout->addWidget(&m_pView->SendBar());
+    // The statistics panel beside the plot and the send bar under both; hidden, they take no
+    // room.
+    auto* pClient = new QWidget(this);
+    auto* pColumn = new QVBoxLayout(pClient);
+    pColumn->setContentsMargins(0, 0, 0, 0);
+    pColumn->setSpacing(0);
+    auto* pRow = new QHBoxLayout;
+    pRow->setContentsMargins(0, 0, 0, 0);
+    pRow->setSpacing(0);
+    pRow->addWidget(m_pView, 1);
+    CStatisticsControl& statistics = m_pView->Statistics();
+    pRow->addWidget(statistics.Panel());
+    statistics.Panel()->setVisible(statistics.Shown());
+    pColumn->addLayout(pRow, 1);
+    pColumn->addWidget(&m_pView->SendBar());
     setCentralWidget(pClient);
     // The plot's keys work while one types in the send bar; Escape goes back to the plot.
     connect(&m_pView->SendBar(), &CSendBar::KeyNotTaken, this, [this](QKeyEvent* pEvent) {
@@ -50,7 +63,22 @@ CMainFrame::CMainFrame(QWidget* pParent) : QMainWindow(pParent), m_pView(new CKo
     BuildAccelerators();
     BuildStatusBar();
     connect(m_pView, &CKovraPlotterView::CommandStateChanged, this, &CMainFrame::UpdateCommandUI);
-    connect(&m_pView->Status(), &CStatusSink::TextShown, this, &CMainFrame::SetMessageText);
+    connect(&m_pView->Status(), &CStatusSink::TextShown, this, [this](const QString& strText) {
+        // Shown now, and what the status bar goes back to when the pointer leaves the plot.
+        m_strBeforeTransient = strText;
+        SetMessageText(strText);
+    });
+    connect(&m_pView->Status(), &CStatusSink::TransientShown, this, [this](const QString& strText) {
+        if (!std::exchange(m_bTransient, true)) {
+            m_strBeforeTransient = MessageText();
+        }
+        SetMessageText(strText);
+    });
+    connect(&m_pView->Status(), &CStatusSink::TransientEnded, this, [this] {
+        if (std::exchange(m_bTransient, false)) {
+            SetMessageText(m_strBeforeTransient);
+        }
+    });
     connect(&m_pView->Session().Recording(), &CRecordingControl::PaneChanged, this,
             &CMainFrame::UpdateRecordingPane);
     // Like an idle handler: menu items and their keys follow the state whenever the
@@ -116,6 +144,8 @@ void CMainFrame::BuildAccelerators() {
     CommandAction(ID_FILE_RECORD)->setCheckable(true);
     CommandAction(ID_CONNECTION_RECONNECT)->setCheckable(true);
     CommandAction(ID_VIEW_SENDBAR)->setCheckable(true);
+    CommandAction(ID_PLOT_XAXISSECONDS)->setCheckable(true);
+    CommandAction(ID_VIEW_STATISTICS)->setCheckable(true);
 }
 
 void CMainFrame::BuildStatusBar() {
@@ -183,6 +213,7 @@ void CMainFrame::UpdateStatusPane() {
     m_pStatusPane->SetWaitingFor(session.WaitingFor());
     m_pStatusPane->SetCollecting(session.m_bCollecting);
     m_pStatusPane->SetMemoryFull(g_pPlotData != nullptr && g_pPlotData->IsMemoryFull());
+    m_pStatusPane->SetTrigger(m_pView->Trigger().StatusText());
 }
 
 void CMainFrame::UpdateRecordingPane() {

@@ -54,4 +54,7 @@ private:
     QLabel* m_pCapsIndicator = nullptr;
     QLabel* m_pNumIndicator = nullptr;
     QLabel* m_pScrollIndicator = nullptr;
+    // The values under the mouse are shown: the text they stand in front of.
+    bool m_bTransient = false;
+    QString m_strBeforeTransient;
 };

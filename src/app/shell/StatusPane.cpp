@@ -25,6 +25,9 @@ std::string StatusPaneText(const SStatusPaneState& state) {
                    std::to_string(state.m_nRecordedSets) +
                    (state.m_nRecordedSets == 1 ? " set" : " sets");
     }
+    if (!state.m_strTrigger.empty()) {
+        strText += " | " + state.m_strTrigger;
+    }
     return strText;
 }
 
@@ -81,5 +84,11 @@ void CStatusPane::StopRecording() {
     state.m_bRecording = false;
     state.m_strRecordingName.clear();
     state.m_nRecordedSets = 0;
+    Show(state);
+}
+
+void CStatusPane::SetTrigger(const std::string& strTrigger) {
+    SStatusPaneState state = m_state;
+    state.m_strTrigger = strTrigger;
     Show(state);
 }

@@ -20,12 +20,15 @@ struct SStatusPaneState {
     bool m_bRecording = false;
     std::string m_strRecordingName;
     std::uint64_t m_nRecordedSets = 0;
+    // "TRIG ch1 ↑ 1.00: armed"; empty while the trigger is off.
+    std::string m_strTrigger;
 
     bool operator==(const SStatusPaneState&) const = default;
 };
 
 // "COM1 /dev/ttyACM0 115200 | collecting", "Not connected | paused: not collecting (F5)",
-// "waiting for /dev/ttyACM0 | collecting", and " | REC name.csv, 12 sets" while recording.
+// "waiting for /dev/ttyACM0 | collecting", " | REC name.csv, 12 sets" while recording, then
+// " | TRIG ..." while the trigger is on.
 std::string StatusPaneText(const SStatusPaneState& state);
 
 // The pane itself, kept up to date through its setters by whoever knows the state.
@@ -44,6 +47,7 @@ public:
     // Recording to strName with nSets sets written so far.
     void SetRecording(const std::string& strName, std::uint64_t nSets);
     void StopRecording();
+    void SetTrigger(const std::string& strTrigger);
 
     const SStatusPaneState& State() const { return m_state; }
 

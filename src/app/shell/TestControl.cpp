@@ -18,6 +18,7 @@
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -126,6 +127,18 @@ void CTestControl::Execute(const QString& strLine) {
         line.setText(strArgument);
         QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
         QCoreApplication::sendEvent(&line, &enter);
+    } else if (strVerb == QLatin1String("mouse")) {
+        QWidget* pPlot = view.viewport();
+        if (strArgument == QLatin1String("leave")) {
+            QEvent leave(QEvent::Leave);
+            QCoreApplication::sendEvent(pPlot, &leave);
+        } else {
+            const QPointF at(strArgument.section(QLatin1Char(' '), 0, 0).toInt(),
+                             strArgument.section(QLatin1Char(' '), 1, 1).toInt());
+            QMouseEvent move(QEvent::MouseMove, at, pPlot->mapToGlobal(at), Qt::NoButton,
+                             Qt::NoButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(pPlot, &move);
+        }
     } else if (strVerb == QLatin1String("status")) {
         Print(QStringLiteral("status ") + m_frame.MessageText());
     } else if (strVerb == QLatin1String("pane")) {

@@ -34,6 +34,8 @@ class QSocketNotifier;
 //   window [X Y W H]       moves and resizes the main window when given numbers; prints
 //                          "window X Y W H", its place and size
 //   send TEXT              types TEXT in the send bar (shown or not) and presses Enter there
+//   mouse X Y | leave      the pointer moves to X Y of the plot (no button pressed), or
+//                          leaves it
 //   status                 prints "status TEXT", the status bar's text
 //   pane                   prints "pane TEXT", the status bar's permanent pane
 //   caption                prints "caption TEXT", the plot's caption

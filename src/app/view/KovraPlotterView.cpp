@@ -6,6 +6,12 @@
 #include "files/JobRunner.h"
 #include "files/PictureCommands.h"
 #include "link/SendBar.h"
+#include "measure/HoverReadout.h"
+#include "measure/MouseZoom.h"
+#include "measure/PlotCursors.h"
+#include "measure/SetTimeKeeper.h"
+#include "measure/StatisticsControl.h"
+#include "measure/TriggerControl.h"
 #include "session/AcquisitionSession.h"
 #include "session/RecordingControl.h"
 #include "view/PlotCommands.h"
@@ -16,6 +22,7 @@
 #include "SerialWnd.h"
 
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QScrollBar>
 
@@ -51,14 +58,34 @@ CKovraPlotterView::CKovraPlotterView(QWidget* pParent)
       m_pSendBar(new CSendBar(
           *m_pStatus,
           [this]() -> CSerialBase* { return m_pSession->m_bConnected ? g_pSerial : nullptr; },
-          this)) {
+          this)),
+      m_pTimes(std::make_unique<CSetTimeKeeper>(*m_pPainter, [this] { m_pScreen->Repaint(); })),
+      m_pHover(std::make_unique<CHoverReadout>(*viewport(), *m_pPainter, *m_pScreen, *m_pStatus,
+                                               *m_pTimes)),
+      m_pCursors(std::make_unique<CPlotCursors>(*viewport(), *m_pPainter, *m_pStatus, *m_pTimes,
+                                                [this] { m_pScreen->Repaint(); })),
+      m_pZoom(std::make_unique<CMouseZoom>(
+          *viewport(), *m_pPainter, *m_pStatus, [this] { m_pScreen->Repaint(); },
+          [this] { m_pTrigger->LeaveView(); }, [this] { m_pSession->StopCollecting(); })),
+      m_pTrigger(
+          std::make_unique<CTriggerControl>(*this, *m_pPainter, [this] { m_pScreen->Repaint(); })),
+      m_pStatistics(
+          std::make_unique<CStatisticsControl>(*m_pPainter, *m_pSession, *m_pCursors, *m_pTimes)) {
     m_pSession->setParent(this);
     connect(m_pSession, &CAcquisitionSession::StateChanged, this,
             &CKovraPlotterView::CommandStateChanged);
     connect(m_pSession, &CAcquisitionSession::SetsCompleted, this, [this](int nNewSamples) {
+        m_pTimes->OnSetsCompleted();
         m_pPainter->OnSetsCompleted(nNewSamples);
+        m_pTrigger->OnSetsCompleted();
+        m_pStatistics->OnSetsCompleted();
         m_pScreen->RequestPaint();
     });
+    m_pNavigator->SetScrolledHandler([this] { m_pTrigger->LeaveView(); });
+    m_pPainter->AddOverlay(m_pTrigger.get());
+    m_pPainter->AddOverlay(m_pCursors.get());
+    m_pPainter->AddOverlay(m_pZoom.get());
+    m_pScreen->SetMovingOverlay(m_pHover.get());
     m_commands.Add(ID_FILE_NEW, [this] { OnFileNew(); });
     m_commands.Add(ID_APP_EXIT, [this] { OnAppExit(); });
     m_pSession->RegisterCommands(m_commands);
@@ -66,12 +93,18 @@ CKovraPlotterView::CKovraPlotterView(QWidget* pParent)
     m_pFiles->RegisterCommands(m_commands);
     m_pPictures->RegisterCommands(m_commands);
     m_pSendBar->RegisterCommands(m_commands);
+    m_pTimes->RegisterCommands(m_commands);
+    m_pZoom->RegisterCommands(m_commands);
+    m_pTrigger->RegisterCommands(m_commands);
+    m_pStatistics->RegisterCommands(m_commands);
 
     setFocusPolicy(Qt::StrongFocus);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     // The paint covers every pixel itself.
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    // The values under the mouse follow it without a button pressed.
+    viewport()->setMouseTracking(true);
     viewport()->setAutoFillBackground(false);
     // The wheel over the bar scrolls as it does over the plot (eventFilter). The scroll area
     // watches its bars anyway; this says so.
@@ -80,6 +113,7 @@ CKovraPlotterView::CKovraPlotterView(QWidget* pParent)
 
 CKovraPlotterView::~CKovraPlotterView() {
     DestroyWindow();
+    m_pScreen->SetMovingOverlay(nullptr);
 }
 
 void CKovraPlotterView::OnInitialUpdate() {
@@ -105,9 +139,12 @@ void CKovraPlotterView::ResetData() {
     m_pPainter->CatchUpSkippedPaints(true);
     m_pSession->ClearStore();
     m_pPainter->ResetAutoRange();
+    m_pCursors->OnStoreChanged();
 }
 
 void CKovraPlotterView::ShowLoadedData() {
+    m_pTimes->OnLoaded();
+    m_pCursors->OnStoreChanged();
     m_pSession->StopCollecting();
     Plot().m_nScrollBack = 0;
     m_pScreen->Repaint();
@@ -158,6 +195,14 @@ void CKovraPlotterView::keyPressEvent(QKeyEvent* pEvent) {
             break;
         case Qt::Key_F5:
             m_pSession->OnKeyTogglePlot();
+            m_pTrigger->ResumeView();
+            break;
+        case Qt::Key_End:
+            m_pTrigger->ResumeView();
+            break;
+        case Qt::Key_Escape:
+            m_pZoom->Cancel();
+            m_pCursors->Clear();
             break;
         case Qt::Key_F8:
             m_pFiles->OnKeyQuickCsv();
@@ -175,6 +220,31 @@ void CKovraPlotterView::keyPressEvent(QKeyEvent* pEvent) {
     }
     // Not consumed: the key goes on to the normal handling.
     pEvent->ignore();
+}
+
+void CKovraPlotterView::mousePressEvent(QMouseEvent* pEvent) {
+    if (pEvent->button() == Qt::LeftButton &&
+        !m_pCursors->OnClick(pEvent->position().toPoint(), pEvent->modifiers())) {
+        m_pZoom->OnPress(pEvent->position().toPoint());
+    }
+}
+
+void CKovraPlotterView::mouseMoveEvent(QMouseEvent* pEvent) {
+    m_pZoom->OnMove(pEvent->position().toPoint());
+    m_pHover->OnMouseMove(pEvent->position().toPoint());
+}
+
+void CKovraPlotterView::mouseReleaseEvent(QMouseEvent* pEvent) {
+    if (pEvent->button() == Qt::LeftButton) {
+        m_pZoom->OnRelease(pEvent->position().toPoint());
+    }
+}
+
+bool CKovraPlotterView::viewportEvent(QEvent* pEvent) {
+    if (pEvent->type() == QEvent::Leave) {
+        m_pHover->OnLeave();
+    }
+    return QAbstractScrollArea::viewportEvent(pEvent);
 }
 
 void CKovraPlotterView::paintEvent(QPaintEvent* pEvent) {

@@ -10,6 +10,12 @@
 
 class CAcquisitionSession;
 class CFileCommands;
+class CHoverReadout;
+class CMouseZoom;
+class CPlotCursors;
+class CSetTimeKeeper;
+class CStatisticsControl;
+class CTriggerControl;
 class CPictureCommands;
 class CPlotCommands;
 class CPlotNavigator;
@@ -19,8 +25,9 @@ class CSendBar;
 // The plot view: the window the plot is drawn in, and the front through which the program's
 // commands, keys and mouse reach their owners: the acquisition session (port, reading,
 // collection, recording), the painter and the screen (the picture and what the window shows),
-// navigation (scrolling), the plot commands, and the file and picture commands. It holds no
-// state of its own beyond them.
+// navigation (scrolling), the plot commands, the file and picture commands, and the
+// instrument (the values under the mouse, cursors, zoom, trigger, statistics and set times).
+// It holds no state of its own beyond them.
 class CKovraPlotterView : public QAbstractScrollArea {
     Q_OBJECT
 
@@ -50,6 +57,12 @@ public:
     CPictureCommands& Pictures() const { return *m_pPictures; }
     // A widget of its own, which the frame places.
     CSendBar& SendBar() const { return *m_pSendBar; }
+    CSetTimeKeeper& Times() const { return *m_pTimes; }
+    CHoverReadout& Hover() const { return *m_pHover; }
+    CPlotCursors& Cursors() const { return *m_pCursors; }
+    CMouseZoom& Zoom() const { return *m_pZoom; }
+    CTriggerControl& Trigger() const { return *m_pTrigger; }
+    CStatisticsControl& Statistics() const { return *m_pStatistics; }
 
     // The paint: the whole plot into the picture.
     void OnDraw(QImage& picture,
@@ -76,6 +89,10 @@ protected:
     void wheelEvent(QWheelEvent* pEvent) override;
     void scrollContentsBy(int dx, int dy) override;
     void keyPressEvent(QKeyEvent* pEvent) override;
+    void mousePressEvent(QMouseEvent* pEvent) override;
+    void mouseMoveEvent(QMouseEvent* pEvent) override;
+    void mouseReleaseEvent(QMouseEvent* pEvent) override;
+    bool viewportEvent(QEvent* pEvent) override;
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
 private:
@@ -91,6 +108,12 @@ private:
     std::unique_ptr<CFileCommands> m_pFiles;
     std::unique_ptr<CPictureCommands> m_pPictures;
     CSendBar* m_pSendBar;
+    std::unique_ptr<CSetTimeKeeper> m_pTimes;
+    std::unique_ptr<CHoverReadout> m_pHover;
+    std::unique_ptr<CPlotCursors> m_pCursors;
+    std::unique_ptr<CMouseZoom> m_pZoom;
+    std::unique_ptr<CTriggerControl> m_pTrigger;
+    std::unique_ptr<CStatisticsControl> m_pStatistics;
     CCommandMap m_commands;
     bool m_bClosing = false;
 };

@@ -36,6 +36,9 @@ void CPlotNavigator::ApplyScroll(const CScrollResult& result) {
     m_painter.CatchUpSkippedPaints(true);
     SPlotSettings& settings = m_painter.Settings();
     settings.m_nScrollBack = result.m_nScrollBack;
+    if (m_fnScrolled) {
+        m_fnScrolled();
+    }
     if (result.m_bStopCollecting && !settings.m_bKeepCollectingWhenScrolled) {
         m_fnStopCollecting();
     }

@@ -24,6 +24,11 @@ public:
     CPlotNavigator(const CPlotNavigator&) = delete;
     CPlotNavigator& operator=(const CPlotNavigator&) = delete;
 
+    // fnScrolled runs whenever the user moves the window (keys, wheel, bar).
+    void SetScrolledHandler(std::function<void()> fnScrolled) {
+        m_fnScrolled = std::move(fnScrolled);
+    }
+
     void ScrollBy(ScrollAction eAction);
     // A wheel turned by nDelta (eighths of a degree) over the plot or the bar.
     void OnWheel(int nDelta);
@@ -38,6 +43,7 @@ private:
     CPlotScrollBar* m_pScrollBar;
     std::function<void()> m_fnStopCollecting;
     std::function<void()> m_fnRepaint;
+    std::function<void()> m_fnScrolled;
     // The bar outlives this object: its signals stop reaching it first.
     QMetaObject::Connection m_actionConnection;
     QMetaObject::Connection m_releaseConnection;

@@ -144,8 +144,9 @@ void CPlotPainter::Draw(QImage& picture, EDrawOrder eOrder) {
         }
         DrawLayers(dc, geometry, std::span(m_vLayers.data(), nLayers), eOrder);
     }
-    if (std::any_of(m_vOverlays.begin(), m_vOverlays.end(),
-                    [](const CPlotOverlay* pOverlay) { return pOverlay->PartOfPicture(); })) {
+    if (std::any_of(m_vOverlays.begin(), m_vOverlays.end(), [](const CPlotOverlay* pOverlay) {
+            return pOverlay->PartOfPicture() && pOverlay->Visible();
+        })) {
         QPainter painter(&picture);
         DrawOverlays(painter, geometry, true);
     }
@@ -157,6 +158,8 @@ void CPlotPainter::DecideLayer(int c, const CPlotGeometry& geometry, EDrawOrder 
     const CPlotWindow window = ComputeVisibleWindow(
         g_pPlotData->GetSampleCount(c), s.m_fPointsPerDiv, s.m_nScrollBack, s.m_bDoublePpdAtMax);
     s.m_fPointsPerDiv = window.m_fPointsPerDiv;
+    layer.m_fPointsPerDiv = s.m_fPointsPerDiv;
+    layer.m_nStart = window.m_nStart;
     for (int j = 0; j <= CPlotGeometry::kDivisions; ++j) {
         layer.m_nXLabels[static_cast<std::size_t>(j)] =
             XLabelNumber(j, s.m_fPointsPerDiv, window.m_nStart);
@@ -211,8 +214,9 @@ void CPlotPainter::DrawLookOnly(QImage& picture) {
 }
 
 bool CPlotPainter::HasWindowOverlays() const {
-    return std::any_of(m_vOverlays.begin(), m_vOverlays.end(),
-                       [](const CPlotOverlay* pOverlay) { return !pOverlay->PartOfPicture(); });
+    return std::any_of(m_vOverlays.begin(), m_vOverlays.end(), [](const CPlotOverlay* pOverlay) {
+        return !pOverlay->PartOfPicture() && pOverlay->Visible();
+    });
 }
 
 void CPlotPainter::DrawWindowOverlays(QPainter& painter, QSize size) {
@@ -221,7 +225,7 @@ void CPlotPainter::DrawWindowOverlays(QPainter& painter, QSize size) {
 
 void CPlotPainter::DrawOverlays(QPainter& painter, const CPlotGeometry& geometry, bool bPicture) {
     for (CPlotOverlay* pOverlay : m_vOverlays) {
-        if (pOverlay->PartOfPicture() == bPicture) {
+        if (pOverlay->PartOfPicture() == bPicture && pOverlay->Visible()) {
             pOverlay->Draw(painter, geometry);
         }
     }
@@ -229,6 +233,15 @@ void CPlotPainter::DrawOverlays(QPainter& painter, const CPlotGeometry& geometry
 
 void CPlotPainter::DrawXLabels(CDrawContext& dc, const CPlotGeometry& geometry,
                                const SChannelLayer& layer) {
+    if (m_fnXLabels) {
+        if (const auto texts = m_fnXLabels(layer.m_fPointsPerDiv, layer.m_nStart)) {
+            for (int j = 0; j <= CPlotGeometry::kDivisions; ++j) {
+                dc.Text(geometry.GetGridX(j), geometry.GetXLabelTop(),
+                        QString::fromStdString((*texts)[static_cast<std::size_t>(j)]));
+            }
+            return;
+        }
+    }
     for (int j = 0; j <= CPlotGeometry::kDivisions; ++j) {
         dc.Text(geometry.GetGridX(j), geometry.GetXLabelTop(),
                 QString::number(layer.m_nXLabels[static_cast<std::size_t>(j)]));

@@ -12,7 +12,9 @@
 #include <algorithm>
 #include <array>
 #include <functional>
+#include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 class CDrawContext;
@@ -49,6 +51,11 @@ public:
     // Overlays are drawn in the order added; the painter does not own them.
     void AddOverlay(CPlotOverlay* pOverlay) { m_vOverlays.push_back(pOverlay); }
     void RemoveOverlay(CPlotOverlay* pOverlay) { std::erase(m_vOverlays, pOverlay); }
+    // The 11 X labels of a window of the given ppd and first sample, in place of its sample
+    // numbers; nothing leaves the numbers.
+    using XLabelTexts =
+        std::function<std::optional<std::array<std::string, 11>>(float fPointsPerDiv, int nStart)>;
+    void SetXLabelTexts(XLabelTexts fnTexts) { m_fnXLabels = std::move(fnTexts); }
 
     // Applies what the paints skipped since the last one would have decided (see
     // ReplaySkippedPaints); bIncludingLast before the state they depend on changes.
@@ -70,6 +77,8 @@ private:
     struct SChannelLayer {
         std::vector<CPixel> m_vPixels;
         std::array<int, CPlotGeometry::kDivisions + 1> m_nXLabels{};
+        float m_fPointsPerDiv = 0.0f;
+        int m_nStart = 0;
         int m_nPointType = 0;
         bool m_bLines = false;
         QRgb m_nColour = 0;
@@ -91,4 +100,5 @@ private:
     std::array<CSeriesSummary, 10> m_vSummaries;
     std::vector<SChannelLayer> m_vLayers;
     std::vector<CPlotOverlay*> m_vOverlays;
+    XLabelTexts m_fnXLabels;
 };

@@ -2,6 +2,9 @@
 #include "commands/CommandIds.h"
 #include "dialogs/XAxisDlg.h"
 #include "link/SendBar.h"
+#include "measure/SetTimeKeeper.h"
+#include "measure/StatisticsControl.h"
+#include "measure/TriggerControl.h"
 #include "session/AcquisitionSession.h"
 #include "settings/AppSettings.h"
 #include "view/KovraPlotterView.h"
@@ -69,6 +72,13 @@ SAppSettings Changed() {
         channel.m_fBeepLimitMin = -0.1f * static_cast<float>(i);
         channel.m_fBeepLimitMax = 1e30f + static_cast<float>(i);
     }
+    settings.m_bShowStatistics = true;
+    settings.m_bXAxisInSeconds = true;
+    settings.m_nTriggerChannel = 9;
+    settings.m_fTriggerLevel = -0.25f;
+    settings.m_nTriggerEdge = 2;
+    settings.m_nTriggerPosition = 100;
+    settings.m_nTriggerMode = 1;
     settings.m_window = {true, -20, 35, 1024, 700, true};
     settings.m_bReconnect = true;
     settings.m_bSendBarShown = true;
@@ -98,7 +108,8 @@ TEST_F(SettingsStoreTest, EachUnusableValueGivesItsOwnDefault) {
                       "[Channel2]\nColor=-1\nPointType=4\nInterpolate=false\nBeepLimitMax= 2.5 \n"
                       "[Window]\nX=10\nY=10\nWidth=5\nHeight=400\n"
                       "[Send]\nLineEnd=LF CR\n"
-                      "[SendHistory]\n1\\Line=a\n2\\Line=\n3\\Line=b\nsize=3\n");
+                      "[SendHistory]\n1\\Line=a\n2\\Line=\n3\\Line=b\nsize=3\n"
+                      "[Trigger]\nChannel=10\nLevel=inf\nEdge=3\nPosition=101\nMode=2\n");
     const SAppSettings loaded = CSettingsStore(PathOf("bad.conf")).Load();
     SAppSettings expected;
     expected.m_nStopBits = 1;
@@ -189,6 +200,12 @@ TEST_F(SettingsStoreTest, TheProgramStartsWithTheFileAndSavesEachChange) {
         EXPECT_EQ(view.Plot().m_fYMin, -1e-7f);
         EXPECT_TRUE(view.Plot().m_bAutoScale);
         EXPECT_TRUE(view.Plot().m_bKeepCollectingWhenScrolled);
+        EXPECT_TRUE(view.Statistics().Shown());
+        EXPECT_TRUE(view.Times().XAxisInSeconds());
+        // The trigger's choices come back; the trigger itself starts off.
+        const STriggerSettings& trigger = view.Trigger().Settings();
+        EXPECT_EQ(trigger, (STriggerSettings{false, 9, -0.25f, ETriggerEdge::kEither, 100,
+                                             ETriggerMode::kSingle}));
         for (int i = 0; i < CPlotData::kChannelCount; ++i) {
             const SChannelSettings& channel = saved.m_vChannels[static_cast<std::size_t>(i)];
             EXPECT_EQ(g_pPlotData->GetColor(i), channel.m_nColor) << i;
