@@ -25,7 +25,8 @@ std::string FileNameOf(const std::string& strPath) {
 } // namespace
 
 CFileCommands::CFileCommands(QWidget& window, CStatusSink& status,
-                             std::function<void()> fnResetData, std::function<void()> fnShowLoaded,
+                             std::function<void()> fnResetData,
+                             CFileOpener::ShowLoaded fnShowLoaded,
                              std::function<bool(const std::string&)> fnIsRecorded)
     : m_window(window), m_status(status), m_fnIsRecorded(std::move(fnIsRecorded)),
       m_pJobs(new CJobRunner(&window)),

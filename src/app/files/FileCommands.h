@@ -22,7 +22,7 @@ public:
     // between fnResetData and fnShowLoaded (see CFileOpener); fnIsRecorded tells whether a path
     // is the file being recorded, which Save must not replace.
     CFileCommands(QWidget& window, CStatusSink& status, std::function<void()> fnResetData,
-                  std::function<void()> fnShowLoaded,
+                  CFileOpener::ShowLoaded fnShowLoaded,
                   std::function<bool(const std::string&)> fnIsRecorded);
     ~CFileCommands();
 

@@ -81,5 +81,5 @@ void CFileOpener::Apply(CLoadedData& data, const std::string& strName) {
     m_status.SetStatusText("Loaded %llu rows from %s (%llu skipped%s)",
                            static_cast<unsigned long long>(data.m_nRows), strName.c_str(),
                            static_cast<unsigned long long>(data.m_nSkipped), strDropped.c_str());
-    m_fnShowLoaded();
+    m_fnShowLoaded(data.m_vTimeMs);
 }

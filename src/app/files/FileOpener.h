@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <utility>
+#include <vector>
 
 class CJobRunner;
 class CStatusSink;
@@ -15,10 +17,13 @@ struct CLoadedData;
 // that a connected board does not mix into the loaded values.
 class CFileOpener {
 public:
-    // fnResetData empties the store as File > New does; fnShowLoaded follows once the store
-    // holds the loaded values (collection off, the newest window shown).
+    // What follows once the store holds a file's values (collection off, the newest window
+    // shown), told the rows' times in milliseconds when the file has them.
+    using ShowLoaded = std::function<void(const std::vector<std::uint32_t>& vTimesMs)>;
+
+    // fnResetData empties the store as File > New does.
     CFileOpener(QWidget& window, CStatusSink& status, CJobRunner& jobs,
-                std::function<void()> fnResetData, std::function<void()> fnShowLoaded)
+                std::function<void()> fnResetData, ShowLoaded fnShowLoaded)
         : m_window(window), m_status(status), m_jobs(jobs), m_fnResetData(std::move(fnResetData)),
           m_fnShowLoaded(std::move(fnShowLoaded)) {}
 
@@ -33,6 +38,6 @@ private:
     CStatusSink& m_status;
     CJobRunner& m_jobs;
     std::function<void()> m_fnResetData;
-    std::function<void()> m_fnShowLoaded;
+    ShowLoaded m_fnShowLoaded;
     bool m_bLoading = false;
 };

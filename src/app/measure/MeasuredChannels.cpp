@@ -13,9 +13,8 @@ CSampleLocator FirstChannelLocator(const SPlotSettings& settings, QSize size) {
 
 } // namespace
 
-std::string ChannelName(int /*nChannel*/) {
-    // The store keeps no names yet.
-    return {};
+std::string ChannelName(int nChannel) {
+    return g_pPlotData != nullptr ? g_pPlotData->GetChannelName(nChannel) : std::string();
 }
 
 std::string ChannelLabelOf(int nChannel) {

@@ -74,7 +74,11 @@ SLineFigures CStatisticsControl::LineFigures() const {
             line.m_fAverageSetsPerSecond = pTimes->AverageSetsPerSecond();
         }
     }
-    // Values beyond 10 channels and skipped lines: the store does not count them yet.
+    if (g_pPlotData != nullptr) {
+        const SReadCounts counts = g_pPlotData->GetReadCounts();
+        line.m_nValuesDropped = counts.m_nValuesDropped;
+        line.m_nLinesSkipped = counts.m_nLinesSkipped;
+    }
     line.m_nLineErrors = m_session.LineErrors();
     return line;
 }

@@ -50,7 +50,8 @@ CKovraPlotterView::CKovraPlotterView(QWidget* pParent)
           *this, *m_pStatus, *m_pPainter, [this] { m_pScreen->Repaint(); },
           [this] { emit CommandStateChanged(); })),
       m_pFiles(std::make_unique<CFileCommands>(
-          *this, *m_pStatus, [this] { ResetData(); }, [this] { ShowLoadedData(); },
+          *this, *m_pStatus, [this] { ResetData(); },
+          [this](const std::vector<std::uint32_t>& vTimesMs) { ShowLoadedData(vTimesMs); },
           [this](const std::string& strPath) {
               return m_pSession->Recording().IsRecordingFile(strPath);
           })),
@@ -142,8 +143,12 @@ void CKovraPlotterView::ResetData() {
     m_pCursors->OnStoreChanged();
 }
 
-void CKovraPlotterView::ShowLoadedData() {
-    m_pTimes->OnLoaded();
+void CKovraPlotterView::ShowLoadedData(const std::vector<std::uint32_t>& vTimesMs) {
+    if (vTimesMs.empty()) {
+        m_pTimes->OnLoaded();
+    } else {
+        m_pTimes->AdoptRecordingTimes(vTimesMs);
+    }
     m_pCursors->OnStoreChanged();
     m_pSession->StopCollecting();
     Plot().m_nScrollBack = 0;

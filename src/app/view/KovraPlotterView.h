@@ -6,7 +6,9 @@
 
 #include <QAbstractScrollArea>
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 class CAcquisitionSession;
 class CFileCommands;
@@ -97,7 +99,7 @@ protected:
 
 private:
     // An opened file's values took the store's place.
-    void ShowLoadedData();
+    void ShowLoadedData(const std::vector<std::uint32_t>& vTimesMs);
 
     CStatusSink* m_pStatus;
     std::unique_ptr<CPlotPainter> m_pPainter;
