@@ -31,6 +31,9 @@ constexpr SMenuItem kPlotMenu[] = {
     {nullptr, nullptr, ID_SEPARATOR},
     {"Fit Y Range to Data", "F7", ID_PLOT_FITY},
     {"Keep Collecting While Scrolled Back", nullptr, ID_PLOT_KEEPCOLLECTING},
+    {nullptr, nullptr, ID_SEPARATOR},
+    {"Legend", nullptr, ID_PLOT_LEGEND},
+    {"Legend Position", nullptr, ID_PLOT_LEGENDPOSITION},
 };
 
 constexpr SMenuItem kOtherMenu[] = {

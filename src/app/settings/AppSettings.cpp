@@ -61,6 +61,8 @@ void ValidateSettings(SAppSettings& s) {
     KeepIf(s.m_fPointsPerDiv, d.m_fPointsPerDiv, [](float f) { return IsValidPointsPerDiv(f); });
     KeepIf(s.m_fYMax, d.m_fYMax, isFinite);
     KeepIf(s.m_fYMin, d.m_fYMin, isFinite);
+    KeepIf(s.m_nLegendCorner, d.m_nLegendCorner,
+           [](int n) { return InRange(n, SAppSettings::kLegendCornerCount); });
     for (std::size_t i = 0; i < s.m_vChannels.size(); ++i) {
         SChannelSettings& channel = s.m_vChannels[i];
         const SChannelSettings& start = d.m_vChannels[i];

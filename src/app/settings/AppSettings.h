@@ -1,10 +1,12 @@
 #pragma once
 
+#include "BoardFormat.h"
 #include "PortChoice.h"
 
 #include <array>
 #include <cstdint>
 #include <iterator>
+#include <string>
 
 // One channel's Channel Setup.
 struct SChannelSettings {
@@ -15,6 +17,8 @@ struct SChannelSettings {
     bool m_bSoundEnabled = false;
     float m_fBeepLimitMin = 0.0f;
     float m_fBeepLimitMax = 0.0f;
+    // The name the user typed; empty for none (the board's or "ch N" is shown).
+    std::string m_strName;
 
     bool operator==(const SChannelSettings&) const = default;
 };
@@ -41,15 +45,16 @@ struct SAppSettings {
     static constexpr int kParityCount = 3;
     static constexpr int kColorCount = 7;
     static constexpr int kPointTypeCount = 4;
+    static constexpr int kLegendCornerCount = 4;
 
     // Port Setup: list positions, a typed speed in bits per second (0 when the list's is
-    // used; the speed position is then -1), where a set ends.
+    // used; the speed position is then -1), what the board sends.
     int m_nPort = 0;
     int m_nSpeed = 1;
     int m_nStopBits = 0;
     int m_nParity = 0;
     int m_nTypedSpeed = 0;
-    bool m_bEndSetsAtLineEnd = false;
+    EBoardFormat m_eBoardFormat = EBoardFormat::kHashSets;
     // Scroll keys leave collection on.
     bool m_bKeepCollectingWhenScrolled = false;
     // X Axis and Y Axis.
@@ -58,6 +63,11 @@ struct SAppSettings {
     float m_fYMax = 2.5f;
     float m_fYMin = -2.5f;
     bool m_bAutoScale = false;
+    // Plot > Legend, and its corner (see CLegendOverlay::ECorner).
+    bool m_bLegend = false;
+    int m_nLegendCorner = 0;
+    // File > Save's "Write a header line".
+    bool m_bSaveHeaderLine = false;
     std::array<SChannelSettings, kChannelCount> m_vChannels = StartChannelSettings();
     SWindowSettings m_window;
 

@@ -1,8 +1,10 @@
 #include "settings/SettingsKeeper.h"
 
 #include "dialogs/StatusSink.h"
+#include "files/FileCommands.h"
 #include "session/AcquisitionSession.h"
 #include "view/KovraPlotterView.h"
+#include "view/overlays/LegendOverlay.h"
 
 #include "PlotData.h"
 
@@ -28,7 +30,7 @@ void PairFields(Session& session, Plot& plot, Settings& settings, Copy copy) {
     copy(session.m_nStopBits, settings.m_nStopBits);
     copy(session.m_nParity, settings.m_nParity);
     copy(session.m_nTypedSpeed, settings.m_nTypedSpeed);
-    copy(session.m_bEndSetsAtLineEnd, settings.m_bEndSetsAtLineEnd);
+    copy(session.m_eBoardFormat, settings.m_eBoardFormat);
     copy(plot.m_fPointsPerDiv, settings.m_fPointsPerDiv);
     copy(plot.m_bDoublePpdAtMax, settings.m_bDoublePpdAtMax);
     copy(plot.m_fYMax, settings.m_fYMax);
@@ -44,7 +46,7 @@ CSettingsKeeper::CSettingsKeeper(QMainWindow& window, CKovraPlotterView& view,
     : m_window(window), m_view(view), m_store(strPath) {
     connect(&view, &CKovraPlotterView::TearingDown, this, &CSettingsKeeper::SaveIfChanged);
     connect(&view.Session(), &CAcquisitionSession::PortChosen, this,
-            [this] { m_bPortForThisRun = false; });
+            [this] { m_bPortForThisRun = m_bFormatForThisRun = false; });
 }
 
 void CSettingsKeeper::Restore() {
@@ -92,6 +94,12 @@ SAppSettings CSettingsKeeper::Capture() const {
         settings.m_nSpeed = m_saved.m_nSpeed;
         settings.m_nTypedSpeed = m_saved.m_nTypedSpeed;
     }
+    if (m_bFormatForThisRun) {
+        settings.m_eBoardFormat = m_saved.m_eBoardFormat;
+    }
+    settings.m_bLegend = m_view.Legend().Shown();
+    settings.m_nLegendCorner = m_view.Legend().Corner();
+    settings.m_bSaveHeaderLine = m_view.Files().m_bSaveHeaderLine;
     if (g_pPlotData != nullptr) {
         for (int i = 0; i < SAppSettings::kChannelCount; ++i) {
             SChannelSettings& channel = settings.m_vChannels[static_cast<std::size_t>(i)];
@@ -102,6 +110,8 @@ SAppSettings CSettingsKeeper::Capture() const {
             channel.m_bSoundEnabled = g_pPlotData->GetSoundEnabled(i);
             channel.m_fBeepLimitMin = g_pPlotData->GetBeepLimitMin(i);
             channel.m_fBeepLimitMax = g_pPlotData->GetBeepLimitMax(i);
+            channel.m_strName =
+                g_pPlotData->IsChannelNameTyped(i) ? g_pPlotData->GetChannelName(i) : std::string();
         }
     }
     SWindowSettings& window = settings.m_window;
@@ -122,8 +132,10 @@ SAppSettings CSettingsKeeper::Capture() const {
 void CSettingsKeeper::Apply(const SAppSettings& settings) {
     PairFields(m_view.Session(), m_view.Plot(), settings,
                [](auto& field, const auto& setting) { field = setting; });
-    // Where a set ends reaches the store at once, not only with the next connection.
-    m_view.Session().SetEndSetsAtLineEnd(settings.m_bEndSetsAtLineEnd);
+    // The board's format reaches the store at once, not only with the next connection.
+    m_view.Session().SetBoardFormat(settings.m_eBoardFormat);
+    m_view.Legend().Restore(settings.m_bLegend, settings.m_nLegendCorner);
+    m_view.Files().m_bSaveHeaderLine = settings.m_bSaveHeaderLine;
     for (int i = 0; i < SAppSettings::kChannelCount; ++i) {
         const SChannelSettings& channel = settings.m_vChannels[static_cast<std::size_t>(i)];
         g_pPlotData->SetColor(i, channel.m_nColor);
@@ -133,6 +145,7 @@ void CSettingsKeeper::Apply(const SAppSettings& settings) {
         g_pPlotData->SetSoundEnabled(i, channel.m_bSoundEnabled);
         g_pPlotData->SetBeepLimitMin(i, channel.m_fBeepLimitMin);
         g_pPlotData->SetBeepLimitMax(i, channel.m_fBeepLimitMax);
+        g_pPlotData->SetChannelName(i, channel.m_strName);
     }
     ApplyWindow(settings.m_window);
     // The menu items follow the settings.

@@ -26,6 +26,8 @@ public:
     // The port and speed in place now came from the command line: they are for this run, and
     // the file keeps its own until the user chooses in Port Setup.
     void HoldPortForThisRun() { m_bPortForThisRun = true; }
+    // The same for the board's format.
+    void HoldFormatForThisRun() { m_bFormatForThisRun = true; }
 
 private:
     SAppSettings Capture() const;
@@ -42,4 +44,5 @@ private:
     // False when the file must not be written (it is not a settings file, or writing failed).
     bool m_bWritable = true;
     bool m_bPortForThisRun = false;
+    bool m_bFormatForThisRun = false;
 };

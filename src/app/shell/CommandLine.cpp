@@ -85,6 +85,12 @@ bool ParseCommandLine(const QStringList& vArguments, SCommandLine* pCommandLine,
         QStringLiteral("Connect at start to this device (a path such as /dev/ttyACM0, which "
                        "becomes COM1), or to COM1..COM4."),
         QStringLiteral("[DEVICE]"));
+    const QCommandLineOption formatOption(
+        QStringLiteral("format"),
+        QStringLiteral("What the board sends, for this run: hash (sets ended by '#', the "
+                       "default) or lines (one set per line: values separated by commas, "
+                       "semicolons, TABs or spaces, or name:value fields)."),
+        QStringLiteral("FORMAT"));
     const QCommandLineOption memoryBudgetOption(
         QStringLiteral("memory-budget"),
         QStringLiteral("The most memory the received values may take, for example 512M or 4G. "
@@ -100,6 +106,7 @@ bool ParseCommandLine(const QStringList& vArguments, SCommandLine* pCommandLine,
         QStringLiteral("FILE"));
     parser.addOption(demoOption);
     parser.addOption(speedOption);
+    parser.addOption(formatOption);
     parser.addOption(settingsOption);
     parser.addOption(controlOption);
     parser.addOption(portMapOption);
@@ -160,6 +167,18 @@ bool ParseCommandLine(const QStringList& vArguments, SCommandLine* pCommandLine,
             return false;
         }
         pCommandLine->m_nSnapshotAfterSeconds = nSeconds;
+    }
+    if (parser.isSet(formatOption)) {
+        const QString strFormat = parser.value(formatOption);
+        if (strFormat != QLatin1String("hash") && strFormat != QLatin1String("lines")) {
+            *pstrError = QStringLiteral("Bad --format '%1': expected hash (sets ended by '#') "
+                                        "or lines (one set per line)")
+                             .arg(strFormat);
+            return false;
+        }
+        pCommandLine->m_bFormatGiven = true;
+        pCommandLine->m_eFormat =
+            strFormat == QLatin1String("lines") ? EBoardFormat::kLines : EBoardFormat::kHashSets;
     }
     if (parser.isSet(memoryBudgetOption)) {
         std::size_t nBytes = 0;

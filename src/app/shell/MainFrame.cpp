@@ -96,6 +96,7 @@ void CMainFrame::BuildAccelerators() {
     CommandAction(ID_OTHER_TOGGLEPLOT)->setCheckable(true);
     CommandAction(ID_PLOT_KEEPCOLLECTING)->setCheckable(true);
     CommandAction(ID_FILE_RECORD)->setCheckable(true);
+    CommandAction(ID_PLOT_LEGEND)->setCheckable(true);
 }
 
 void CMainFrame::BuildStatusBar() {

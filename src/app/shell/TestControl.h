@@ -19,6 +19,7 @@ class QSocketNotifier;
 //   command ID             a menu command or accelerator by its id
 //   answer yes|no          the answer to the next question
 //   save-as PATH           the file chosen in the next save dialog ("" cancels)
+//   save-check on|off      the state the next save dialog's check box is left in
 //   open PATH              the file chosen in the next open dialog ("" cancels)
 //   progress cancel|keep   whether the next progress dialog is cancelled as it shows
 //   dialog-set NAME TEXT   in the next dialog, the field NAME takes TEXT: the list item of
@@ -39,6 +40,7 @@ class QSocketNotifier;
 //   paint-time             prints "paint-time MS ms", the time of painting the view once
 //   paints                 prints "paints N", the number of paints of the view so far
 //   quit                   ends the program as Exit does, without the question
+// A save dialog with a check box prints "save-check TEXT = on|off" as it shows it.
 // Message boxes print "message TEXT" and are dismissed. A dialog prints "dialog TITLE", then
 // what it shows: "field NAME = TEXT" for each list, text field and check box, and "option
 // NAME TEXT" for each item of a list; then "dialog TITLE accepted" or "... cancelled". A
@@ -55,7 +57,8 @@ public:
     void Notify(QWidget* pParent, const QString& strText) override;
     int Run(QDialog& dialog) override;
     QString GetSaveFileName(QWidget* pParent, const QString& strFilter,
-                            const QString& strDefaultSuffix) override;
+                            const QString& strDefaultSuffix,
+                            SSaveCheckBox* pCheckBox = nullptr) override;
     QString GetOpenFileName(QWidget* pParent, const QString& strFilter) override;
     void ShowProgress(CProgressDlg& dialog) override;
 
@@ -77,6 +80,7 @@ private:
     QByteArray m_pending;
     std::deque<bool> m_vAnswers;
     std::deque<QString> m_vSavePaths;
+    std::deque<bool> m_vSaveChecks;
     std::deque<QString> m_vOpenPaths;
     std::deque<bool> m_vProgressCancels;
     std::vector<std::pair<QString, QString>> m_vDialogFields;

@@ -10,6 +10,7 @@
 #include "view/PlotCommands.h"
 #include "view/PlotNavigator.h"
 #include "view/PlotScreen.h"
+#include "view/overlays/LegendOverlay.h"
 
 #include "PlotScroll.h"
 
@@ -45,20 +46,25 @@ CKovraPlotterView::CKovraPlotterView(QWidget* pParent)
           [this](const std::string& strPath) {
               return m_pSession->Recording().IsRecordingFile(strPath);
           })),
-      m_pPictures(std::make_unique<CPictureCommands>(*this, *m_pStatus, *m_pScreen)) {
+      m_pPictures(std::make_unique<CPictureCommands>(*this, *m_pStatus, *m_pScreen)),
+      m_pLegend(std::make_unique<CLegendOverlay>(*m_pPainter, *m_pStatus,
+                                                 [this] { m_pScreen->Repaint(); })) {
     m_pSession->setParent(this);
     connect(m_pSession, &CAcquisitionSession::StateChanged, this,
             &CKovraPlotterView::CommandStateChanged);
     connect(m_pSession, &CAcquisitionSession::SetsCompleted, this, [this](int nNewSamples) {
         m_pPainter->OnSetsCompleted(nNewSamples);
+        m_pLegend->OnNamesMaybeArrived();
         m_pScreen->RequestPaint();
     });
+    m_pPlotCommands->m_fnNamesChanged = [this] { m_pSession->Recording().UpdateNames(); };
     m_commands.Add(ID_FILE_NEW, [this] { OnFileNew(); });
     m_commands.Add(ID_APP_EXIT, [this] { OnAppExit(); });
     m_pSession->RegisterCommands(m_commands);
     m_pPlotCommands->RegisterCommands(m_commands);
     m_pFiles->RegisterCommands(m_commands);
     m_pPictures->RegisterCommands(m_commands);
+    m_pLegend->RegisterCommands(m_commands);
 
     setFocusPolicy(Qt::StrongFocus);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -103,6 +109,7 @@ void CKovraPlotterView::ResetData() {
 void CKovraPlotterView::ShowLoadedData() {
     m_pSession->StopCollecting();
     Plot().m_nScrollBack = 0;
+    m_pLegend->OnNamesMaybeArrived();
     m_pScreen->Repaint();
 }
 

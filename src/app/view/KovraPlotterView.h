@@ -10,6 +10,7 @@
 
 class CAcquisitionSession;
 class CFileCommands;
+class CLegendOverlay;
 class CPictureCommands;
 class CPlotCommands;
 class CPlotNavigator;
@@ -47,6 +48,7 @@ public:
     CPlotCommands& PlotCommands() const { return *m_pPlotCommands; }
     CFileCommands& Files() const { return *m_pFiles; }
     CPictureCommands& Pictures() const { return *m_pPictures; }
+    CLegendOverlay& Legend() const { return *m_pLegend; }
 
     // The paint: the whole plot into the picture.
     void OnDraw(QImage& picture,
@@ -87,6 +89,7 @@ private:
     std::unique_ptr<CPlotCommands> m_pPlotCommands;
     std::unique_ptr<CFileCommands> m_pFiles;
     std::unique_ptr<CPictureCommands> m_pPictures;
+    std::unique_ptr<CLegendOverlay> m_pLegend;
     CCommandMap m_commands;
     bool m_bClosing = false;
 };

@@ -186,9 +186,9 @@ TEST(DialogsTest, ChannelSetupOpensOnChannelOneWithItsSettings) {
     EXPECT_EQ(ui.editBeepLimitMax->text(), "0.00");
     EXPECT_TRUE(ui.buttonOk->isDefault());
     EXPECT_EQ(FocusOrder(dialog),
-              (QStringList{"comboChannel", "comboColor", "comboPointType", "checkInterpolate",
-                           "checkMarkMinMax", "checkSoundEnabled", "editBeepLimitMin",
-                           "editBeepLimitMax", "buttonCancel", "buttonOk"}));
+              (QStringList{"comboChannel", "editName", "comboColor", "comboPointType",
+                           "checkInterpolate", "checkMarkMinMax", "checkSoundEnabled",
+                           "editBeepLimitMin", "editBeepLimitMax", "buttonCancel", "buttonOk"}));
 }
 
 TEST(DialogsTest, ChannelSetupChangesGoToTheChannelShown) {

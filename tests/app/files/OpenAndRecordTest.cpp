@@ -1,12 +1,14 @@
 // File > Open and File > Record to file, as the user meets them: the dialogs and questions,
 // what the store and the status bar show afterwards, and what a failing disk does.
 #include "commands/CommandIds.h"
+#include "dialogs/ChannelSetupDlg.h"
 #include "files/FileCommands.h"
 #include "files/JobRunner.h"
 #include "session/AcquisitionSession.h"
 #include "session/RecordingControl.h"
 #include "shell/StatusPane.h"
 #include "view/KovraPlotterView.h"
+#include "view/overlays/LegendOverlay.h"
 
 #include "AppTestSupport.h"
 #include "CsvWriter.h"
@@ -14,6 +16,7 @@
 #include "PortNames.h"
 #include "ScratchCurrentDirectory.h"
 #include "SmallDisk.h"
+#include "ui_ChannelSetupDlg.h"
 
 #include <QAction>
 #include <QKeyEvent>
@@ -144,6 +147,31 @@ TEST(OpenTest, ACancelledOrFailedLoadLeavesTheStoreAsItWas) {
     EXPECT_EQ(Channel(1), Values{2.0f});
 }
 
+// A header names the channels it loads (a "chN" names none), and names show the legend.
+TEST(OpenTest, AHeaderNamesTheChannelsItLoadsAndShowsTheLegend) {
+    struct SCase {
+        const char* m_szText;
+        std::vector<std::string> m_vNames;
+        bool m_bLegend;
+    };
+    const SCase cases[] = {
+        {"time_s,temp,ch2,hum\n0.000,1,2,3\n0.010,4,,6\n", {"temp", "", "hum"}, true},
+        {"1,2\n3,4\n", {"", ""}, false},
+    };
+    for (const SCase& test : cases) {
+        CScratchCurrentDirectory directory;
+        CAppFixture app;
+        std::ofstream("data.csv") << test.m_szText;
+        Open(app, "data.csv");
+        std::vector<std::string> vNames;
+        for (int c = 0; c < g_pPlotData->m_nLastSetCount; ++c) {
+            vNames.push_back(g_pPlotData->GetChannelName(c));
+        }
+        EXPECT_EQ(vNames, test.m_vNames) << test.m_szText;
+        EXPECT_EQ(app.View().Legend().Shown(), test.m_bLegend) << test.m_szText;
+    }
+}
+
 class RecordTest : public ::testing::Test {
 protected:
     RecordTest() { Recorder().m_options.m_writeDelay = std::chrono::milliseconds(0); }
@@ -239,6 +267,41 @@ TEST_F(RecordTest, EverySetReceivedWhileConnectedIsRecordedCollectingOrNot) {
     ASSERT_TRUE(CAppFixture::WaitFor([&] { return !Recorder().Stopping(); }));
     EXPECT_EQ(RecordedSets(Contents("rec.csv")),
               (std::vector<std::string>{"9,9,8", "3,4", "", "7"}));
+}
+
+// Names the board prints head the recording, a name typed in Channel Setup in their place;
+// they show the legend, which was off.
+TEST_F(RecordTest, NamesFromTheBoardAndTypedNamesHeadTheRecordingAndShowTheLegend) {
+    CPtyPair terminal;
+    SetPortMapping("COM1", terminal.Path().c_str());
+    m_app.View().Session().SetBoardFormat(EBoardFormat::kLines);
+    m_app.Frame().Action(ID_CONNECTION_CONNECT)->trigger();
+    ASSERT_TRUE(m_app.View().Session().m_bConnected);
+    Record((m_directory.m_path / "rec.csv").string());
+    EXPECT_FALSE(m_app.View().Legend().Shown());
+    terminal.Send("temp:21.5 hum:40\r\ntemp:22\r\n");
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return Recorder().SetCount() == 2; }));
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return m_app.View().Legend().Shown(); }));
+    EXPECT_TRUE(CAppFixture::WaitFor([&] {
+        return Contents("rec.csv").rfind("time_s,temp,hum\n", 0) == 0;
+    })) << Contents("rec.csv");
+    m_app.m_dialogs.m_fnRunDialog = [](QDialog& dialog) {
+        auto& controls = static_cast<CChannelSetupDlg&>(dialog).Controls();
+        controls.comboChannel->setCurrentIndex(1);
+        emit controls.comboChannel->activated(1);
+        controls.editName->setText("Humidity");
+        emit controls.editName->textEdited("Humidity");
+        dialog.accept();
+        return dialog.result();
+    };
+    m_app.Frame().Action(ID_PLOT_CHANNELSETUP)->trigger();
+    terminal.Send("hum:41 temp:23\r\n");
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return Recorder().SetCount() == 3; }));
+    m_app.Frame().Action(ID_FILE_STOPRECORDING)->trigger();
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return !Recorder().Stopping(); }));
+    const std::string strText = Contents("rec.csv");
+    EXPECT_EQ(strText.substr(0, strText.find('\n')), "time_s,temp,Humidity");
+    EXPECT_EQ(RecordedSets(strText), (std::vector<std::string>{"21.5,40", "22,", "23,41"}));
 }
 
 TEST_F(RecordTest, AWriteFailureStopsTheRecordingWithAMessageAndCollectionGoesOn) {

@@ -1,10 +1,12 @@
 #include "settings/SettingsStore.h"
 #include "commands/CommandIds.h"
 #include "dialogs/XAxisDlg.h"
+#include "files/FileCommands.h"
 #include "session/AcquisitionSession.h"
 #include "settings/AppSettings.h"
 #include "view/KovraPlotterView.h"
 #include "view/PlotScreen.h"
+#include "view/overlays/LegendOverlay.h"
 
 #include "AppTestSupport.h"
 #include "PlotData.h"
@@ -51,7 +53,10 @@ SAppSettings Changed() {
     settings.m_nStopBits = 1;
     settings.m_nParity = 2;
     settings.m_nTypedSpeed = 76'800;
-    settings.m_bEndSetsAtLineEnd = true;
+    settings.m_eBoardFormat = EBoardFormat::kLines;
+    settings.m_bLegend = true;
+    settings.m_nLegendCorner = 2;
+    settings.m_bSaveHeaderLine = true;
     settings.m_bKeepCollectingWhenScrolled = true;
     settings.m_fPointsPerDiv = 40.0f;
     settings.m_bDoublePpdAtMax = true;
@@ -67,6 +72,7 @@ SAppSettings Changed() {
         channel.m_bSoundEnabled = i % 2 == 0;
         channel.m_fBeepLimitMin = -0.1f * static_cast<float>(i);
         channel.m_fBeepLimitMax = 1e30f + static_cast<float>(i);
+        channel.m_strName = i % 2 == 0 ? "t\u00e9mp, " + std::to_string(i) + " = [a]" : "";
     }
     settings.m_window = {true, -20, 35, 1024, 700, true};
     return settings;
@@ -87,7 +93,9 @@ TEST_F(SettingsStoreTest, EverySettingComesBackExactly) {
 TEST_F(SettingsStoreTest, EachUnusableValueGivesItsOwnDefault) {
     Write("bad.conf", "[Port]\nPort=4\nSpeed=-1\nStopBits=1\nParity=2x\nTypedSpeed=-9600\n"
                       "EndSetsAtLineEnd=yes\n"
+                      "BoardFormat=csv\n"
                       "[Plot]\nPointsPerDiv=0.5\nYMax=nan\nYMin=-inf\nAutoScale=true\n"
+                      "LegendCorner=4\n"
                       "DoublePpdAtMax=1\n"
                       "[Channel1]\nColor=7\nPointType=3\nBeepLimitMin=1e39\nBeepLimitMax=0x10\n"
                       "[Channel2]\nColor=-1\nPointType=4\nInterpolate=false\nBeepLimitMax= 2.5 \n"
@@ -115,6 +123,29 @@ TEST_F(SettingsStoreTest, EachUnusableValueGivesItsOwnDefault) {
         Write("window.conf", std::string("[Window]\n") + szWindow + "\n");
         EXPECT_EQ(CSettingsStore(PathOf("window.conf")).Load().m_window, SWindowSettings{})
             << szWindow;
+    }
+}
+
+// Files from before the format had a key: line ends ending sets is the line format. The
+// format's own key wins, and saving writes only it.
+TEST_F(SettingsStoreTest, TheFormerLineEndChoiceReadsAsTheLineFormat) {
+    const std::pair<const char*, EBoardFormat> cases[] = {
+        {"EndSetsAtLineEnd=true\n", EBoardFormat::kLines},
+        {"EndSetsAtLineEnd=false\n", EBoardFormat::kHashSets},
+        {"EndSetsAtLineEnd=true\nBoardFormat=hash\n", EBoardFormat::kHashSets},
+        {"EndSetsAtLineEnd=false\nBoardFormat=lines\n", EBoardFormat::kLines},
+    };
+    for (const auto& [szPort, eFormat] : cases) {
+        Write("old.conf", std::string("[Port]\n") + szPort);
+        const CSettingsStore store(PathOf("old.conf"));
+        EXPECT_EQ(store.Load().m_eBoardFormat, eFormat) << szPort;
+        ASSERT_TRUE(store.Save(store.Load()));
+        const std::string strSaved = m_directory.Read("old.conf");
+        EXPECT_EQ(strSaved.find("EndSetsAtLineEnd"), std::string::npos) << strSaved;
+        EXPECT_NE(strSaved.find(eFormat == EBoardFormat::kLines ? "BoardFormat=lines"
+                                                                : "BoardFormat=hash"),
+                  std::string::npos)
+            << strSaved;
     }
 }
 
@@ -171,8 +202,11 @@ TEST_F(SettingsStoreTest, TheProgramStartsWithTheFileAndSavesEachChange) {
         EXPECT_EQ(view.Session().m_nPort, 3);
         EXPECT_EQ(view.Session().m_nSpeed, -1);
         EXPECT_EQ(view.Session().m_nTypedSpeed, 76'800);
-        EXPECT_TRUE(view.Session().m_bEndSetsAtLineEnd);
-        EXPECT_TRUE(g_pPlotData->GetEndSetsAtLineEnd());
+        EXPECT_EQ(view.Session().m_eBoardFormat, EBoardFormat::kLines);
+        EXPECT_EQ(g_pPlotData->GetBoardFormat(), EBoardFormat::kLines);
+        EXPECT_TRUE(view.Legend().Shown());
+        EXPECT_EQ(view.Legend().Corner(), 2);
+        EXPECT_TRUE(view.Files().m_bSaveHeaderLine);
         EXPECT_EQ(view.Session().m_nStopBits, 1);
         EXPECT_EQ(view.Session().m_nParity, 2);
         EXPECT_EQ(view.Plot().m_fPointsPerDiv, 40.0f);
@@ -190,6 +224,7 @@ TEST_F(SettingsStoreTest, TheProgramStartsWithTheFileAndSavesEachChange) {
             EXPECT_EQ(g_pPlotData->GetSoundEnabled(i), channel.m_bSoundEnabled) << i;
             EXPECT_EQ(g_pPlotData->GetBeepLimitMin(i), channel.m_fBeepLimitMin) << i;
             EXPECT_EQ(g_pPlotData->GetBeepLimitMax(i), channel.m_fBeepLimitMax) << i;
+            EXPECT_EQ(g_pPlotData->GetChannelName(i), channel.m_strName) << i;
         }
         EXPECT_EQ(app.Frame().geometry(), QRect(30, 40, 640, 480));
 
@@ -203,7 +238,7 @@ TEST_F(SettingsStoreTest, TheProgramStartsWithTheFileAndSavesEachChange) {
         app.Frame().Action(ID_PLOT_XAXIS)->trigger();
         const SAppSettings afterCommand = CSettingsStore(strPath).Load();
         EXPECT_EQ(afterCommand.m_fPointsPerDiv, 12.0f);
-        EXPECT_TRUE(afterCommand.m_bEndSetsAtLineEnd);
+        EXPECT_EQ(afterCommand.m_eBoardFormat, EBoardFormat::kLines);
         EXPECT_EQ(afterCommand.m_nTypedSpeed, 76'800);
         fs::remove(m_directory.PathOf("KovraPlotter.conf"));
         app.Frame().Action(ID_CHANNEL_TOGGLE1)->trigger();
@@ -254,7 +289,7 @@ TEST_F(SettingsStoreTest, AFileThatIsNotSettingsIsLeftAlone) {
     EXPECT_FALSE(quiet.Status().contains("settings"));
 }
 
-// The command line's port and speed are for that run: the next plain start has the user's.
+// The command line's port, speed and format are for that run: the next plain start has the user's.
 TEST_F(SettingsStoreTest, WhatTheCommandLineSaysIsNotSaved) {
     const QString strPath = PathOf("KovraPlotter.conf");
     SAppSettings saved;
@@ -264,10 +299,13 @@ TEST_F(SettingsStoreTest, WhatTheCommandLineSaysIsNotSaved) {
     SCommandLine commandLine = WithSettings(strPath);
     commandLine.m_nConnectPort = 0;
     commandLine.m_dwSpeed = 300;
+    commandLine.m_bFormatGiven = true;
+    commandLine.m_eFormat = EBoardFormat::kLines;
     {
         CAppFixture app(commandLine);
         EXPECT_EQ(app.View().Session().m_nPort, 0);
         EXPECT_EQ(app.View().Session().m_nTypedSpeed, 300);
+        EXPECT_EQ(g_pPlotData->GetBoardFormat(), EBoardFormat::kLines);
         app.View().Plot().m_fPointsPerDiv = 12.0f;
         app.Frame().Action(ID_CHANNEL_TOGGLE1)->trigger();
     }
