@@ -33,8 +33,8 @@ TEST(ReadReportTest, AWideSetIsToldOncePerConnectionAndSkippedLinesOnceASecond) 
          "A set held 14 values: only 10 channels are kept"},
         {EEvent::kRead, 60, counts(12, 14, 1, "ERROR: sensor 3"),
          "skipped a line that is not a set: ERROR: sensor 3"},
-        {EEvent::kRead, 500, counts(12, 14, 2, "boot"), ""},
-        // Due since 500 ms, told with the latest line once the second is over.
+        {EEvent::kRead, 700, counts(12, 14, 2, "boot"), ""},
+        // Due since 700 ms, told with the latest line once the second is over.
         {EEvent::kRead, 1060, counts(12, 14, 3, "boot 2"),
          "skipped a line that is not a set: boot 2"},
         {EEvent::kRead, 2500, counts(12, 14, 3, "boot 2"), ""},

@@ -141,9 +141,9 @@ TEST(SettingsTest, ChannelSetupWritesEveryChannelBackOnlyOnOk) {
     }
 }
 
-// The field shows the name the user typed, the board's greyed behind an empty one; only what
-// the user edits is set, an emptied field giving the board's name back.
-TEST(SettingsTest, ChannelSetupNamesAChannelOnlyWhereTheUserTyped) {
+// The field shows the name the user typed, the board's greyed behind an empty one; an
+// emptied field gives the board's name back.
+TEST(SettingsTest, ChannelSetupShowsTheTypedNameAndSetsWhatTheUserLeavesInIt) {
     CAppFixture app;
     g_pPlotData->SetStreamChannelName(0, "temp");
     g_pPlotData->SetStreamChannelName(1, "hum");
