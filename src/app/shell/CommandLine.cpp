@@ -70,11 +70,12 @@ bool ParseCommandLine(const QStringList& vArguments, SCommandLine* pCommandLine,
         QStringLiteral("SECONDS"));
     const QCommandLineOption controlOption(
         QStringLiteral("control"),
-        QStringLiteral("Take commands on standard input and answer on standard output, for "
-                       "automated tests (key NAME, command ID, answer yes|no, save-as PATH, "
-                       "open PATH, progress cancel|keep, dialog-set NAME TEXT, dialog-ok, "
-                       "hold MS, resize W H, window [X Y W H], status, pane, caption, "
-                       "paint-time, paints, quit)."));
+        QStringLiteral(
+            "Take commands on standard input and answer on standard output, for "
+            "automated tests (key NAME, command ID, answer yes|no, save-as PATH, "
+            "save-check on|off, open PATH, progress cancel|keep, dialog-set NAME TEXT, dialog-ok, "
+            "hold MS, resize W H, window [X Y W H], status, pane, caption, "
+            "paint-time, paints, quit)."));
     const QCommandLineOption speedOption(
         QStringLiteral("speed"),
         QStringLiteral("The speed in bits per second for connecting to DEVICE, for example "
