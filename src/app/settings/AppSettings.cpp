@@ -3,6 +3,7 @@
 #include "AxisSettings.h"
 #include "PlotData.h"
 
+#include <algorithm>
 #include <cmath>
 
 std::array<SChannelSettings, SAppSettings::kChannelCount> SAppSettings::StartChannelSettings() {
@@ -72,6 +73,11 @@ void ValidateSettings(SAppSettings& s) {
                [](int n) { return InRange(n, SAppSettings::kPointTypeCount); });
         KeepIf(channel.m_fBeepLimitMin, start.m_fBeepLimitMin, isFinite);
         KeepIf(channel.m_fBeepLimitMax, start.m_fBeepLimitMax, isFinite);
+        // A name is one line of text, as the Name field takes it.
+        KeepIf(channel.m_strName, start.m_strName, [](const std::string& strName) {
+            return std::none_of(strName.begin(), strName.end(),
+                                [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+        });
     }
     const SWindowSettings& w = s.m_window;
     const auto isCoordinate = [](int n) {

@@ -79,5 +79,6 @@ struct SAppSettings {
 
 // Puts the default back into every field whose value the program could not use: an index
 // outside its list, a limit or range that is not a finite number, a ppd below 1, a negative
-// typed speed, a window too small or too large to be meant.
+// typed speed, a channel name with control characters, a window too small or too large to be
+// meant.
 void ValidateSettings(SAppSettings& settings);

@@ -99,6 +99,7 @@ TEST_F(SettingsStoreTest, EachUnusableValueGivesItsOwnDefault) {
                       "DoublePpdAtMax=1\n"
                       "[Channel1]\nColor=7\nPointType=3\nBeepLimitMin=1e39\nBeepLimitMax=0x10\n"
                       "[Channel2]\nColor=-1\nPointType=4\nInterpolate=false\nBeepLimitMax= 2.5 \n"
+                      "Name=\"two\\nlines\"\n"
                       "[Window]\nX=10\nY=10\nWidth=5\nHeight=400\n");
     const SAppSettings loaded = CSettingsStore(PathOf("bad.conf")).Load();
     SAppSettings expected;
