@@ -279,17 +279,12 @@ QString CTestControl::GetSaveFileName(QWidget* pParent, const QString& strFilter
         });
     }
     const QString strPath = NextPath(m_vSavePaths);
-    if (pCheckBox != nullptr) {
-        Print(QStringLiteral("save-check %1 = %2")
-                  .arg(pCheckBox->m_strText,
-                       pCheckBox->m_bChecked ? QStringLiteral("on") : QStringLiteral("off")));
-        if (!m_vSaveChecks.empty()) {
-            // Only a dialog that ends with a file changes the box.
-            if (!strPath.isEmpty()) {
-                pCheckBox->m_bChecked = m_vSaveChecks.front();
-            }
-            m_vSaveChecks.pop_front();
+    if (pCheckBox != nullptr && !m_vSaveChecks.empty()) {
+        // Only a dialog that ends with a file changes the box.
+        if (!strPath.isEmpty()) {
+            pCheckBox->m_bChecked = m_vSaveChecks.front();
         }
+        m_vSaveChecks.pop_front();
     }
     return strPath;
 }

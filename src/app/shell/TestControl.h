@@ -40,7 +40,6 @@ class QSocketNotifier;
 //   paint-time             prints "paint-time MS ms", the time of painting the view once
 //   paints                 prints "paints N", the number of paints of the view so far
 //   quit                   ends the program as Exit does, without the question
-// A save dialog with a check box prints "save-check TEXT = on|off" as it shows it.
 // Message boxes print "message TEXT" and are dismissed. A dialog prints "dialog TITLE", then
 // what it shows: "field NAME = TEXT" for each list, text field and check box, and "option
 // NAME TEXT" for each item of a list; then "dialog TITLE accepted" or "... cancelled". A

@@ -149,26 +149,19 @@ TEST(OpenTest, ACancelledOrFailedLoadLeavesTheStoreAsItWas) {
 
 // A header names the channels it loads (a "chN" names none), and names show the legend.
 TEST(OpenTest, AHeaderNamesTheChannelsItLoadsAndShowsTheLegend) {
-    struct SCase {
-        const char* m_szText;
-        std::vector<std::string> m_vNames;
-        bool m_bLegend;
-    };
-    const SCase cases[] = {
-        {"time_s,temp,ch2,hum\n0.000,1,2,3\n0.010,4,,6\n", {"temp", "", "hum"}, true},
-        {"1,2\n3,4\n", {"", ""}, false},
-    };
-    for (const SCase& test : cases) {
+    for (const auto& [szText, szNames, bLegend] :
+         {std::tuple{"time_s,temp,ch2,hum\n0,1,2,3\n", "temp,,hum", true},
+          std::tuple{"1,2\n", ",", false}}) {
         CScratchCurrentDirectory directory;
         CAppFixture app;
-        std::ofstream("data.csv") << test.m_szText;
+        std::ofstream("data.csv") << szText;
         Open(app, "data.csv");
-        std::vector<std::string> vNames;
+        std::string strNames;
         for (int c = 0; c < g_pPlotData->m_nLastSetCount; ++c) {
-            vNames.push_back(g_pPlotData->GetChannelName(c));
+            strNames += (c > 0 ? "," : "") + g_pPlotData->GetChannelName(c);
         }
-        EXPECT_EQ(vNames, test.m_vNames) << test.m_szText;
-        EXPECT_EQ(app.View().Legend().Shown(), test.m_bLegend) << test.m_szText;
+        EXPECT_EQ(strNames, szNames);
+        EXPECT_EQ(app.View().Legend().Shown(), bLegend) << szText;
     }
 }
 
@@ -269,39 +262,40 @@ TEST_F(RecordTest, EverySetReceivedWhileConnectedIsRecordedCollectingOrNot) {
               (std::vector<std::string>{"9,9,8", "3,4", "", "7"}));
 }
 
-// Names the board prints head the recording, a name typed in Channel Setup in their place;
-// they show the legend, which was off.
+// Names the board prints head the recording, a name typed in Channel Setup (whose field
+// shows the board's greyed) in their place; they show the legend, which was off.
 TEST_F(RecordTest, NamesFromTheBoardAndTypedNamesHeadTheRecordingAndShowTheLegend) {
     CPtyPair terminal;
     SetPortMapping("COM1", terminal.Path().c_str());
     m_app.View().Session().SetBoardFormat(EBoardFormat::kLines);
     m_app.Frame().Action(ID_CONNECTION_CONNECT)->trigger();
-    ASSERT_TRUE(m_app.View().Session().m_bConnected);
     Record((m_directory.m_path / "rec.csv").string());
     EXPECT_FALSE(m_app.View().Legend().Shown());
     terminal.Send("temp:21.5 hum:40\r\ntemp:22\r\n");
     ASSERT_TRUE(CAppFixture::WaitFor([&] { return Recorder().SetCount() == 2; }));
-    ASSERT_TRUE(CAppFixture::WaitFor([&] { return m_app.View().Legend().Shown(); }));
-    EXPECT_TRUE(CAppFixture::WaitFor([&] {
-        return Contents("rec.csv").rfind("time_s,temp,hum\n", 0) == 0;
-    })) << Contents("rec.csv");
-    m_app.m_dialogs.m_fnRunDialog = [](QDialog& dialog) {
+    EXPECT_TRUE(m_app.View().Legend().Shown());
+    EXPECT_TRUE(
+        CAppFixture::WaitFor([&] { return Contents("rec.csv").starts_with("time_s,temp,hum\n"); }));
+    QString strShown;
+    m_app.m_dialogs.m_fnRunDialog = [&](QDialog& dialog) {
         auto& controls = static_cast<CChannelSetupDlg&>(dialog).Controls();
         controls.comboChannel->setCurrentIndex(1);
         emit controls.comboChannel->activated(1);
+        strShown = controls.editName->text() + "/" + controls.editName->placeholderText();
         controls.editName->setText("Humidity");
         emit controls.editName->textEdited("Humidity");
         dialog.accept();
         return dialog.result();
     };
     m_app.Frame().Action(ID_PLOT_CHANNELSETUP)->trigger();
+    EXPECT_EQ(strShown, "/hum");
     terminal.Send("hum:41 temp:23\r\n");
     ASSERT_TRUE(CAppFixture::WaitFor([&] { return Recorder().SetCount() == 3; }));
     m_app.Frame().Action(ID_FILE_STOPRECORDING)->trigger();
     ASSERT_TRUE(CAppFixture::WaitFor([&] { return !Recorder().Stopping(); }));
-    const std::string strText = Contents("rec.csv");
-    EXPECT_EQ(strText.substr(0, strText.find('\n')), "time_s,temp,Humidity");
-    EXPECT_EQ(RecordedSets(strText), (std::vector<std::string>{"21.5,40", "22,", "23,41"}));
+    EXPECT_TRUE(Contents("rec.csv").starts_with("time_s,temp,Humidity\n"));
+    EXPECT_EQ(RecordedSets(Contents("rec.csv")),
+              (std::vector<std::string>{"21.5,40", "22,", "23,41"}));
 }
 
 TEST_F(RecordTest, AWriteFailureStopsTheRecordingWithAMessageAndCollectionGoesOn) {

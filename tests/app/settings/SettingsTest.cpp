@@ -13,10 +13,6 @@
 
 #include <QAction>
 
-#include <optional>
-#include <utility>
-#include <vector>
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -138,41 +134,6 @@ TEST(SettingsTest, ChannelSetupWritesEveryChannelBackOnlyOnOk) {
         EXPECT_EQ(g_pPlotData->GetColor(i), colours[i]) << i;
         EXPECT_TRUE(g_pPlotData->GetInterpolate(i)) << i;
         EXPECT_FALSE(g_pPlotData->GetMarkMinMax(i)) << i;
-    }
-}
-
-// The field shows the name the user typed, the board's greyed behind an empty one; an
-// emptied field gives the board's name back.
-TEST(SettingsTest, ChannelSetupShowsTheTypedNameAndSetsWhatTheUserLeavesInIt) {
-    CAppFixture app;
-    g_pPlotData->SetStreamChannelName(0, "temp");
-    g_pPlotData->SetStreamChannelName(1, "hum");
-    g_pPlotData->SetChannelName(1, "Humidity");
-    g_pPlotData->SetChannelName(3, "Pressure");
-    std::vector<std::pair<QString, QString>> vShown;
-    // Per channel: the text typed, or nothing for an untouched field.
-    const std::vector<std::optional<QString>> vTyped = {std::nullopt, QString(),
-                                                        QStringLiteral("  flow "), std::nullopt};
-    app.m_dialogs.m_fnRunDialog = Answer<CChannelSetupDlg>([&](CChannelSetupDlg& dialog) {
-        auto& controls = dialog.Controls();
-        for (int i = 0; i < static_cast<int>(vTyped.size()); ++i) {
-            controls.comboChannel->setCurrentIndex(i);
-            emit controls.comboChannel->activated(i);
-            vShown.emplace_back(controls.editName->text(), controls.editName->placeholderText());
-            if (const auto& strTyped = vTyped[static_cast<std::size_t>(i)]) {
-                controls.editName->setText(*strTyped);
-                emit controls.editName->textEdited(*strTyped);
-            }
-        }
-    });
-    app.Frame().Action(ID_PLOT_CHANNELSETUP)->trigger();
-    EXPECT_EQ(vShown, (std::vector<std::pair<QString, QString>>{
-                          {"", "temp"}, {"Humidity", "hum"}, {"", ""}, {"Pressure", ""}}));
-    const std::pair<const char*, bool> expected[] = {
-        {"temp", false}, {"hum", false}, {"flow", true}, {"Pressure", true}};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(g_pPlotData->GetChannelName(i), expected[i].first) << i;
-        EXPECT_EQ(g_pPlotData->IsChannelNameTyped(i), expected[i].second) << i;
     }
 }
 

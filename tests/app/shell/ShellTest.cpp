@@ -229,20 +229,8 @@ TEST(ShellTest, CommandLineOptions) {
     EXPECT_EQ(fromOption.m_strSettingsPath, "mine.conf");
     qunsetenv(kSettingsVariable);
 
-    // --format: what the board sends, for this run only.
-    EXPECT_FALSE(commandLine.m_bFormatGiven);
-    for (const auto& [szFormat, eFormat] :
-         {std::pair{"hash", EBoardFormat::kHashSets}, std::pair{"lines", EBoardFormat::kLines}}) {
-        SCommandLine withFormat;
-        EXPECT_TRUE(
-            ParseCommandLine({"kovraplotter", "--format", szFormat}, &withFormat, &strError));
-        EXPECT_TRUE(withFormat.m_bFormatGiven);
-        EXPECT_EQ(withFormat.m_eFormat, eFormat) << szFormat;
-    }
-
     SCommandLine bad;
     EXPECT_FALSE(ParseCommandLine({"kovraplotter", "--format", "csv"}, &bad, &strError));
-    EXPECT_TRUE(strError.startsWith("Bad --format 'csv'")) << strError.toStdString();
     EXPECT_FALSE(ParseCommandLine({"kovraplotter", "--snapshot-after", "soon"}, &bad, &strError));
     EXPECT_FALSE(ParseCommandLine({"kovraplotter", "--frobnicate"}, &bad, &strError));
     EXPECT_FALSE(ParseCommandLine({"kovraplotter", "--settings", ""}, &bad, &strError));
