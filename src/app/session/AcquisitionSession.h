@@ -32,8 +32,8 @@ extern float g_fTestPhase2;
 // The acquisition session: the store and the port with their lifetime, Port Setup's choices,
 // connecting and disconnecting, the reading of the port's notifications into the store and
 // the recording, collection on and off, and what the program says when memory runs short, no
-// set ends, or the reader drops values or skips lines. The port's notifications are posted to this
-// object.
+// set ends, or the reader drops values or skips lines. The port's notifications are posted to
+// this object.
 class CAcquisitionSession : public QObject, public CNotifyTarget {
     Q_OBJECT
 
