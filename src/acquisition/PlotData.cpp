@@ -50,14 +50,6 @@ void CPlotData::DiscardPartialSet() {
     m_interpreter.DiscardPartialSet();
 }
 
-void CPlotData::SetEndSetsAtLineEnd(bool bEndSetsAtLineEnd) {
-    SetBoardFormat(bEndSetsAtLineEnd ? EBoardFormat::kLines : EBoardFormat::kHashSets);
-}
-
-bool CPlotData::GetEndSetsAtLineEnd() const {
-    return m_interpreter.GetEndSetsAtLineEnd();
-}
-
 CPlotChannel& CPlotData::Channel(int i) {
     if (i < 0 || static_cast<std::size_t>(i) >= m_vChannels.size()) {
         throw std::out_of_range("channel index out of range");

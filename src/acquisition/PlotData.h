@@ -105,9 +105,6 @@ public:
     // channels in use.
     void SetBoardFormat(EBoardFormat eFormat) { m_interpreter.SetFormat(eFormat); }
     EBoardFormat GetBoardFormat() const { return m_interpreter.GetFormat(); }
-    // The former setting: true is the line format.
-    void SetEndSetsAtLineEnd(bool bEndSetsAtLineEnd);
-    bool GetEndSetsAtLineEnd() const;
     // Values dropped beyond ten, skipped lines and names learnt since the last ClearAll.
     SReadCounts GetReadCounts() const { return m_interpreter.Counts(); }
 

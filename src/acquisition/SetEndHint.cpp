@@ -70,7 +70,7 @@ const char* CSetEndHint::Text(EBoardFormat eFormat) const {
     if (eFormat == EBoardFormat::kLines) {
         return m_bLineEnds ? "Receiving lines, but none has held a set: each line needs "
                              "numbers, gaps or name:value fields"
-                           : Text(true);
+                           : PlainText(eFormat);
     }
     if (m_bLabels) {
         return "Receiving data, but no set has ended: the board prints name:value fields "
@@ -80,12 +80,12 @@ const char* CSetEndHint::Text(EBoardFormat eFormat) const {
         return "Receiving data, but no set has ended: the board ends its lines without '#' "
                "(Port Setup can read one set per line)";
     }
-    return Text(false);
+    return PlainText(eFormat);
 }
 
-const char* CSetEndHint::Text(bool bEndSetsAtLineEnd) {
-    return bEndSetsAtLineEnd ? "Receiving data, but no set has ended: no '#' and no line end "
-                               "has arrived"
-                             : "Receiving data, but no set has ended: sets end with '#' (Port "
-                               "Setup can end them at line ends)";
+const char* CSetEndHint::PlainText(EBoardFormat eFormat) {
+    return eFormat == EBoardFormat::kLines
+               ? "Receiving data, but no set has ended: no '#' and no line end has arrived"
+               : "Receiving data, but no set has ended: sets end with '#' (Port Setup can read "
+                 "one set per line)";
 }

@@ -27,10 +27,10 @@ public:
                             std::size_t nBytes);
     // What the hint says, for the format the board is read in and what this stretch held.
     const char* Text(EBoardFormat eFormat) const;
-    // What it says without looking at the bytes, for the former setting (true: line ends).
-    static const char* Text(bool bEndSetsAtLineEnd);
 
 private:
+    // What it says without looking at the bytes.
+    static const char* PlainText(EBoardFormat eFormat);
     void Look(const char* pBytes, std::size_t nBytes);
 
     std::optional<Clock::time_point> m_tStretchStart;

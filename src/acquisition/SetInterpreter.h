@@ -39,12 +39,6 @@ public:
     std::string_view ChannelName(int nChannel) const { return m_lines.ChannelName(nChannel); }
     SReadCounts Counts() const;
 
-    // The former choice of ending sets at line ends: true is the line format.
-    void SetEndSetsAtLineEnd(bool bEndSetsAtLineEnd) {
-        SetFormat(bEndSetsAtLineEnd ? EBoardFormat::kLines : EBoardFormat::kHashSets);
-    }
-    bool GetEndSetsAtLineEnd() const { return m_eFormat == EBoardFormat::kLines; }
-
     char m_cLimiter = '#';
 
 private:

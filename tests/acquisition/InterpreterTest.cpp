@@ -187,10 +187,10 @@ TEST(InterpreterTest, ClearAllAndDiscardPartialSetStartAFreshSetAndNumber) {
 
 TEST(InterpreterTest, LineEndedSetsReachTheChannelsWhenAskedFor) {
     CPlotData data = MakeStore();
-    EXPECT_FALSE(data.GetEndSetsAtLineEnd());
+    EXPECT_EQ(data.GetBoardFormat(), EBoardFormat::kHashSets);
     EXPECT_FALSE(data.Interpret("1 2\r\n"));
-    data.SetEndSetsAtLineEnd(true);
-    EXPECT_TRUE(data.GetEndSetsAtLineEnd());
+    data.SetBoardFormat(EBoardFormat::kLines);
+    EXPECT_EQ(data.GetBoardFormat(), EBoardFormat::kLines);
     // The half set gathered under the other rule is dropped.
     EXPECT_TRUE(data.Interpret("3 9\r\n\r\n4 5\r\n"));
     EXPECT_EQ(Contents(data), Expect({{3.0f, 4.0f}, {9.0f, 5.0f}}));

@@ -43,16 +43,11 @@ TEST(SetEndHintTest, ACompletedSetStartsANewStretch) {
     EXPECT_TRUE(hint.OnBytesInterpreted(At(12s), false));
 }
 
-TEST(SetEndHintTest, WordingFollowsTheWaySetsEnd) {
-    EXPECT_STREQ(CSetEndHint::Text(false), "Receiving data, but no set has ended: sets end with "
-                                           "'#' (Port Setup can end them at line ends)");
-    const std::string strLineMode = CSetEndHint::Text(true);
-    EXPECT_NE(strLineMode.find("no '#' and no line end"), std::string::npos);
-}
-
 TEST(SetEndHintTest, SuggestsTheLineFormatForWhatTheBoardPrints) {
     const std::tuple<std::vector<std::string>, EBoardFormat, const char*> cases[] = {
-        {{"1.5 2.5 3.5"}, EBoardFormat::kHashSets, "sets end with '#'"},
+        {{"1.5 2.5 3.5"},
+         EBoardFormat::kHashSets,
+         "sets end with '#' (Port Setup can read one set per line)"},
         {{"1.5,2.5\r", "\n3.5"}, EBoardFormat::kHashSets, "ends its lines without '#'"},
         {{"temp", ": 21.5 hum:40"}, EBoardFormat::kHashSets, "name:value fields"},
         {{"Sensor_2=", "-3\n"}, EBoardFormat::kHashSets, "name:value fields"},

@@ -61,7 +61,7 @@ TEST(SetInterpreterTest, ByDefaultLineEndsAreSeparatorsAndSwitchingStartsAFreshS
     EXPECT_EQ(Feed(interpreter, "4\n5 6"), (Sets{{4.0f}}));
     interpreter.SetFormat(EBoardFormat::kLines);
     EXPECT_EQ(Feed(interpreter, "\n7"), (Sets{{5.0f, 6.0f}}));
-    interpreter.SetEndSetsAtLineEnd(false);
+    interpreter.SetFormat(EBoardFormat::kHashSets);
     EXPECT_EQ(Feed(interpreter, "\n8#"), (Sets{{8.0f}}));
 }
 

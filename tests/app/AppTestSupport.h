@@ -1,10 +1,11 @@
 #pragma once
 
-#include "PtyPair.h"
 #include "dialogs/ProgressDlg.h"
 #include "dialogs/UserDialogs.h"
 #include "shell/KovraPlotterApp.h"
 #include "shell/MainFrame.h"
+
+#include "PtyPair.h"
 
 #include <QCoreApplication>
 #include <QDialog>
@@ -47,9 +48,16 @@ public:
         dialog.hide();
         return nResult;
     }
-    QString GetSaveFileName(QWidget*, const QString& strFilter, const QString& strSuffix) override {
+    QString GetSaveFileName(QWidget*, const QString& strFilter, const QString& strSuffix,
+                            SSaveCheckBox* pCheckBox) override {
         DuringModal();
         m_vAsked.push_back(strFilter + QStringLiteral(" / ") + strSuffix);
+        if (pCheckBox != nullptr) {
+            m_vSaveChecksShown.emplace_back(pCheckBox->m_strText, pCheckBox->m_bChecked);
+            if (m_nSaveCheckAnswer >= 0 && !m_strSaveFileName.isEmpty()) {
+                pCheckBox->m_bChecked = m_nSaveCheckAnswer == 1;
+            }
+        }
         return m_strSaveFileName;
     }
 
@@ -76,6 +84,9 @@ public:
     // Runs inside the next modal exchange, as an event handled in its own loop would.
     std::function<void()> m_fnDuringModal;
     QString m_strSaveFileName;
+    // How the save dialog's check box is left: -1 as shown, 0 off, 1 on; and what was shown.
+    int m_nSaveCheckAnswer = -1;
+    std::vector<std::pair<QString, bool>> m_vSaveChecksShown;
     QString m_strOpenFileName;
     bool m_bCancelProgress = false;
     std::vector<QString> m_vProgress;

@@ -291,8 +291,8 @@ TEST(EndToEndTest, ABoardPrintingLinesIsToldAboutAndThenPlotted) {
     CPtyPair device;
     CProgram program(directory.Path(), {"--speed", "115200", device.Path()});
     ASSERT_EQ(program.Status(), "Connected..");
-    const std::string strHint = "Receiving data, but no set has ended: sets end with '#' (Port "
-                                "Setup can end them at line ends)";
+    const std::string strHint = "Receiving data, but no set has ended: the board ends its lines "
+                                "without '#' (Port Setup can read one set per line)";
     const auto deadline = std::chrono::steady_clock::now() + 20s;
     while (program.Status() != strHint && std::chrono::steady_clock::now() < deadline) {
         device.Send("1.5 -2 3\r\n");
@@ -302,7 +302,7 @@ TEST(EndToEndTest, ABoardPrintingLinesIsToldAboutAndThenPlotted) {
     EXPECT_EQ(program.Caption(), std::make_pair(0L, 0));
 
     program.Command("key F3");
-    program.Command("dialog-set comboSetEnd '#' or a line end");
+    program.Command("dialog-set comboFormat One set per line");
     program.Command("dialog-ok");
     EXPECT_EQ(program.Command("command 32774").back(), "dialog Port Setup accepted");
     program.Command("key F2");

@@ -81,7 +81,7 @@ TEST(ProgramShellTest, SettingsAndTheWindowSurviveARestart) {
     {
         CProgram program(directory.Path(), vArguments);
         FillAndOk(program, {"comboSpeed 57600 bps", "comboStopBits 2", "comboParity Odd",
-                            "comboSetEnd '#' or a line end"});
+                            "comboFormat One set per line"});
         EXPECT_TRUE(Has(program.Command("command 32774"), "dialog Port Setup accepted"));
         FillAndOk(program, {"editPpd 10", "checkDoublePpd on"});
         program.Command("command 32773");
@@ -99,7 +99,7 @@ TEST(ProgramShellTest, SettingsAndTheWindowSurviveARestart) {
     const auto portSetup = program.Command("command 32774");
     for (const char* szField :
          {"field comboSpeed = 57600 bps", "field comboStopBits = 2", "field comboParity = Odd",
-          "field comboSetEnd = '#' or a line end"}) {
+          "field comboFormat = One set per line"}) {
         EXPECT_TRUE(Has(portSetup, szField)) << szField;
     }
     const auto xAxis = program.Command("command 32773");

@@ -21,6 +21,7 @@ CChannelSetupDlg::CChannelSetupDlg(QWidget* pParent)
     // text, also the program's own (see SetLimitField).
     connect(m_pUi->comboChannel, &QComboBox::activated, this,
             &CChannelSetupDlg::OnSelChangeChannel);
+    connect(m_pUi->editName, &QLineEdit::textEdited, this, &CChannelSetupDlg::OnEditName);
     connect(m_pUi->comboColor, &QComboBox::activated, this, &CChannelSetupDlg::OnSelChangeColor);
     connect(m_pUi->comboPointType, &QComboBox::activated, this,
             &CChannelSetupDlg::OnSelChangePointType);
@@ -79,6 +80,8 @@ void CChannelSetupDlg::OnInitDialog() {
 
 void CChannelSetupDlg::ShowChannel(int nChannel) {
     const auto i = static_cast<std::size_t>(nChannel);
+    m_pUi->editName->setText(m_strName[i]);
+    m_pUi->editName->setPlaceholderText(m_strBoardName[i]);
     m_pUi->comboPointType->setCurrentIndex(m_nPointType[i]);
     m_pUi->comboColor->setCurrentIndex(m_nColor[i]);
     m_pUi->checkInterpolate->setChecked(m_bInterpolate[i]);
@@ -110,6 +113,10 @@ void CChannelSetupDlg::OnSelChangeChannel(int nIndex) {
     // First, so that the field handlers run by ShowChannel act on the new channel.
     m_nCurChannel = nIndex;
     ShowChannel(nIndex);
+}
+
+void CChannelSetupDlg::OnEditName(const QString& strText) {
+    m_strName[static_cast<std::size_t>(m_nCurChannel)] = strText;
 }
 
 void CChannelSetupDlg::OnSelChangeColor(int nIndex) {

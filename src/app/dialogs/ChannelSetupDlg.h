@@ -12,9 +12,10 @@ namespace Ui {
 class ChannelSetupDlg;
 }
 
-// Edits a copy of the drawing and alarm settings of all channels. Every change goes at once
-// into the entry of the channel shown (m_nCurChannel); the caller copies the arrays back
-// on OK.
+// Edits a copy of the names and the drawing and alarm settings of all channels. Every change
+// goes at once into the entry of the channel shown (m_nCurChannel); the caller copies the
+// arrays back on OK. The name field shows the name the user typed; the board's stands in it
+// greyed while it is empty.
 class CChannelSetupDlg : public QDialog {
     Q_OBJECT
 
@@ -32,6 +33,8 @@ public:
     std::array<float, kChannelCount> m_fBeepLimitMax{};
     std::array<bool, kChannelCount> m_bSoundEnabled{};
     std::array<bool, kChannelCount> m_bMarkMinMax{};
+    std::array<QString, kChannelCount> m_strName;
+    std::array<QString, kChannelCount> m_strBoardName;
 
     Ui::ChannelSetupDlg& Controls() { return *m_pUi; }
 
@@ -51,6 +54,7 @@ private:
     void SetLimitField(bool bMax, float fLimit);
 
     void OnSelChangeChannel(int nIndex);
+    void OnEditName(const QString& strText);
     void OnSelChangeColor(int nIndex);
     void OnSelChangePointType(int nIndex);
     void OnInterpolate();

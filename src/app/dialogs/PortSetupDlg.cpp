@@ -33,7 +33,7 @@ void CPortSetupDlg::showEvent(QShowEvent* pEvent) {
             m_pUi->comboSpeed->setEditText(QString::number(m_nTypedSpeed));
         }
         m_pUi->comboStopBits->setCurrentIndex(m_nStopBits);
-        m_pUi->comboSetEnd->setCurrentIndex(m_bEndSetsAtLineEnd ? 1 : 0);
+        m_pUi->comboFormat->setCurrentIndex(m_eBoardFormat == EBoardFormat::kLines ? 1 : 0);
     }
     QDialog::showEvent(pEvent);
 }
@@ -47,6 +47,7 @@ void CPortSetupDlg::accept() {
         ChooseSpeed(dwSpeed, &m_nSpeed, &m_nTypedSpeed);
     }
     m_nStopBits = m_pUi->comboStopBits->currentIndex();
-    m_bEndSetsAtLineEnd = m_pUi->comboSetEnd->currentIndex() == 1;
+    m_eBoardFormat =
+        m_pUi->comboFormat->currentIndex() == 1 ? EBoardFormat::kLines : EBoardFormat::kHashSets;
     QDialog::accept();
 }

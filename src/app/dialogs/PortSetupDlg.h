@@ -1,5 +1,7 @@
 #pragma once
 
+#include "BoardFormat.h"
+
 #include <QDialog>
 
 #include <memory>
@@ -9,7 +11,7 @@ class PortSetupDlg;
 }
 
 // Port, speed, stop bits and parity as list positions (-1 selects nothing), a speed typed
-// that the list does not have, and where a set ends.
+// that the list does not have, and what the board sends.
 class CPortSetupDlg : public QDialog {
     Q_OBJECT
 
@@ -24,7 +26,7 @@ public:
     // In bits per second, with m_nSpeed -1; 0 when the list's speed applies. A text that is
     // no speed at all leaves both as they were.
     int m_nTypedSpeed = 0;
-    bool m_bEndSetsAtLineEnd = false;
+    EBoardFormat m_eBoardFormat = EBoardFormat::kHashSets;
 
     Ui::PortSetupDlg& Controls() { return *m_pUi; }
 

@@ -3,8 +3,10 @@
 #include "dialogs/ProgressDlg.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialog>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QMessageBox>
 
 #include <cstring>
@@ -30,14 +32,28 @@ int CUserDialogs::Run(QDialog& dialog) {
 }
 
 QString CUserDialogs::GetSaveFileName(QWidget* pParent, const QString& strFilter,
-                                      const QString& strDefaultSuffix) {
+                                      const QString& strDefaultSuffix, SSaveCheckBox* pCheckBox) {
     QFileDialog dialog(pParent);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilter(strFilter);
     dialog.setDefaultSuffix(strDefaultSuffix);
     dialog.selectFile(QStringLiteral("*.") + strDefaultSuffix);
+    QCheckBox* pBox = nullptr;
+    // The desktop's own dialog takes no widgets of ours: Qt's does, in its grid.
+    if (pCheckBox != nullptr) {
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        if (auto* pGrid = qobject_cast<QGridLayout*>(dialog.layout())) {
+            pBox = new QCheckBox(pCheckBox->m_strText, &dialog);
+            pBox->setObjectName(QStringLiteral("checkSaveOption"));
+            pBox->setChecked(pCheckBox->m_bChecked);
+            pGrid->addWidget(pBox, pGrid->rowCount(), 0, 1, -1);
+        }
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return {};
+    }
+    if (pBox != nullptr) {
+        pCheckBox->m_bChecked = pBox->isChecked();
     }
     return dialog.selectedFiles().first();
 }

@@ -6,6 +6,13 @@ class CProgressDlg;
 class QDialog;
 class QWidget;
 
+// A check box that a save dialog shows under its fields: its text, and its state, shown and
+// then as the user left it (only when the dialog ends with a file).
+struct SSaveCheckBox {
+    QString m_strText;
+    bool m_bChecked = false;
+};
+
 // Every modal exchange with the user goes through this object, so that tests can answer
 // message boxes and dialogs without a person at the screen.
 class CUserDialogs {
@@ -18,9 +25,11 @@ public:
     virtual void Notify(QWidget* pParent, const QString& strText);
     // Runs a dialog modally and returns its result (QDialog::Accepted for OK).
     virtual int Run(QDialog& dialog);
-    // A save dialog that asks before replacing a file; empty when cancelled.
+    // A save dialog that asks before replacing a file, with the check box when one is given;
+    // empty when cancelled.
     virtual QString GetSaveFileName(QWidget* pParent, const QString& strFilter,
-                                    const QString& strDefaultSuffix);
+                                    const QString& strDefaultSuffix,
+                                    SSaveCheckBox* pCheckBox = nullptr);
     // An open dialog for an existing file; empty when cancelled.
     virtual QString GetOpenFileName(QWidget* pParent, const QString& strFilter);
     // Shows the progress of work that goes on meanwhile: returns at once, the dialog blocking

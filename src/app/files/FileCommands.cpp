@@ -63,10 +63,12 @@ bool CFileCommands::ReportCsvResult(const CExportResult& result) {
 }
 
 void CFileCommands::StartCsvExport(const std::string& strName, CsvWriter fnWrite,
-                                   std::function<void(const CExportResult&)> fnReport) {
+                                   std::function<void(const CExportResult&)> fnReport,
+                                   const SCsvOptions& options) {
     try {
         // The values stored now: collection goes on while the file is written.
-        auto pSnapshot = std::make_shared<const CCsvSnapshot>(TakeCsvSnapshot(*g_pPlotData));
+        auto pSnapshot =
+            std::make_shared<const CCsvSnapshot>(TakeCsvSnapshot(*g_pPlotData, options));
         auto pResult = std::make_shared<CExportResult>();
         m_pJobs->Start(
             QStringLiteral("Writing %1..").arg(QString::fromStdString(strName)),
@@ -81,12 +83,18 @@ void CFileCommands::StartCsvExport(const std::string& strName, CsvWriter fnWrite
 }
 
 void CFileCommands::OnFileSave() {
+    SSaveCheckBox headerLine{QStringLiteral("Write a header line"), m_bSaveHeaderLine};
     const QString strPath = UserDialogs().GetSaveFileName(
         &m_window, QStringLiteral("Comma separated files (*.csv);;All files (*)"),
-        QStringLiteral("csv"));
+        QStringLiteral("csv"), &headerLine);
     // The dialog's own event loop may have seen the program end.
     if (strPath.isEmpty() || g_pPlotData == nullptr) {
         return;
+    }
+    m_bSaveHeaderLine = headerLine.m_bChecked;
+    SCsvOptions options{m_bSaveHeaderLine, {}};
+    for (int i = 0; i < CPlotData::kChannelCount; ++i) {
+        options.m_vNames.push_back(g_pPlotData->GetChannelName(i));
     }
     const std::string strTarget = strPath.toStdString();
     if (m_fnIsRecorded(strTarget)) {
@@ -100,7 +108,7 @@ void CFileCommands::OnFileSave() {
         [strTarget](const CCsvSnapshot& snapshot, CJobProgress& progress) {
             return WriteCsv(snapshot, strTarget, &progress);
         },
-        [this](const CExportResult& result) { ReportCsvResult(result); });
+        [this](const CExportResult& result) { ReportCsvResult(result); }, options);
 }
 
 void CFileCommands::OnFileOpen() {
@@ -131,7 +139,8 @@ void CFileCommands::StartQuickCsv(bool bKey) {
                 m_status.SetStatusText(
                     "%s", ("Error: channels not dumped to " + result.m_strPath).c_str());
             }
-        });
+        },
+        SCsvOptions());
 }
 
 void CFileCommands::OnQuickCsv() {

@@ -13,6 +13,7 @@ class CStatusSink;
 class QWidget;
 struct CCsvSnapshot;
 struct CExportResult;
+struct SCsvOptions;
 
 // The ways data leaves and enters the program as files: File > Save and the quick CSV export
 // (F8), written off the user-interface thread while collection goes on, and File > Open.
@@ -40,12 +41,16 @@ public:
     // Long work off this thread: exports, loading a file.
     CJobRunner& Jobs() const { return *m_pJobs; }
 
+    // Save's "Write a header line", as the user last left it.
+    bool m_bSaveHeaderLine = false;
+
 private:
     using CsvWriter = std::function<CExportResult(const CCsvSnapshot&, CJobProgress&)>;
     bool ReportCsvResult(const CExportResult& result);
     // Writes what the store holds now, off this thread; fnReport gets the result here.
     void StartCsvExport(const std::string& strName, CsvWriter fnWrite,
-                        std::function<void(const CExportResult&)> fnReport);
+                        std::function<void(const CExportResult&)> fnReport,
+                        const SCsvOptions& options);
     // Quick CSV export; from the F8 key with its status texts.
     void StartQuickCsv(bool bKey);
 

@@ -10,6 +10,7 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <memory>
 
 void CFileOpener::Open() {
@@ -74,6 +75,13 @@ void CFileOpener::Apply(CLoadedData& data, const std::string& strName) {
         g_pPlotData->AdoptSamples(c, data.m_channels[static_cast<std::size_t>(c)]);
     }
     g_pPlotData->m_nLastSetCount = static_cast<std::uint8_t>(data.m_nColumns);
+    // The header's names, where the user typed none; labels of these names go on here.
+    const int nNamed = std::min(data.m_nColumns, static_cast<int>(data.m_vNames.size()));
+    for (int c = 0; c < nNamed; ++c) {
+        if (!data.m_vNames[static_cast<std::size_t>(c)].empty()) {
+            g_pPlotData->SetStreamChannelName(c, data.m_vNames[static_cast<std::size_t>(c)]);
+        }
+    }
     const std::string strDropped =
         data.m_nDroppedColumns > 0
             ? ", " + std::to_string(data.m_nDroppedColumns) + " columns beyond the tenth dropped"

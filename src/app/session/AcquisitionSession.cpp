@@ -93,8 +93,7 @@ void CAcquisitionSession::Initialize(CSetSizeLog* pSetLog) {
     g_pPlotData->CreateChannels();
     g_pPlotData->m_pSetLog = pSetLog;
     m_bCollecting = true;
-    m_bEndSetsAtLineEnd = false;
-    g_pPlotData->SetEndSetsAtLineEnd(m_bEndSetsAtLineEnd);
+    SetBoardFormat(EBoardFormat::kHashSets);
 }
 
 void CAcquisitionSession::Teardown() {
@@ -231,6 +230,8 @@ int CAcquisitionSession::FirstChannelCount() const {
 bool CAcquisitionSession::ReadAndInterpret(bool bReportErrors, std::size_t nMaxBytes) {
     bool bSetCompleted = false;
     bool bInterpreted = false;
+    bool bHintDue = false;
+    const auto tNow = CSetEndHint::Clock::now();
     const int nFirstCount = FirstChannelCount();
     for (std::size_t nTaken = 0;; nTaken += kReadChunk) {
         if (nTaken >= nMaxBytes) {
@@ -256,15 +257,23 @@ bool CAcquisitionSession::ReadAndInterpret(bool bReportErrors, std::size_t nMaxB
         m_pRecording->Feed(buffer, nRead);
         m_nBytesReceived += nRead;
         if (nRead > 0 && m_bCollecting) {
-            bSetCompleted |= g_pPlotData->Interpret(buffer, nRead);
+            const bool bChunkSet = g_pPlotData->Interpret(buffer, nRead);
+            bHintDue |= m_setEndHint.OnBytesInterpreted(tNow, bChunkSet, buffer, nRead);
+            bSetCompleted |= bChunkSet;
             bInterpreted = true;
         }
         if (nResult != 0 || nRead < kReadChunk || g_pSerial == nullptr) {
             break;
         }
     }
-    if (bInterpreted && m_setEndHint.OnBytesInterpreted(CSetEndHint::Clock::now(), bSetCompleted)) {
-        m_status.SetStatusText("%s", CSetEndHint::Text(g_pPlotData->GetEndSetsAtLineEnd()));
+    if (bHintDue) {
+        m_status.SetStatusText("%s", m_setEndHint.Text(m_eBoardFormat));
+    } else if (bInterpreted) {
+        // What is not told now stays due for the next read.
+        const std::string strReport = m_readReport.Update(g_pPlotData->GetReadCounts(), tNow);
+        if (!strReport.empty()) {
+            m_status.SetStatusText("%s", strReport.c_str());
+        }
     }
     if (bSetCompleted) {
         emit SetsCompleted(FirstChannelCount() - nFirstCount);
@@ -363,6 +372,7 @@ void CAcquisitionSession::ClearStore() {
     const bool bWasFull = g_pPlotData->IsMemoryFull();
     g_pPlotData->ClearAll();
     m_memoryShortage.StoreCleared();
+    m_readReport.OnStoreCleared();
     if (bWasFull) {
         m_bCollecting = true;
         m_status.SetStatusText("Plot ON (collecting)");
@@ -395,7 +405,7 @@ void CAcquisitionSession::OnConnectionPortSetup() {
     dialog.m_nParity = m_nParity;
     dialog.m_nPort = m_nPort;
     dialog.m_nStopBits = m_nStopBits;
-    dialog.m_bEndSetsAtLineEnd = m_bEndSetsAtLineEnd;
+    dialog.m_eBoardFormat = m_eBoardFormat;
     if (UserDialogs().Run(dialog) == QDialog::Accepted && Initialized()) {
         m_nSpeed = dialog.m_nSpeed;
         m_nTypedSpeed = dialog.m_nTypedSpeed;
@@ -403,7 +413,7 @@ void CAcquisitionSession::OnConnectionPortSetup() {
         m_nPort = dialog.m_nPort;
         m_nStopBits = dialog.m_nStopBits;
         // Applies at once to a connected board too.
-        SetEndSetsAtLineEnd(dialog.m_bEndSetsAtLineEnd);
+        SetBoardFormat(dialog.m_eBoardFormat);
         emit PortChosen();
     }
 }
@@ -467,18 +477,19 @@ void CAcquisitionSession::OnPortOpened() {
     m_pReconnector->Stop();
     // Whatever was half received before belongs to another connection.
     g_pPlotData->DiscardPartialSet();
-    g_pPlotData->SetEndSetsAtLineEnd(m_bEndSetsAtLineEnd);
-    m_pRecording->OnPortOpened(m_bEndSetsAtLineEnd);
+    g_pPlotData->SetBoardFormat(m_eBoardFormat);
+    m_pRecording->OnPortOpened(m_eBoardFormat);
     m_setEndHint.Reset();
+    m_readReport.OnPortOpened();
     m_bConnected = true;
     emit StateChanged();
 }
 
-void CAcquisitionSession::SetEndSetsAtLineEnd(bool bEndSetsAtLineEnd) {
-    m_bEndSetsAtLineEnd = bEndSetsAtLineEnd;
-    m_pRecording->SetEndSetsAtLineEnd(bEndSetsAtLineEnd);
+void CAcquisitionSession::SetBoardFormat(EBoardFormat eFormat) {
+    m_eBoardFormat = eFormat;
+    m_pRecording->SetBoardFormat(eFormat);
     if (g_pPlotData != nullptr) {
-        g_pPlotData->SetEndSetsAtLineEnd(bEndSetsAtLineEnd);
+        g_pPlotData->SetBoardFormat(eFormat);
     }
 }
 

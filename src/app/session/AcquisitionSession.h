@@ -1,8 +1,10 @@
 #pragma once
 
 #include "session/MemoryShortage.h"
+#include "session/ReadReport.h"
 
 #include "BasicTypes.h"
+#include "BoardFormat.h"
 #include "NotifyTarget.h"
 #include "PortConnection.h"
 #include "SetEndHint.h"
@@ -32,9 +34,10 @@ extern float g_fTestPhase2;
 
 // The acquisition session: the store and the port with their lifetime, Port Setup's choices,
 // connecting and disconnecting, the reading of the port's notifications into the store and
-// the recording, collection on and off, and what the program says when memory runs short or
-// no set ends. The port's notifications are posted to this object. With the reconnect on, a
-// board that goes away is waited for (CReconnector) and connected again when it returns.
+// the recording, collection on and off, and what the program says when memory runs short, no
+// set ends, or the reader drops values or skips lines. The port's notifications are posted to
+// this object. With the reconnect on, a board that goes away is waited for (CReconnector) and
+// connected again when it returns.
 class CAcquisitionSession : public QObject, public CNotifyTarget {
     Q_OBJECT
 
@@ -65,8 +68,8 @@ public:
     // Connects with the chosen settings; on failure the reason is kept for the status text.
     bool OpenSerialPort();
     bool CloseSerialPort();
-    // Whether a line end also ends a set, here and in the store.
-    void SetEndSetsAtLineEnd(bool bEndSetsAtLineEnd);
+    // What the board sends, here, in the store and in the recording.
+    void SetBoardFormat(EBoardFormat eFormat);
     // What Connect uses: the speed in bits per second, and the port name (null when the
     // index names none).
     DWORD SelectedSpeedBps() const;
@@ -109,8 +112,8 @@ public:
     int m_nStopBits = 0;
     int m_nParity = 0;
     bool m_bConnected = false;
-    // Sets end at '#' only (the default) or also at a line end.
-    bool m_bEndSetsAtLineEnd = false;
+    // Sets ended by '#' (the default) or one set per line.
+    EBoardFormat m_eBoardFormat = EBoardFormat::kHashSets;
     bool m_bCollecting = true;
     // Reconnect When the Board Returns: as remembered, and as the command line turns it on for
     // one run.
@@ -149,6 +152,7 @@ private:
     // A read left the rest of a flood to a notification posted to ourselves, not yet handled.
     bool m_bFollowUpPending = false;
     CSetEndHint m_setEndHint;
+    CReadReport m_readReport;
     CMemoryShortage m_memoryShortage;
     bool m_bInitialized = false;
     bool m_bTornDown = false;

@@ -2,11 +2,15 @@
 
 #include "dialogs/StatusSink.h"
 #include "dialogs/UserDialogs.h"
+#include "session/AcquisitionSession.h"
+
+#include "PlotData.h"
 
 #include <QFileInfo>
 #include <QTimer>
 
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -50,6 +54,8 @@ void CRecordingControl::OnRecord() {
         UserDialogs().Notify(&m_window, OpeningFailedText(m_writer.Error()));
         return;
     }
+    UpdateNames();
+    m_writer.SetNames(m_vNames);
     m_status.SetStatusText("Recording to %s", qPrintable(m_strName));
     emit PaneChanged();
     emit StateChanged();
@@ -123,13 +129,33 @@ void CRecordingControl::Feed(const char* pBytes, std::size_t nBytes) {
     m_interpreter.Feed(pBytes, nBytes, *this);
 }
 
-void CRecordingControl::OnPortOpened(bool bEndSetsAtLineEnd) {
+void CRecordingControl::OnPortOpened(EBoardFormat eFormat) {
     m_interpreter.DiscardPartialSet();
-    m_interpreter.SetEndSetsAtLineEnd(bEndSetsAtLineEnd);
+    m_interpreter.SetFormat(eFormat);
 }
 
-void CRecordingControl::SetEndSetsAtLineEnd(bool bEndSetsAtLineEnd) {
-    m_interpreter.SetEndSetsAtLineEnd(bEndSetsAtLineEnd);
+void CRecordingControl::SetBoardFormat(EBoardFormat eFormat) {
+    m_interpreter.SetFormat(eFormat);
+}
+
+void CRecordingControl::OnChannelName(int, std::string_view) {
+    UpdateNames();
+}
+
+void CRecordingControl::UpdateNames() {
+    std::vector<std::string> vNames(CRecordingWriter::kMaxValues);
+    for (int i = 0; i < CRecordingWriter::kMaxValues; ++i) {
+        vNames[static_cast<std::size_t>(i)] =
+            g_pPlotData != nullptr && g_pPlotData->IsChannelNameTyped(i)
+                ? g_pPlotData->GetChannelName(i)
+                : std::string(m_interpreter.ChannelName(i));
+    }
+    if (vNames != m_vNames) {
+        m_vNames = std::move(vNames);
+        if (Recording()) {
+            m_writer.SetNames(m_vNames);
+        }
+    }
 }
 
 void CRecordingControl::OnSet(const Sample* pValues, int nCount) {

@@ -9,6 +9,9 @@
 #include <chrono>
 #include <cstdint>
 #include <span>
+#include <string>
+#include <string_view>
+#include <vector>
 
 class CStatusSink;
 class QTimer;
@@ -19,6 +22,7 @@ class QWidget;
 // The sets come from an interpreter of its own, fed with every byte read from the port, so
 // that it is in step with the board when a recording starts: the first set recorded is the
 // first one that ends after the start.
+// The header names the channels (UpdateNames).
 // The recording goes on across Disconnect and Connect, and ends with "Stop recording", with
 // the program, or when the disk fails (then a message says so and where the file is;
 // collection goes on). The status pane shows "REC name.csv" and the number of sets
@@ -45,9 +49,13 @@ public:
     bool Stopping() const { return m_bStopping; }
     // Bytes read from the port, collection on or off.
     void Feed(const char* pBytes, std::size_t nBytes);
-    // A port was opened: what was half received before is dropped; sets end as the store's.
-    void OnPortOpened(bool bEndSetsAtLineEnd);
-    void SetEndSetsAtLineEnd(bool bEndSetsAtLineEnd);
+    // A port was opened: what was half received before is dropped; sets are read as the
+    // store's.
+    void OnPortOpened(EBoardFormat eFormat);
+    void SetBoardFormat(EBoardFormat eFormat);
+    // The header names each channel by the name the user typed, else by the one the board
+    // gave (a label or a header line): call when the typed names may have changed.
+    void UpdateNames();
     // A set completed from the bytes read while connected; its time is now.
     void AddSet(std::span<const float> values);
     std::uint64_t SetCount() const { return m_nSets; }
@@ -69,6 +77,7 @@ signals:
 
 private:
     void OnSet(const Sample* pValues, int nCount) override;
+    void OnChannelName(int nChannel, std::string_view strName) override;
     void OnWriterFailed();
     // Says how the recording ended, unless it ended as asked with every set in its file.
     void Report(const SRecordingEnd& end);
@@ -80,6 +89,8 @@ private:
     QString m_strName;
     std::chrono::steady_clock::time_point m_start;
     std::uint64_t m_nSets = 0;
+    // The header's names ("" for "chN").
+    std::vector<std::string> m_vNames;
     bool m_bClosed = false;
     bool m_bStopping = false;
     // The count is shown a few times a second, not for every set.

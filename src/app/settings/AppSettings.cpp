@@ -63,6 +63,8 @@ void ValidateSettings(SAppSettings& s) {
     KeepIf(s.m_fPointsPerDiv, d.m_fPointsPerDiv, [](float f) { return IsValidPointsPerDiv(f); });
     KeepIf(s.m_fYMax, d.m_fYMax, isFinite);
     KeepIf(s.m_fYMin, d.m_fYMin, isFinite);
+    KeepIf(s.m_nLegendCorner, d.m_nLegendCorner,
+           [](int n) { return InRange(n, SAppSettings::kLegendCornerCount); });
     for (std::size_t i = 0; i < s.m_vChannels.size(); ++i) {
         SChannelSettings& channel = s.m_vChannels[i];
         const SChannelSettings& start = d.m_vChannels[i];
@@ -72,6 +74,11 @@ void ValidateSettings(SAppSettings& s) {
                [](int n) { return InRange(n, SAppSettings::kPointTypeCount); });
         KeepIf(channel.m_fBeepLimitMin, start.m_fBeepLimitMin, isFinite);
         KeepIf(channel.m_fBeepLimitMax, start.m_fBeepLimitMax, isFinite);
+        // A name is one line of text, as the Name field takes it.
+        KeepIf(channel.m_strName, start.m_strName, [](const std::string& strName) {
+            return std::none_of(strName.begin(), strName.end(),
+                                [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+        });
     }
     KeepIf(s.m_eLineEnd, d.m_eLineEnd, [](ELineEnd e) {
         return std::find(std::begin(kLineEnds), std::end(kLineEnds), e) != std::end(kLineEnds);

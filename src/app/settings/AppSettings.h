@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BoardFormat.h"
 #include "PortChoice.h"
 #include "SendText.h"
 
@@ -18,6 +19,8 @@ struct SChannelSettings {
     bool m_bSoundEnabled = false;
     float m_fBeepLimitMin = 0.0f;
     float m_fBeepLimitMax = 0.0f;
+    // The name the user typed; empty for none (the board's or "ch N" is shown).
+    std::string m_strName;
 
     bool operator==(const SChannelSettings&) const = default;
 };
@@ -46,15 +49,16 @@ struct SAppSettings {
     static constexpr int kPointTypeCount = 4;
     static constexpr int kTriggerEdgeCount = 3;
     static constexpr int kTriggerModeCount = 2;
+    static constexpr int kLegendCornerCount = 4;
 
     // Port Setup: list positions, a typed speed in bits per second (0 when the list's is
-    // used; the speed position is then -1), where a set ends.
+    // used; the speed position is then -1), what the board sends.
     int m_nPort = 0;
     int m_nSpeed = 1;
     int m_nStopBits = 0;
     int m_nParity = 0;
     int m_nTypedSpeed = 0;
-    bool m_bEndSetsAtLineEnd = false;
+    EBoardFormat m_eBoardFormat = EBoardFormat::kHashSets;
     // Reconnect When the Board Returns.
     bool m_bReconnect = false;
     // The send bar: shown, its line end, the lines sent (oldest first).
@@ -69,6 +73,11 @@ struct SAppSettings {
     float m_fYMax = 2.5f;
     float m_fYMin = -2.5f;
     bool m_bAutoScale = false;
+    // Plot > Legend, and its corner (see CLegendOverlay::ECorner).
+    bool m_bLegend = false;
+    int m_nLegendCorner = 0;
+    // File > Save's "Write a header line".
+    bool m_bSaveHeaderLine = false;
     std::array<SChannelSettings, kChannelCount> m_vChannels = StartChannelSettings();
     // View > Statistics and Plot > X Axis in Seconds.
     bool m_bShowStatistics = false;
@@ -90,6 +99,6 @@ struct SAppSettings {
 
 // Puts the default back into every field whose value the program could not use: an index
 // outside its list, a limit or range that is not a finite number, a ppd below 1, a negative
-// typed speed, a window too small or too large to be meant; of the send history, the newest
-// lines that are not empty, as many as it keeps.
+// typed speed, a channel name with control characters, a window too small or too large to be
+// meant; of the send history, the newest lines that are not empty, as many as it keeps.
 void ValidateSettings(SAppSettings& settings);

@@ -1,12 +1,14 @@
 #include "settings/SettingsKeeper.h"
 
 #include "dialogs/StatusSink.h"
+#include "files/FileCommands.h"
 #include "link/SendBar.h"
 #include "measure/SetTimeKeeper.h"
 #include "measure/StatisticsControl.h"
 #include "measure/TriggerControl.h"
 #include "session/AcquisitionSession.h"
 #include "view/KovraPlotterView.h"
+#include "view/overlays/LegendOverlay.h"
 
 #include "PlotData.h"
 
@@ -32,7 +34,7 @@ void PairFields(Session& session, Plot& plot, Settings& settings, Copy copy) {
     copy(session.m_nStopBits, settings.m_nStopBits);
     copy(session.m_nParity, settings.m_nParity);
     copy(session.m_nTypedSpeed, settings.m_nTypedSpeed);
-    copy(session.m_bEndSetsAtLineEnd, settings.m_bEndSetsAtLineEnd);
+    copy(session.m_eBoardFormat, settings.m_eBoardFormat);
     copy(session.m_bReconnect, settings.m_bReconnect);
     copy(plot.m_fPointsPerDiv, settings.m_fPointsPerDiv);
     copy(plot.m_bDoublePpdAtMax, settings.m_bDoublePpdAtMax);
@@ -49,7 +51,7 @@ CSettingsKeeper::CSettingsKeeper(QMainWindow& window, CKovraPlotterView& view,
     : m_window(window), m_view(view), m_store(strPath) {
     connect(&view, &CKovraPlotterView::TearingDown, this, &CSettingsKeeper::SaveIfChanged);
     connect(&view.Session(), &CAcquisitionSession::PortChosen, this,
-            [this] { m_bPortForThisRun = false; });
+            [this] { m_bPortForThisRun = m_bFormatForThisRun = false; });
     // A line sent is remembered at once, not only with the next command.
     connect(&view.SendBar(), &CSendBar::SettingsChanged, this, &CSettingsKeeper::SaveIfChanged);
 }
@@ -105,6 +107,12 @@ SAppSettings CSettingsKeeper::Capture() const {
         settings.m_nSpeed = m_saved.m_nSpeed;
         settings.m_nTypedSpeed = m_saved.m_nTypedSpeed;
     }
+    if (m_bFormatForThisRun) {
+        settings.m_eBoardFormat = m_saved.m_eBoardFormat;
+    }
+    settings.m_bLegend = m_view.Legend().Shown();
+    settings.m_nLegendCorner = m_view.Legend().Corner();
+    settings.m_bSaveHeaderLine = m_view.Files().m_bSaveHeaderLine;
     const CSendBar& sendBar = m_view.SendBar();
     settings.m_bSendBarShown = sendBar.Shown();
     settings.m_eLineEnd = sendBar.LineEnd();
@@ -119,6 +127,8 @@ SAppSettings CSettingsKeeper::Capture() const {
             channel.m_bSoundEnabled = g_pPlotData->GetSoundEnabled(i);
             channel.m_fBeepLimitMin = g_pPlotData->GetBeepLimitMin(i);
             channel.m_fBeepLimitMax = g_pPlotData->GetBeepLimitMax(i);
+            channel.m_strName =
+                g_pPlotData->IsChannelNameTyped(i) ? g_pPlotData->GetChannelName(i) : std::string();
         }
     }
     settings.m_bShowStatistics = m_view.Statistics().Shown();
@@ -147,8 +157,10 @@ SAppSettings CSettingsKeeper::Capture() const {
 void CSettingsKeeper::Apply(const SAppSettings& settings) {
     PairFields(m_view.Session(), m_view.Plot(), settings,
                [](auto& field, const auto& setting) { field = setting; });
-    // Where a set ends reaches the store at once, not only with the next connection.
-    m_view.Session().SetEndSetsAtLineEnd(settings.m_bEndSetsAtLineEnd);
+    // The board's format reaches the store at once, not only with the next connection.
+    m_view.Session().SetBoardFormat(settings.m_eBoardFormat);
+    m_view.Legend().Restore(settings.m_bLegend, settings.m_nLegendCorner);
+    m_view.Files().m_bSaveHeaderLine = settings.m_bSaveHeaderLine;
     CSendBar& sendBar = m_view.SendBar();
     sendBar.SetShown(settings.m_bSendBarShown);
     sendBar.SetLineEnd(settings.m_eLineEnd);
@@ -162,6 +174,7 @@ void CSettingsKeeper::Apply(const SAppSettings& settings) {
         g_pPlotData->SetSoundEnabled(i, channel.m_bSoundEnabled);
         g_pPlotData->SetBeepLimitMin(i, channel.m_fBeepLimitMin);
         g_pPlotData->SetBeepLimitMax(i, channel.m_fBeepLimitMax);
+        g_pPlotData->SetChannelName(i, channel.m_strName);
     }
     m_view.Statistics().SetShown(settings.m_bShowStatistics);
     m_view.Times().SetXAxisInSeconds(settings.m_bXAxisInSeconds);

@@ -26,6 +26,8 @@ public:
     // The port and speed in place now came from the command line: they are for this run, and
     // the file keeps its own until the user chooses in Port Setup.
     void HoldPortForThisRun() { m_bPortForThisRun = true; }
+    // The same for the board's format.
+    void HoldFormatForThisRun() { m_bFormatForThisRun = true; }
 
 private:
     SAppSettings Capture() const;
@@ -43,4 +45,5 @@ private:
     bool m_bWritable = true;
     bool m_bPortForThisRun = false;
     bool m_bApplying = false;
+    bool m_bFormatForThisRun = false;
 };

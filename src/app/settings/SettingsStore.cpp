@@ -9,6 +9,7 @@
 #include <charconv>
 #include <string>
 #include <sys/stat.h>
+#include <utility>
 
 namespace {
 
@@ -70,6 +71,36 @@ void ReadFlag(const QSettings& file, const QString& strKey, bool& value) {
     }
 }
 
+// The board's format by name; anything else leaves the field as it is.
+constexpr std::pair<EBoardFormat, const char*> kFormatNames[] = {{EBoardFormat::kHashSets, "hash"},
+                                                                 {EBoardFormat::kLines, "lines"}};
+// Before the format had a key of its own, line ends ending sets meant the line format.
+const QString kOldLineEndKey = QStringLiteral("Port/EndSetsAtLineEnd");
+
+void ReadFormat(const QSettings& file, const QString& strKey, EBoardFormat& value) {
+    bool bLineEnds = false;
+    if (!file.contains(strKey)) {
+        ReadFlag(file, kOldLineEndKey, bLineEnds);
+        value = bLineEnds ? EBoardFormat::kLines : value;
+        return;
+    }
+    const QString strText = file.value(strKey).toString().trimmed();
+    for (const auto& [eFormat, szName] : kFormatNames) {
+        if (strText == QLatin1String(szName)) {
+            value = eFormat;
+        }
+    }
+}
+
+QString FormatText(EBoardFormat eFormat) {
+    for (const auto& [eNamed, szName] : kFormatNames) {
+        if (eNamed == eFormat) {
+            return QLatin1String(szName);
+        }
+    }
+    return {};
+}
+
 // Floats as their shortest exact text, so that a value comes back bit for bit.
 QString FloatText(float f) {
     char szText[32];
@@ -85,7 +116,7 @@ void VisitSettings(Settings& s, Visitor&& visit) {
     visit(QStringLiteral("Port/StopBits"), s.m_nStopBits);
     visit(QStringLiteral("Port/Parity"), s.m_nParity);
     visit(QStringLiteral("Port/TypedSpeed"), s.m_nTypedSpeed);
-    visit(QStringLiteral("Port/EndSetsAtLineEnd"), s.m_bEndSetsAtLineEnd);
+    visit(QStringLiteral("Port/BoardFormat"), s.m_eBoardFormat);
     visit(QStringLiteral("Port/Reconnect"), s.m_bReconnect);
     visit(QStringLiteral("Send/BarShown"), s.m_bSendBarShown);
     visit(QStringLiteral("Plot/KeepCollectingWhenScrolled"), s.m_bKeepCollectingWhenScrolled);
@@ -101,6 +132,9 @@ void VisitSettings(Settings& s, Visitor&& visit) {
     visit(QStringLiteral("Trigger/Edge"), s.m_nTriggerEdge);
     visit(QStringLiteral("Trigger/Position"), s.m_nTriggerPosition);
     visit(QStringLiteral("Trigger/Mode"), s.m_nTriggerMode);
+    visit(QStringLiteral("Plot/Legend"), s.m_bLegend);
+    visit(QStringLiteral("Plot/LegendCorner"), s.m_nLegendCorner);
+    visit(QStringLiteral("File/SaveHeaderLine"), s.m_bSaveHeaderLine);
     for (std::size_t i = 0; i < s.m_vChannels.size(); ++i) {
         auto& channel = s.m_vChannels[i];
         const QString strGroup = QStringLiteral("Channel%1").arg(i + 1);
@@ -111,6 +145,7 @@ void VisitSettings(Settings& s, Visitor&& visit) {
         visit(strGroup + QStringLiteral("/SoundEnabled"), channel.m_bSoundEnabled);
         visit(strGroup + QStringLiteral("/BeepLimitMin"), channel.m_fBeepLimitMin);
         visit(strGroup + QStringLiteral("/BeepLimitMax"), channel.m_fBeepLimitMax);
+        visit(strGroup + QStringLiteral("/Name"), channel.m_strName);
     }
 }
 
@@ -124,7 +159,7 @@ bool IsSettingsFile(const QSettings& file) {
     SAppSettings probe;
     bool bFound = false;
     VisitSettings(probe, [&](const QString& strKey, auto&) { bFound |= file.contains(strKey); });
-    return bFound || file.contains(QStringLiteral("Window/Width"));
+    return bFound || file.contains(QStringLiteral("Window/Width")) || file.contains(kOldLineEndKey);
 }
 
 const QString kLineEndKey = QStringLiteral("Send/LineEnd");
@@ -193,8 +228,13 @@ SAppSettings CSettingsStore::Load(ELoad* peLoad) const {
     }
     eLoad = ELoad::kLoaded;
     const auto read = [&file](const QString& strKey, auto& value) {
-        if constexpr (std::is_same_v<std::remove_reference_t<decltype(value)>, bool>) {
+        using T = std::remove_reference_t<decltype(value)>;
+        if constexpr (std::is_same_v<T, bool>) {
             ReadFlag(file, strKey, value);
+        } else if constexpr (std::is_same_v<T, EBoardFormat>) {
+            ReadFormat(file, strKey, value);
+        } else if constexpr (std::is_same_v<T, std::string>) {
+            value = file.value(strKey).toString().toStdString();
         } else {
             ReadNumber(file, strKey, value);
         }
@@ -220,6 +260,10 @@ bool CSettingsStore::Save(const SAppSettings& settings) const {
         using T = std::remove_cvref_t<decltype(value)>;
         if constexpr (std::is_same_v<T, float>) {
             file.setValue(strKey, FloatText(value));
+        } else if constexpr (std::is_same_v<T, EBoardFormat>) {
+            file.setValue(strKey, FormatText(value));
+        } else if constexpr (std::is_same_v<T, std::string>) {
+            file.setValue(strKey, QString::fromStdString(value));
         } else {
             file.setValue(strKey, value);
         }

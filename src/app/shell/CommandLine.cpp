@@ -70,11 +70,12 @@ bool ParseCommandLine(const QStringList& vArguments, SCommandLine* pCommandLine,
         QStringLiteral("SECONDS"));
     const QCommandLineOption controlOption(
         QStringLiteral("control"),
-        QStringLiteral("Take commands on standard input and answer on standard output, for "
-                       "automated tests (key NAME, command ID, answer yes|no, save-as PATH, "
-                       "open PATH, progress cancel|keep, dialog-set NAME TEXT, dialog-ok, "
-                       "hold MS, resize W H, window [X Y W H], send TEXT, status, pane, caption, "
-                       "paint-time, paints, quit)."));
+        QStringLiteral(
+            "Take commands on standard input and answer on standard output, for "
+            "automated tests (key NAME, command ID, answer yes|no, save-as PATH, "
+            "save-check on|off, open PATH, progress cancel|keep, dialog-set NAME TEXT, dialog-ok, "
+            "hold MS, resize W H, window [X Y W H], send TEXT, mouse X Y|leave, status, pane, "
+            "caption, paint-time, paints, quit)."));
     const QCommandLineOption speedOption(
         QStringLiteral("speed"),
         QStringLiteral("The speed in bits per second for connecting to DEVICE, for example "
@@ -89,6 +90,12 @@ bool ParseCommandLine(const QStringList& vArguments, SCommandLine* pCommandLine,
         QStringLiteral("Connect at start to this device (a path such as /dev/ttyACM0, which "
                        "becomes COM1), or to COM1..COM4."),
         QStringLiteral("[DEVICE]"));
+    const QCommandLineOption formatOption(
+        QStringLiteral("format"),
+        QStringLiteral("What the board sends, for this run: hash (sets ended by '#', the "
+                       "default) or lines (one set per line: values separated by commas, "
+                       "semicolons, TABs or spaces, or name:value fields)."),
+        QStringLiteral("FORMAT"));
     const QCommandLineOption memoryBudgetOption(
         QStringLiteral("memory-budget"),
         QStringLiteral("The most memory the received values may take, for example 512M or 4G. "
@@ -105,6 +112,7 @@ bool ParseCommandLine(const QStringList& vArguments, SCommandLine* pCommandLine,
     parser.addOption(demoOption);
     parser.addOption(speedOption);
     parser.addOption(reconnectOption);
+    parser.addOption(formatOption);
     parser.addOption(settingsOption);
     parser.addOption(controlOption);
     parser.addOption(portMapOption);
@@ -166,6 +174,18 @@ bool ParseCommandLine(const QStringList& vArguments, SCommandLine* pCommandLine,
             return false;
         }
         pCommandLine->m_nSnapshotAfterSeconds = nSeconds;
+    }
+    if (parser.isSet(formatOption)) {
+        const QString strFormat = parser.value(formatOption);
+        if (strFormat != QLatin1String("hash") && strFormat != QLatin1String("lines")) {
+            *pstrError = QStringLiteral("Bad --format '%1': expected hash (sets ended by '#') "
+                                        "or lines (one set per line)")
+                             .arg(strFormat);
+            return false;
+        }
+        pCommandLine->m_bFormatGiven = true;
+        pCommandLine->m_eFormat =
+            strFormat == QLatin1String("lines") ? EBoardFormat::kLines : EBoardFormat::kHashSets;
     }
     if (parser.isSet(memoryBudgetOption)) {
         std::size_t nBytes = 0;

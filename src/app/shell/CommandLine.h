@@ -1,5 +1,7 @@
 #pragma once
 
+#include "BoardFormat.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -20,6 +22,9 @@ struct SCommandLine {
     unsigned m_dwSpeed = 0;
     // Reconnect when the board returns, for this run (the remembered setting stays as it is).
     bool m_bReconnect = false;
+    // --format: what the board sends, for this run; m_bFormatGiven false keeps the settings'.
+    bool m_bFormatGiven = false;
+    EBoardFormat m_eFormat = EBoardFormat::kHashSets;
     // Bytes the stored values may take; 0 for the default rule (see MemoryBudget.h).
     std::size_t m_nMemoryBudget = 0;
     // The settings file; empty keeps no settings (every start with the defaults).

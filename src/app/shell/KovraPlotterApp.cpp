@@ -102,6 +102,9 @@ bool CKovraPlotterApp::InitInstance(const SCommandLine& commandLine) {
     if (commandLine.m_bDemo || commandLine.m_nConnectPort >= 0 || commandLine.m_dwSpeed != 0) {
         m_pSettings->HoldPortForThisRun();
     }
+    if (commandLine.m_bFormatGiven) {
+        m_pSettings->HoldFormatForThisRun();
+    }
     ConnectFromCommandLine(commandLine);
     if (commandLine.m_nSnapshotAfterSeconds >= 0) {
         QTimer::singleShot(commandLine.m_nSnapshotAfterSeconds * 1000, m_pFrame.get(),
@@ -112,6 +115,9 @@ bool CKovraPlotterApp::InitInstance(const SCommandLine& commandLine) {
 
 void CKovraPlotterApp::ConnectFromCommandLine(const SCommandLine& commandLine) {
     CAcquisitionSession& session = m_pFrame->View()->Session();
+    if (commandLine.m_bFormatGiven) {
+        session.SetBoardFormat(commandLine.m_eFormat);
+    }
     if (commandLine.m_dwSpeed != 0) {
         ChooseSpeed(commandLine.m_dwSpeed, &session.m_nSpeed, &session.m_nTypedSpeed);
     }

@@ -146,6 +146,7 @@ void CMainFrame::BuildAccelerators() {
     CommandAction(ID_VIEW_SENDBAR)->setCheckable(true);
     CommandAction(ID_PLOT_XAXISSECONDS)->setCheckable(true);
     CommandAction(ID_VIEW_STATISTICS)->setCheckable(true);
+    CommandAction(ID_PLOT_LEGEND)->setCheckable(true);
 }
 
 void CMainFrame::BuildStatusBar() {

@@ -86,6 +86,8 @@ void CTestControl::Execute(const QString& strLine) {
         m_vAnswers.push_back(strArgument == QLatin1String("yes"));
     } else if (strVerb == QLatin1String("save-as")) {
         m_vSavePaths.push_back(strArgument);
+    } else if (strVerb == QLatin1String("save-check")) {
+        m_vSaveChecks.push_back(strArgument == QLatin1String("on"));
     } else if (strVerb == QLatin1String("open")) {
         m_vOpenPaths.push_back(strArgument);
     } else if (strVerb == QLatin1String("progress")) {
@@ -287,12 +289,23 @@ QString CTestControl::NextPath(std::deque<QString>& vPaths) {
 }
 
 QString CTestControl::GetSaveFileName(QWidget* pParent, const QString& strFilter,
-                                      const QString& strDefaultSuffix) {
+                                      const QString& strDefaultSuffix, SSaveCheckBox* pCheckBox) {
     if (m_nHoldMs >= 0) {
-        HoldOpen(false,
-                 [&] { CUserDialogs::GetSaveFileName(pParent, strFilter, strDefaultSuffix); });
+        SSaveCheckBox shown = pCheckBox != nullptr ? *pCheckBox : SSaveCheckBox();
+        HoldOpen(false, [&] {
+            CUserDialogs::GetSaveFileName(pParent, strFilter, strDefaultSuffix,
+                                          pCheckBox != nullptr ? &shown : nullptr);
+        });
     }
-    return NextPath(m_vSavePaths);
+    const QString strPath = NextPath(m_vSavePaths);
+    if (pCheckBox != nullptr && !m_vSaveChecks.empty()) {
+        // Only a dialog that ends with a file changes the box.
+        if (!strPath.isEmpty()) {
+            pCheckBox->m_bChecked = m_vSaveChecks.front();
+        }
+        m_vSaveChecks.pop_front();
+    }
+    return strPath;
 }
 
 QString CTestControl::GetOpenFileName(QWidget*, const QString&) {

@@ -19,6 +19,7 @@ class QSocketNotifier;
 //   command ID             a menu command or accelerator by its id
 //   answer yes|no          the answer to the next question
 //   save-as PATH           the file chosen in the next save dialog ("" cancels)
+//   save-check on|off      the state the next save dialog's check box is left in
 //   open PATH              the file chosen in the next open dialog ("" cancels)
 //   progress cancel|keep   whether the next progress dialog is cancelled as it shows
 //   dialog-set NAME TEXT   in the next dialog, the field NAME takes TEXT: the list item of
@@ -58,7 +59,8 @@ public:
     void Notify(QWidget* pParent, const QString& strText) override;
     int Run(QDialog& dialog) override;
     QString GetSaveFileName(QWidget* pParent, const QString& strFilter,
-                            const QString& strDefaultSuffix) override;
+                            const QString& strDefaultSuffix,
+                            SSaveCheckBox* pCheckBox = nullptr) override;
     QString GetOpenFileName(QWidget* pParent, const QString& strFilter) override;
     void ShowProgress(CProgressDlg& dialog) override;
 
@@ -80,6 +82,7 @@ private:
     QByteArray m_pending;
     std::deque<bool> m_vAnswers;
     std::deque<QString> m_vSavePaths;
+    std::deque<bool> m_vSaveChecks;
     std::deque<QString> m_vOpenPaths;
     std::deque<bool> m_vProgressCancels;
     std::vector<std::pair<QString, QString>> m_vDialogFields;

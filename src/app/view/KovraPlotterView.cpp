@@ -17,6 +17,7 @@
 #include "view/PlotCommands.h"
 #include "view/PlotNavigator.h"
 #include "view/PlotScreen.h"
+#include "view/overlays/LegendOverlay.h"
 
 #include "PlotScroll.h"
 #include "SerialWnd.h"
@@ -71,7 +72,9 @@ CKovraPlotterView::CKovraPlotterView(QWidget* pParent)
       m_pTrigger(
           std::make_unique<CTriggerControl>(*this, *m_pPainter, [this] { m_pScreen->Repaint(); })),
       m_pStatistics(
-          std::make_unique<CStatisticsControl>(*m_pPainter, *m_pSession, *m_pCursors, *m_pTimes)) {
+          std::make_unique<CStatisticsControl>(*m_pPainter, *m_pSession, *m_pCursors, *m_pTimes)),
+      m_pLegend(std::make_unique<CLegendOverlay>(*m_pPainter, *m_pStatus,
+                                                 [this] { m_pScreen->Repaint(); })) {
     m_pSession->setParent(this);
     connect(m_pSession, &CAcquisitionSession::StateChanged, this,
             &CKovraPlotterView::CommandStateChanged);
@@ -80,8 +83,10 @@ CKovraPlotterView::CKovraPlotterView(QWidget* pParent)
         m_pPainter->OnSetsCompleted(nNewSamples);
         m_pTrigger->OnSetsCompleted();
         m_pStatistics->OnSetsCompleted();
+        m_pLegend->OnNamesMaybeArrived();
         m_pScreen->RequestPaint();
     });
+    m_pPlotCommands->m_fnNamesChanged = [this] { m_pSession->Recording().UpdateNames(); };
     m_pNavigator->SetScrolledHandler([this] { m_pTrigger->LeaveView(); });
     m_pPainter->AddOverlay(m_pTrigger.get());
     m_pPainter->AddOverlay(m_pCursors.get());
@@ -98,6 +103,7 @@ CKovraPlotterView::CKovraPlotterView(QWidget* pParent)
     m_pZoom->RegisterCommands(m_commands);
     m_pTrigger->RegisterCommands(m_commands);
     m_pStatistics->RegisterCommands(m_commands);
+    m_pLegend->RegisterCommands(m_commands);
 
     setFocusPolicy(Qt::StrongFocus);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -152,6 +158,7 @@ void CKovraPlotterView::ShowLoadedData(const std::vector<std::uint32_t>& vTimesM
     m_pCursors->OnStoreChanged();
     m_pSession->StopCollecting();
     Plot().m_nScrollBack = 0;
+    m_pLegend->OnNamesMaybeArrived();
     m_pScreen->Repaint();
 }
 

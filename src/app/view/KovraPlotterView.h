@@ -18,6 +18,7 @@ class CPlotCursors;
 class CSetTimeKeeper;
 class CStatisticsControl;
 class CTriggerControl;
+class CLegendOverlay;
 class CPictureCommands;
 class CPlotCommands;
 class CPlotNavigator;
@@ -65,6 +66,7 @@ public:
     CMouseZoom& Zoom() const { return *m_pZoom; }
     CTriggerControl& Trigger() const { return *m_pTrigger; }
     CStatisticsControl& Statistics() const { return *m_pStatistics; }
+    CLegendOverlay& Legend() const { return *m_pLegend; }
 
     // The paint: the whole plot into the picture.
     void OnDraw(QImage& picture,
@@ -116,6 +118,7 @@ private:
     std::unique_ptr<CMouseZoom> m_pZoom;
     std::unique_ptr<CTriggerControl> m_pTrigger;
     std::unique_ptr<CStatisticsControl> m_pStatistics;
+    std::unique_ptr<CLegendOverlay> m_pLegend;
     CCommandMap m_commands;
     bool m_bClosing = false;
 };

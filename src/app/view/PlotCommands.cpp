@@ -90,11 +90,17 @@ void CPlotCommands::OnChannelSetup() {
         dialog.m_fBeepLimitMax[k] = g_pPlotData->GetBeepLimitMax(i);
         dialog.m_fBeepLimitMin[k] = g_pPlotData->GetBeepLimitMin(i);
         dialog.m_bMarkMinMax[k] = g_pPlotData->GetMarkMinMax(i);
+        dialog.m_strName[k] = g_pPlotData->IsChannelNameTyped(i)
+                                  ? QString::fromStdString(g_pPlotData->GetChannelName(i))
+                                  : QString();
+        dialog.m_strBoardName[k] = QString::fromStdString(g_pPlotData->GetStreamChannelName(i));
     }
     // The store is gone when the program ended while the dialog was open.
     if (UserDialogs().Run(dialog) == QDialog::Accepted && g_pPlotData != nullptr) {
         for (int i = 0; i < CPlotData::kChannelCount; ++i) {
             const auto k = static_cast<std::size_t>(i);
+            // The field holds what the user typed: empty gives the board's name back.
+            g_pPlotData->SetChannelName(i, dialog.m_strName[k].trimmed().toStdString());
             g_pPlotData->SetColor(i, dialog.m_nColor[k]);
             g_pPlotData->SetPointType(i, dialog.m_nPointType[k]);
             g_pPlotData->SetInterpolate(i, dialog.m_bInterpolate[k]);
@@ -102,6 +108,9 @@ void CPlotCommands::OnChannelSetup() {
             g_pPlotData->SetBeepLimitMax(i, dialog.m_fBeepLimitMax[k]);
             g_pPlotData->SetBeepLimitMin(i, dialog.m_fBeepLimitMin[k]);
             g_pPlotData->SetMarkMinMax(i, dialog.m_bMarkMinMax[k]);
+        }
+        if (m_fnNamesChanged) {
+            m_fnNamesChanged();
         }
     }
     m_fnRepaint();

@@ -26,6 +26,9 @@ public:
     void OnKeepCollectingWhenScrolled();
     void OnChannelToggle(int nChannel);
 
+    // Runs when Channel Setup may have changed the channels' names.
+    std::function<void()> m_fnNamesChanged;
+
 private:
     QWidget& m_window;
     CStatusSink& m_status;

@@ -315,6 +315,14 @@ void CPlotPainter::DrawGrid(CDrawContext& dc, const CPlotGeometry& geometry) {
     dc.Text(geometry.GetCaptionLeft(), CPlotGeometry::GetCaptionTop(), CaptionText());
 }
 
+bool CPlotPainter::ChannelColour(int nColor, QRgb* pColour) {
+    if (nColor < 0 || nColor >= kColourCount) {
+        return false;
+    }
+    *pColour = kChannelColours[nColor];
+    return true;
+}
+
 QString CPlotPainter::CaptionText() const {
     const int nTotal = g_pPlotData != nullptr ? g_pPlotData->GetTotalSampleCount() : 0;
     const int nChannels = g_pPlotData != nullptr ? g_pPlotData->m_nLastSetCount : 0;

@@ -68,6 +68,10 @@ public:
     // The store was emptied: automatic scaling starts afresh.
     void ResetAutoRange();
 
+    // The colour of a channel's colour index; false for an index that names none (whose
+    // channel draws no lines).
+    static bool ChannelColour(int nColor, QRgb* pColour);
+
     // "N values in M channels", as the plot shows it.
     QString CaptionText() const;
     int FirstChannelCount() const;

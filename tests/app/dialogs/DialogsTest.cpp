@@ -1,7 +1,8 @@
-#include "AppTestSupport.h"
 #include "dialogs/ChannelSetupDlg.h"
 #include "dialogs/XAxisDlg.h"
 #include "dialogs/YAxisDlg.h"
+
+#include "AppTestSupport.h"
 #include "ui_ChannelSetupDlg.h"
 #include "ui_XAxisDlg.h"
 #include "ui_YAxisDlg.h"
@@ -186,9 +187,9 @@ TEST(DialogsTest, ChannelSetupOpensOnChannelOneWithItsSettings) {
     EXPECT_EQ(ui.editBeepLimitMax->text(), "0.00");
     EXPECT_TRUE(ui.buttonOk->isDefault());
     EXPECT_EQ(FocusOrder(dialog),
-              (QStringList{"comboChannel", "comboColor", "comboPointType", "checkInterpolate",
-                           "checkMarkMinMax", "checkSoundEnabled", "editBeepLimitMin",
-                           "editBeepLimitMax", "buttonCancel", "buttonOk"}));
+              (QStringList{"comboChannel", "editName", "comboColor", "comboPointType",
+                           "checkInterpolate", "checkMarkMinMax", "checkSoundEnabled",
+                           "editBeepLimitMin", "editBeepLimitMax", "buttonCancel", "buttonOk"}));
 }
 
 TEST(DialogsTest, ChannelSetupChangesGoToTheChannelShown) {

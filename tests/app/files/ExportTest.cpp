@@ -83,6 +83,32 @@ TEST(ExportTest, SaveWritesWhereTheDialogSays) {
     EXPECT_EQ(directory.Files(".csv"), std::vector<std::string>{"chosen.csv"});
 }
 
+// Save offers "Write a header line", off at first and then as the user last left it (a
+// cancelled dialog changes nothing); the header names the channels.
+TEST(ExportTest, SaveWritesAHeaderLineWhenAskedAndRemembersTheChoice) {
+    CScratchCurrentDirectory directory;
+    CAppFixture app;
+    g_pPlotData->SetBoardFormat(EBoardFormat::kLines);
+    g_pPlotData->Interpret("temp:1.5 hum:\n");
+    g_pPlotData->SetChannelName(1, "Humidity");
+    // The file ("" cancels), the answer (-1 leaves the box), what the box showed, the header.
+    const std::tuple<const char*, int, bool, std::string> steps[] = {
+        {"a.csv", -1, false, ""},
+        {"b.csv", 1, false, "temp,\tHumidity\r\n"},
+        {"", 0, true, ""},
+        {"c.csv", -1, true, "temp,\tHumidity\r\n"}};
+    for (const auto& [szFile, nAnswer, bShown, strHeader] : steps) {
+        app.m_dialogs.m_strSaveFileName = szFile;
+        app.m_dialogs.m_nSaveCheckAnswer = nAnswer;
+        app.Frame().Action(ID_FILE_SAVE)->trigger();
+        ASSERT_TRUE(CAppFixture::WaitFor([&] { return !app.View().Files().Jobs().Busy(); }));
+        EXPECT_EQ(app.m_dialogs.m_vSaveChecksShown.back(),
+                  std::pair(QStringLiteral("Write a header line"), bShown));
+        EXPECT_EQ(*szFile != 0 ? Contents(szFile) : "",
+                  *szFile != 0 ? strHeader + "1.50,\t\r\n" : "");
+    }
+}
+
 // A store whose export takes long enough to run past the point where the window goes on.
 void FillForALongExport() {
     for (int r = 0; r < 1'000'000; ++r) {

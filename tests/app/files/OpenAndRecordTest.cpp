@@ -1,6 +1,7 @@
 // File > Open and File > Record to file, as the user meets them: the dialogs and questions,
 // what the store and the status bar show afterwards, and what a failing disk does.
 #include "commands/CommandIds.h"
+#include "dialogs/ChannelSetupDlg.h"
 #include "files/FileCommands.h"
 #include "files/JobRunner.h"
 #include "measure/SetTimeKeeper.h"
@@ -8,6 +9,7 @@
 #include "session/RecordingControl.h"
 #include "shell/StatusPane.h"
 #include "view/KovraPlotterView.h"
+#include "view/overlays/LegendOverlay.h"
 
 #include "AppTestSupport.h"
 #include "CsvWriter.h"
@@ -15,6 +17,7 @@
 #include "PortNames.h"
 #include "ScratchCurrentDirectory.h"
 #include "SmallDisk.h"
+#include "ui_ChannelSetupDlg.h"
 
 #include <QAction>
 #include <QKeyEvent>
@@ -148,6 +151,24 @@ TEST(OpenTest, ACancelledOrFailedLoadLeavesTheStoreAsItWas) {
     EXPECT_EQ(Channel(1), Values{2.0f});
 }
 
+// A header names the channels it loads (a "chN" names none), and names show the legend.
+TEST(OpenTest, AHeaderNamesTheChannelsItLoadsAndShowsTheLegend) {
+    for (const auto& [szText, szNames, bLegend] :
+         {std::tuple{"time_s,temp,ch2,hum\n0,1,2,3\n", "temp,,hum", true},
+          std::tuple{"1,2\n", ",", false}}) {
+        CScratchCurrentDirectory directory;
+        CAppFixture app;
+        std::ofstream("data.csv") << szText;
+        Open(app, "data.csv");
+        std::string strNames;
+        for (int c = 0; c < g_pPlotData->m_nLastSetCount; ++c) {
+            strNames += (c > 0 ? "," : "") + g_pPlotData->GetChannelName(c);
+        }
+        EXPECT_EQ(strNames, szNames);
+        EXPECT_EQ(app.View().Legend().Shown(), bLegend) << szText;
+    }
+}
+
 class RecordTest : public ::testing::Test {
 protected:
     RecordTest() { Recorder().m_options.m_writeDelay = std::chrono::milliseconds(0); }
@@ -243,6 +264,42 @@ TEST_F(RecordTest, EverySetReceivedWhileConnectedIsRecordedCollectingOrNot) {
     ASSERT_TRUE(CAppFixture::WaitFor([&] { return !Recorder().Stopping(); }));
     EXPECT_EQ(RecordedSets(Contents("rec.csv")),
               (std::vector<std::string>{"9,9,8", "3,4", "", "7"}));
+}
+
+// Names the board prints head the recording, a name typed in Channel Setup (whose field
+// shows the board's greyed) in their place; they show the legend, which was off.
+TEST_F(RecordTest, NamesFromTheBoardAndTypedNamesHeadTheRecordingAndShowTheLegend) {
+    CPtyPair terminal;
+    SetPortMapping("COM1", terminal.Path().c_str());
+    m_app.View().Session().SetBoardFormat(EBoardFormat::kLines);
+    m_app.Frame().Action(ID_CONNECTION_CONNECT)->trigger();
+    Record((m_directory.m_path / "rec.csv").string());
+    EXPECT_FALSE(m_app.View().Legend().Shown());
+    terminal.Send("temp:21.5 hum:40\r\ntemp:22\r\n");
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return Recorder().SetCount() == 2; }));
+    EXPECT_TRUE(m_app.View().Legend().Shown());
+    EXPECT_TRUE(
+        CAppFixture::WaitFor([&] { return Contents("rec.csv").starts_with("time_s,temp,hum\n"); }));
+    QString strShown;
+    m_app.m_dialogs.m_fnRunDialog = [&](QDialog& dialog) {
+        auto& controls = static_cast<CChannelSetupDlg&>(dialog).Controls();
+        controls.comboChannel->setCurrentIndex(1);
+        emit controls.comboChannel->activated(1);
+        strShown = controls.editName->text() + "/" + controls.editName->placeholderText();
+        controls.editName->setText("Humidity");
+        emit controls.editName->textEdited("Humidity");
+        dialog.accept();
+        return dialog.result();
+    };
+    m_app.Frame().Action(ID_PLOT_CHANNELSETUP)->trigger();
+    EXPECT_EQ(strShown, "/hum");
+    terminal.Send("hum:41 temp:23\r\n");
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return Recorder().SetCount() == 3; }));
+    m_app.Frame().Action(ID_FILE_STOPRECORDING)->trigger();
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return !Recorder().Stopping(); }));
+    EXPECT_TRUE(Contents("rec.csv").starts_with("time_s,temp,Humidity\n"));
+    EXPECT_EQ(RecordedSets(Contents("rec.csv")),
+              (std::vector<std::string>{"21.5,40", "22,", "23,41"}));
 }
 
 TEST_F(RecordTest, AWriteFailureStopsTheRecordingWithAMessageAndCollectionGoesOn) {

@@ -6,7 +6,6 @@
 #include "PlotData.h"
 #include "PortNames.h"
 #include "SerialWnd.h"
-#include "SetEndHint.h"
 
 #include <QAction>
 
@@ -47,7 +46,8 @@ TEST(AcquisitionGlueTest, StartsWithTheDefaults) {
     CAcquisitionSession& session = view.Session();
     session.m_nPort = session.m_nSpeed = session.m_nTypedSpeed = 3;
     session.m_nStopBits = session.m_nParity = 1;
-    session.m_bConnected = session.m_bEndSetsAtLineEnd = true;
+    session.m_bConnected = true;
+    session.m_eBoardFormat = EBoardFormat::kLines;
     session.m_bCollecting = false;
     view.OnInitialUpdate();
     EXPECT_EQ(std::make_tuple(plot.m_fPointsPerDiv, plot.m_bDoublePpdAtMax, plot.m_nScrollBack,
@@ -56,8 +56,8 @@ TEST(AcquisitionGlueTest, StartsWithTheDefaults) {
               std::make_tuple(5.0f, false, 0, 2.5f, -2.5f, false, 0.0f, 0.0f, false));
     EXPECT_EQ(std::make_tuple(session.m_nPort, session.m_nSpeed, session.m_nTypedSpeed,
                               session.m_nStopBits, session.m_nParity, session.m_bConnected,
-                              session.m_bEndSetsAtLineEnd, session.m_bCollecting),
-              std::make_tuple(0, 1, 0, 0, 0, false, false, true));
+                              session.m_eBoardFormat, session.m_bCollecting),
+              std::make_tuple(0, 1, 0, 0, 0, false, EBoardFormat::kHashSets, true));
     ASSERT_NE(g_pPlotData, nullptr);
     EXPECT_EQ(g_pPlotData->m_cLimiter, '#');
     EXPECT_EQ(g_pPlotData->GetColor(2), 4);
@@ -222,7 +222,9 @@ TEST(AcquisitionGlueTest, ConnectingAgainStartsAFreshSet) {
 TEST(AcquisitionGlueTest, ABoardPrintingLinesGetsAHintAndIsPlottedWhenLinesEndSets) {
     CConnectedApp connected;
     CKovraPlotterView& view = connected.app.View();
-    const QString strHint = QString::fromUtf8(CSetEndHint::Text(false));
+    const QString strHint = QStringLiteral("Receiving data, but no set has ended: the board ends "
+                                           "its lines without '#' (Port Setup can read one set "
+                                           "per line)");
     // One reading a line, ten lines a second, no '#'.
     for (int k = 0; k < 40 && connected.app.Status() != strHint; ++k) {
         connected.terminal.Send("1.5 -2 3\r\n");
@@ -231,7 +233,7 @@ TEST(AcquisitionGlueTest, ABoardPrintingLinesGetsAHintAndIsPlottedWhenLinesEndSe
     EXPECT_EQ(connected.app.Status(), strHint);
     EXPECT_EQ(g_pPlotData->GetTotalSampleCount(), 0);
 
-    view.Session().SetEndSetsAtLineEnd(true);
+    view.Session().SetBoardFormat(EBoardFormat::kLines);
     connected.terminal.Send("4 5 6\r\n7 8 9\r\n");
     ASSERT_TRUE(CAppFixture::WaitFor([] { return g_pPlotData->GetSampleCount(0) == 2; }));
     EXPECT_EQ(Channel(0), (std::vector<float>{4.0f, 7.0f}));
@@ -239,9 +241,18 @@ TEST(AcquisitionGlueTest, ABoardPrintingLinesGetsAHintAndIsPlottedWhenLinesEndSe
 
     // The view's setting, as loaded settings leave it, reaches the store with the next port.
     connected.app.Frame().Action(ID_CONNECTION_DISCONNECT)->trigger();
-    view.Session().m_bEndSetsAtLineEnd = false;
+    view.Session().m_eBoardFormat = EBoardFormat::kHashSets;
     connected.app.Frame().Action(ID_CONNECTION_CONNECT)->trigger();
-    EXPECT_FALSE(g_pPlotData->GetEndSetsAtLineEnd());
+    EXPECT_EQ(g_pPlotData->GetBoardFormat(), EBoardFormat::kHashSets);
+}
+
+TEST(AcquisitionGlueTest, TheStatusBarTellsOfDroppedValues) {
+    CConnectedApp connected;
+    connected.app.View().Session().SetBoardFormat(EBoardFormat::kLines);
+    connected.terminal.Send("1,2,3,4,5,6,7,8,9,10,11,12,13,14\r\n");
+    EXPECT_TRUE(CAppFixture::WaitFor([&] {
+        return connected.app.Status() == "A set held 14 values: only 10 channels are kept";
+    }));
 }
 
 TEST(AcquisitionGlueTest, NewAsksBeforeClearing) {

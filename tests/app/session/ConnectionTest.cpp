@@ -314,8 +314,8 @@ TEST(ConnectionTest, PortSetupListsHoldTheirChoicesInOrder) {
                            "921600 bps", "1000000 bps", "2000000 bps", "3000000 bps"}));
     EXPECT_EQ(Items(ui.comboStopBits), (QStringList{"1", "2"}));
     EXPECT_EQ(Items(ui.comboParity), (QStringList{"None", "Even", "Odd"}));
-    EXPECT_EQ(ui.labelSetEnd->text(), "End a set at:");
-    EXPECT_EQ(Items(ui.comboSetEnd), (QStringList{"'#' only", "'#' or a line end"}));
+    EXPECT_EQ(ui.labelFormat->text(), "Board sends:");
+    EXPECT_EQ(Items(ui.comboFormat), (QStringList{"Sets ended by '#'", "One set per line"}));
     EXPECT_TRUE(ui.comboSpeed->isEditable());
     EXPECT_FALSE(ui.comboParity->isEditable());
 }
@@ -410,7 +410,7 @@ TEST(ConnectionTest, PortSetupKeepsTheUsersChoicesWhenShownAgain) {
         ui.comboSpeed->setCurrentIndex(6);
         ui.comboStopBits->setCurrentIndex(1);
         ui.comboParity->setCurrentIndex(1);
-        ui.comboSetEnd->setCurrentIndex(1);
+        ui.comboFormat->setCurrentIndex(1);
         dialog.setWindowState(Qt::WindowMinimized);
         dialog.setWindowState(Qt::WindowNoState);
         EXPECT_TRUE(dialog.isVisible());
@@ -422,34 +422,34 @@ TEST(ConnectionTest, PortSetupKeepsTheUsersChoicesWhenShownAgain) {
     EXPECT_EQ(std::vector<int>({view.Session().m_nPort, view.Session().m_nSpeed,
                                 view.Session().m_nStopBits, view.Session().m_nParity}),
               std::vector<int>({2, 6, 1, 1}));
-    EXPECT_TRUE(view.Session().m_bEndSetsAtLineEnd);
+    EXPECT_EQ(view.Session().m_eBoardFormat, EBoardFormat::kLines);
 }
 
-TEST(ConnectionTest, WhereASetEndsIsChosenInPortSetup) {
+// The choice reaches the store at once; Cancel keeps the one there was.
+TEST(ConnectionTest, WhatTheBoardSendsIsChosenInPortSetup) {
     CAppFixture app;
     CKovraPlotterView& view = app.View();
-    EXPECT_FALSE(view.Session().m_bEndSetsAtLineEnd);
     int nShown = -1;
     int nChoose = 1;
     bool bOk = true;
     app.m_dialogs.m_fnRunDialog = [&](QDialog& dialog) {
         auto& ui = static_cast<CPortSetupDlg&>(dialog).Controls();
-        nShown = ui.comboSetEnd->currentIndex();
-        ui.comboSetEnd->setCurrentIndex(nChoose);
+        nShown = ui.comboFormat->currentIndex();
+        ui.comboFormat->setCurrentIndex(nChoose);
         bOk ? dialog.accept() : dialog.reject();
         return dialog.result();
     };
     app.Frame().Action(ID_CONNECTION_PORTSETUP)->trigger();
     EXPECT_EQ(nShown, 0);
-    EXPECT_TRUE(view.Session().m_bEndSetsAtLineEnd);
+    EXPECT_EQ(g_pPlotData->GetBoardFormat(), EBoardFormat::kLines);
     nChoose = 0;
     bOk = false;
     app.Frame().Action(ID_CONNECTION_PORTSETUP)->trigger();
     EXPECT_EQ(nShown, 1);
-    EXPECT_TRUE(view.Session().m_bEndSetsAtLineEnd);
+    EXPECT_EQ(view.Session().m_eBoardFormat, EBoardFormat::kLines);
     bOk = true;
     app.Frame().Action(ID_CONNECTION_PORTSETUP)->trigger();
-    EXPECT_FALSE(view.Session().m_bEndSetsAtLineEnd);
+    EXPECT_EQ(g_pPlotData->GetBoardFormat(), EBoardFormat::kHashSets);
 }
 
 TEST(ConnectionTest, TheCommandLineNamesADeviceAndASpeed) {

@@ -1,6 +1,7 @@
 #include "settings/SettingsStore.h"
 #include "commands/CommandIds.h"
 #include "dialogs/XAxisDlg.h"
+#include "files/FileCommands.h"
 #include "link/SendBar.h"
 #include "measure/SetTimeKeeper.h"
 #include "measure/StatisticsControl.h"
@@ -9,6 +10,7 @@
 #include "settings/AppSettings.h"
 #include "view/KovraPlotterView.h"
 #include "view/PlotScreen.h"
+#include "view/overlays/LegendOverlay.h"
 
 #include "AppTestSupport.h"
 #include "PlotData.h"
@@ -55,7 +57,10 @@ SAppSettings Changed() {
     settings.m_nStopBits = 1;
     settings.m_nParity = 2;
     settings.m_nTypedSpeed = 76'800;
-    settings.m_bEndSetsAtLineEnd = true;
+    settings.m_eBoardFormat = EBoardFormat::kLines;
+    settings.m_bLegend = true;
+    settings.m_nLegendCorner = 2;
+    settings.m_bSaveHeaderLine = true;
     settings.m_bKeepCollectingWhenScrolled = true;
     settings.m_fPointsPerDiv = 40.0f;
     settings.m_bDoublePpdAtMax = true;
@@ -71,6 +76,7 @@ SAppSettings Changed() {
         channel.m_bSoundEnabled = i % 2 == 0;
         channel.m_fBeepLimitMin = -0.1f * static_cast<float>(i);
         channel.m_fBeepLimitMax = 1e30f + static_cast<float>(i);
+        channel.m_strName = i % 2 == 0 ? "t\u00e9mp, " + std::to_string(i) + " = [a]" : "";
     }
     settings.m_bShowStatistics = true;
     settings.m_bXAxisInSeconds = true;
@@ -102,10 +108,13 @@ TEST_F(SettingsStoreTest, EverySettingComesBackExactly) {
 TEST_F(SettingsStoreTest, EachUnusableValueGivesItsOwnDefault) {
     Write("bad.conf", "[Port]\nPort=4\nSpeed=-1\nStopBits=1\nParity=2x\nTypedSpeed=-9600\n"
                       "EndSetsAtLineEnd=yes\n"
+                      "BoardFormat=csv\n"
                       "[Plot]\nPointsPerDiv=0.5\nYMax=nan\nYMin=-inf\nAutoScale=true\n"
+                      "LegendCorner=4\n"
                       "DoublePpdAtMax=1\n"
                       "[Channel1]\nColor=7\nPointType=3\nBeepLimitMin=1e39\nBeepLimitMax=0x10\n"
                       "[Channel2]\nColor=-1\nPointType=4\nInterpolate=false\nBeepLimitMax= 2.5 \n"
+                      "Name=\"two\\nlines\"\n"
                       "[Window]\nX=10\nY=10\nWidth=5\nHeight=400\n"
                       "[Send]\nLineEnd=LF CR\n"
                       "[SendHistory]\n1\\Line=a\n2\\Line=\n3\\Line=b\nsize=3\n"
@@ -134,6 +143,20 @@ TEST_F(SettingsStoreTest, EachUnusableValueGivesItsOwnDefault) {
         Write("window.conf", std::string("[Window]\n") + szWindow + "\n");
         EXPECT_EQ(CSettingsStore(PathOf("window.conf")).Load().m_window, SWindowSettings{})
             << szWindow;
+    }
+}
+
+// Files from before the format had a key: line ends ending sets is the line format. The
+// format's own key wins, and saving writes only it.
+TEST_F(SettingsStoreTest, TheFormerLineEndChoiceReadsAsTheLineFormat) {
+    for (const auto& [szPort, eFormat] :
+         {std::pair{"EndSetsAtLineEnd=true\n", EBoardFormat::kLines},
+          std::pair{"EndSetsAtLineEnd=true\nBoardFormat=hash\n", EBoardFormat::kHashSets}}) {
+        Write("old.conf", std::string("[Port]\n") + szPort);
+        const CSettingsStore store(PathOf("old.conf"));
+        EXPECT_EQ(store.Load().m_eBoardFormat, eFormat) << szPort;
+        ASSERT_TRUE(store.Save(store.Load()));
+        EXPECT_EQ(m_directory.Read("old.conf").find("EndSetsAtLineEnd"), std::string::npos);
     }
 }
 
@@ -190,8 +213,11 @@ TEST_F(SettingsStoreTest, TheProgramStartsWithTheFileAndSavesEachChange) {
         EXPECT_EQ(view.Session().m_nPort, 3);
         EXPECT_EQ(view.Session().m_nSpeed, -1);
         EXPECT_EQ(view.Session().m_nTypedSpeed, 76'800);
-        EXPECT_TRUE(view.Session().m_bEndSetsAtLineEnd);
-        EXPECT_TRUE(g_pPlotData->GetEndSetsAtLineEnd());
+        EXPECT_EQ(view.Session().m_eBoardFormat, EBoardFormat::kLines);
+        EXPECT_EQ(g_pPlotData->GetBoardFormat(), EBoardFormat::kLines);
+        EXPECT_TRUE(view.Legend().Shown());
+        EXPECT_EQ(view.Legend().Corner(), 2);
+        EXPECT_TRUE(view.Files().m_bSaveHeaderLine);
         EXPECT_EQ(view.Session().m_nStopBits, 1);
         EXPECT_EQ(view.Session().m_nParity, 2);
         EXPECT_EQ(view.Plot().m_fPointsPerDiv, 40.0f);
@@ -215,6 +241,7 @@ TEST_F(SettingsStoreTest, TheProgramStartsWithTheFileAndSavesEachChange) {
             EXPECT_EQ(g_pPlotData->GetSoundEnabled(i), channel.m_bSoundEnabled) << i;
             EXPECT_EQ(g_pPlotData->GetBeepLimitMin(i), channel.m_fBeepLimitMin) << i;
             EXPECT_EQ(g_pPlotData->GetBeepLimitMax(i), channel.m_fBeepLimitMax) << i;
+            EXPECT_EQ(g_pPlotData->GetChannelName(i), channel.m_strName) << i;
         }
         EXPECT_EQ(app.Frame().geometry(), QRect(30, 40, 640, 480));
         EXPECT_TRUE(view.Session().ReconnectOn());
@@ -232,7 +259,7 @@ TEST_F(SettingsStoreTest, TheProgramStartsWithTheFileAndSavesEachChange) {
         app.Frame().Action(ID_PLOT_XAXIS)->trigger();
         const SAppSettings afterCommand = CSettingsStore(strPath).Load();
         EXPECT_EQ(afterCommand.m_fPointsPerDiv, 12.0f);
-        EXPECT_TRUE(afterCommand.m_bEndSetsAtLineEnd);
+        EXPECT_EQ(afterCommand.m_eBoardFormat, EBoardFormat::kLines);
         EXPECT_EQ(afterCommand.m_nTypedSpeed, 76'800);
         fs::remove(m_directory.PathOf("KovraPlotter.conf"));
         app.Frame().Action(ID_CHANNEL_TOGGLE1)->trigger();
@@ -283,7 +310,7 @@ TEST_F(SettingsStoreTest, AFileThatIsNotSettingsIsLeftAlone) {
     EXPECT_FALSE(quiet.Status().contains("settings"));
 }
 
-// The command line's port and speed are for that run: the next plain start has the user's.
+// The command line's port, speed and format are for that run: the next plain start has the user's.
 TEST_F(SettingsStoreTest, WhatTheCommandLineSaysIsNotSaved) {
     const QString strPath = PathOf("KovraPlotter.conf");
     SAppSettings saved;
@@ -293,10 +320,13 @@ TEST_F(SettingsStoreTest, WhatTheCommandLineSaysIsNotSaved) {
     SCommandLine commandLine = WithSettings(strPath);
     commandLine.m_nConnectPort = 0;
     commandLine.m_dwSpeed = 300;
+    commandLine.m_bFormatGiven = true;
+    commandLine.m_eFormat = EBoardFormat::kLines;
     {
         CAppFixture app(commandLine);
         EXPECT_EQ(app.View().Session().m_nPort, 0);
         EXPECT_EQ(app.View().Session().m_nTypedSpeed, 300);
+        EXPECT_EQ(g_pPlotData->GetBoardFormat(), EBoardFormat::kLines);
         app.View().Plot().m_fPointsPerDiv = 12.0f;
         app.Frame().Action(ID_CHANNEL_TOGGLE1)->trigger();
     }

@@ -65,6 +65,9 @@ TEST(ShellTest, MenuBarHasTheProgramsItemsInOrder) {
                                   "  Fit Y Range to Data\tF7",
                                   "  Keep Collecting While Scrolled Back",
                                   "  ---",
+                                  "  Legend",
+                                  "  Legend Position",
+                                  "  ---",
                                   "  Zoom Back\tCtrl+-",
                                   "  Trigger..",
                                   "  Arm Trigger\tCtrl+R",
@@ -272,6 +275,7 @@ TEST(ShellTest, CommandLineOptions) {
     qunsetenv(kSettingsVariable);
 
     SCommandLine bad;
+    EXPECT_FALSE(ParseCommandLine({"kovraplotter", "--format", "csv"}, &bad, &strError));
     EXPECT_FALSE(ParseCommandLine({"kovraplotter", "--snapshot-after", "soon"}, &bad, &strError));
     EXPECT_FALSE(ParseCommandLine({"kovraplotter", "--frobnicate"}, &bad, &strError));
     EXPECT_FALSE(ParseCommandLine({"kovraplotter", "--settings", ""}, &bad, &strError));

@@ -1,8 +1,10 @@
+#include "commands/CommandIds.h"
 #include "files/PictureCommands.h"
 #include "session/AcquisitionSession.h"
 #include "view/KovraPlotterView.h"
 #include "view/PlotNavigator.h"
 #include "view/PlotScreen.h"
+#include "view/overlays/LegendOverlay.h"
 
 #include "AppTestSupport.h"
 #include "PlotData.h"
@@ -18,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <limits>
 #include <random>
@@ -83,6 +86,44 @@ TEST_F(RenderTest, EmptyStoreShowsTheGridLabelsAndCaptionOnly) {
     EXPECT_EQ(picture.pixel(m_geometry.GetRight(), m_geometry.GetGridY(3)), kWhite);
     EXPECT_TRUE(HasInk(picture, QRect(m_geometry.GetCaptionLeft(), 3, 150, 14)));
     EXPECT_FALSE(HasInk(picture, QRect(0, m_geometry.GetXLabelTop(), kWidth, 17)));
+}
+
+// A row for each shown channel in use: its name (or "ch N") and latest value, "-" for a gap.
+TEST_F(RenderTest, TheLegendListsEachShownChannelWithItsLatestValue) {
+    g_pPlotData->SetBoardFormat(EBoardFormat::kLines);
+    g_pPlotData->Interpret("temp:1.5 hum:3 -1\n2.5,,-7e-3\n");
+    g_pPlotData->ToggleHidden(0);
+    QStringList vRows;
+    for (const CLegendOverlay::SRow& row : CLegendOverlay::Rows()) {
+        vRows << QStringLiteral("%1 %2 %3").arg(row.m_nChannel).arg(row.m_strName, row.m_strValue);
+    }
+    EXPECT_EQ(vRows, (QStringList{"1 hum -", "2 ch 3 -0.007"}));
+}
+
+// Off, the picture is as it always was; on, the box is in the picture that F9 and printing
+// take, in the corner Legend Position moves it to.
+TEST_F(RenderTest, TheLegendIsPartOfThePictureInItsCornerOnlyWhileOn) {
+    g_pPlotData->Interpret("0 1 2#0 1 2#");
+    CPlotScreen& screen = m_app.View().Screen();
+    const QImage off = screen.RenderPicture();
+    const CPlotGeometry geometry(off.width(), off.height());
+    const QRect topRight(geometry.GetRight() - 60, geometry.GetTop() + 1, 50, 30);
+    const QRect bottomRight(geometry.GetRight() - 60, geometry.GetBottom() - 31, 50, 30);
+    EXPECT_FALSE(HasInk(off, topRight));
+    m_app.Frame().Action(ID_PLOT_LEGEND)->trigger();
+    const QImage on = screen.RenderPicture();
+    EXPECT_TRUE(HasInk(on, topRight));
+    // Channel 2's row: a line in its colour.
+    const QImage corner = on.copy(geometry.GetRight() - 150, geometry.GetTop(), 150, 80);
+    const auto* pPixels = reinterpret_cast<const QRgb*>(corner.constBits());
+    EXPECT_NE(std::find(pPixels, pPixels + 150 * 80, kBlue), pPixels + 150 * 80);
+    m_app.Frame().Action(ID_PLOT_LEGENDPOSITION)->trigger();
+    EXPECT_EQ(m_app.Status(), "Legend in the bottom right corner");
+    const QImage moved = screen.RenderPicture();
+    EXPECT_FALSE(HasInk(moved, topRight));
+    EXPECT_TRUE(HasInk(moved, bottomRight));
+    m_app.Frame().Action(ID_PLOT_LEGEND)->trigger();
+    EXPECT_EQ(screen.RenderPicture(), off);
 }
 
 TEST_F(RenderTest, SamplesAreBlackCrossesJoinedInTheChannelColour) {
