@@ -5,9 +5,9 @@
 #include "dialogs/PortSetupDlg.h"
 #include "dialogs/StatusSink.h"
 #include "dialogs/UserDialogs.h"
-#include "session/EventHandOver.h"
 #include "session/Reconnector.h"
 #include "session/RecordingControl.h"
+#include "session/SerialMessageEvent.h"
 
 #include "CsvWriter.h"
 #include "LogFile.h"
@@ -18,14 +18,12 @@
 #include "PortDiscovery.h"
 #include "SerialWnd.h"
 
-#include <QCoreApplication>
 #include <QEvent>
 #include <QPointer>
 
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <new>
 
 CPlotData* g_pPlotData = nullptr;
 CSerialWnd* g_pSerial = nullptr;
@@ -34,22 +32,6 @@ float g_fTestPhase1 = 0.0f;
 float g_fTestPhase2 = 0.0f;
 
 namespace {
-
-// A serial notification on its way from the listener thread to the session.
-class CSerialMessageEvent : public QEvent {
-public:
-    CSerialMessageEvent(UINT nMessage, WPARAM wParam, LPARAM lParam)
-        : QEvent(EventType()), m_nMessage(nMessage), m_wParam(wParam), m_lParam(lParam) {}
-
-    static QEvent::Type EventType() {
-        static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
-        return type;
-    }
-
-    UINT m_nMessage;
-    WPARAM m_wParam;
-    LPARAM m_lParam;
-};
 
 constexpr int kReadChunk = 100;
 constexpr std::size_t kMaxBytesPerNotification = 64 * 1024;
@@ -157,27 +139,12 @@ void CAcquisitionSession::Post(UINT nMessage, WPARAM wParam, LPARAM lParam) noex
     PostMessageEvent(nMessage, wParam, lParam);
 }
 
-// Without memory the notice is lost, not the data: the bytes wait in the port and the next
-// arrival posts again.
 bool CAcquisitionSession::PostMessageEvent(UINT nMessage, WPARAM wParam, LPARAM lParam) noexcept {
-    auto* pEvent = new (std::nothrow) CSerialMessageEvent(nMessage, wParam, lParam);
-    if (pEvent == nullptr) {
-        return false;
-    }
-    ReleaseToEventQueue(pEvent);
-    try {
-        QCoreApplication::postEvent(this, pEvent);
-    } catch (const std::bad_alloc&) {
-        // The queue deletes an event it could not take.
-        return false;
-    }
-    return true;
+    return CSerialMessageEvent::Post(this, nMessage, wParam, lParam);
 }
 
 bool CAcquisitionSession::event(QEvent* pEvent) {
-    AcquireFromEventQueue(pEvent);
-    if (pEvent->type() == CSerialMessageEvent::EventType()) {
-        const auto* pMessage = static_cast<CSerialMessageEvent*>(pEvent);
+    if (const CSerialMessageEvent* pMessage = CSerialMessageEvent::From(pEvent)) {
         if (pMessage->m_nMessage == g_nDefaultComMsg) {
             OnSerialMsg(pMessage->m_wParam, pMessage->m_lParam);
         }
