@@ -3,6 +3,7 @@
 #include "dialogs/StatusSink.h"
 #include "files/FileCommands.h"
 #include "link/SendBar.h"
+#include "measure/Instrument.h"
 #include "measure/SetTimeKeeper.h"
 #include "measure/StatisticsControl.h"
 #include "measure/TriggerControl.h"
@@ -131,9 +132,9 @@ SAppSettings CSettingsKeeper::Capture() const {
                 g_pPlotData->IsChannelNameTyped(i) ? g_pPlotData->GetChannelName(i) : std::string();
         }
     }
-    settings.m_bShowStatistics = m_view.Statistics().Shown();
-    settings.m_bXAxisInSeconds = m_view.Times().XAxisInSeconds();
-    const STriggerSettings& trigger = m_view.Trigger().Settings();
+    settings.m_bShowStatistics = m_view.Instrument().Statistics().Shown();
+    settings.m_bXAxisInSeconds = m_view.Instrument().Times().XAxisInSeconds();
+    const STriggerSettings& trigger = m_view.Instrument().Trigger().Settings();
     settings.m_nTriggerChannel = trigger.m_nChannel;
     settings.m_fTriggerLevel = trigger.m_fLevel;
     settings.m_nTriggerEdge = static_cast<int>(trigger.m_eEdge);
@@ -176,15 +177,15 @@ void CSettingsKeeper::Apply(const SAppSettings& settings) {
         g_pPlotData->SetBeepLimitMax(i, channel.m_fBeepLimitMax);
         g_pPlotData->SetChannelName(i, channel.m_strName);
     }
-    m_view.Statistics().SetShown(settings.m_bShowStatistics);
-    m_view.Times().SetXAxisInSeconds(settings.m_bXAxisInSeconds);
+    m_view.Instrument().Statistics().SetShown(settings.m_bShowStatistics);
+    m_view.Instrument().Times().SetXAxisInSeconds(settings.m_bXAxisInSeconds);
     STriggerSettings trigger;
     trigger.m_nChannel = settings.m_nTriggerChannel;
     trigger.m_fLevel = settings.m_fTriggerLevel;
     trigger.m_eEdge = static_cast<ETriggerEdge>(settings.m_nTriggerEdge);
     trigger.m_nPositionPercent = settings.m_nTriggerPosition;
     trigger.m_eMode = static_cast<ETriggerMode>(settings.m_nTriggerMode);
-    m_view.Trigger().Restore(trigger);
+    m_view.Instrument().Trigger().Restore(trigger);
     ApplyWindow(settings.m_window);
     // The menu items follow the settings.
     emit m_view.CommandStateChanged();

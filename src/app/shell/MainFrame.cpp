@@ -3,6 +3,7 @@
 #include "commands/CommandTable.h"
 #include "dialogs/StatusSink.h"
 #include "link/SendBar.h"
+#include "measure/Instrument.h"
 #include "measure/StatisticsControl.h"
 #include "measure/TriggerControl.h"
 #include "session/AcquisitionSession.h"
@@ -45,7 +46,7 @@ CMainFrame::CMainFrame(QWidget* pParent) : QMainWindow(pParent), m_pView(new CKo
     pRow->setContentsMargins(0, 0, 0, 0);
     pRow->setSpacing(0);
     pRow->addWidget(m_pView, 1);
-    CStatisticsControl& statistics = m_pView->Statistics();
+    CStatisticsControl& statistics = m_pView->Instrument().Statistics();
     pRow->addWidget(statistics.Panel());
     statistics.Panel()->setVisible(statistics.Shown());
     pColumn->addLayout(pRow, 1);
@@ -214,7 +215,7 @@ void CMainFrame::UpdateStatusPane() {
     m_pStatusPane->SetWaitingFor(session.WaitingFor());
     m_pStatusPane->SetCollecting(session.m_bCollecting);
     m_pStatusPane->SetMemoryFull(g_pPlotData != nullptr && g_pPlotData->IsMemoryFull());
-    m_pStatusPane->SetTrigger(m_pView->Trigger().StatusText());
+    m_pStatusPane->SetTrigger(m_pView->Instrument().Trigger().StatusText());
 }
 
 void CMainFrame::UpdateRecordingPane() {

@@ -6,12 +6,7 @@
 #include "files/JobRunner.h"
 #include "files/PictureCommands.h"
 #include "link/SendBar.h"
-#include "measure/HoverReadout.h"
-#include "measure/MouseZoom.h"
-#include "measure/PlotCursors.h"
-#include "measure/SetTimeKeeper.h"
-#include "measure/StatisticsControl.h"
-#include "measure/TriggerControl.h"
+#include "measure/Instrument.h"
 #include "session/AcquisitionSession.h"
 #include "session/RecordingControl.h"
 #include "view/PlotCommands.h"
@@ -61,37 +56,22 @@ CKovraPlotterView::CKovraPlotterView(QWidget* pParent)
           *m_pStatus,
           [this]() -> CSerialBase* { return m_pSession->m_bConnected ? g_pSerial : nullptr; },
           this)),
-      m_pTimes(std::make_unique<CSetTimeKeeper>(*m_pPainter, [this] { m_pScreen->Repaint(); })),
-      m_pHover(std::make_unique<CHoverReadout>(*viewport(), *m_pPainter, *m_pScreen, *m_pStatus,
-                                               *m_pTimes)),
-      m_pCursors(std::make_unique<CPlotCursors>(*viewport(), *m_pPainter, *m_pStatus, *m_pTimes,
-                                                [this] { m_pScreen->Repaint(); })),
-      m_pZoom(std::make_unique<CMouseZoom>(
-          *viewport(), *m_pPainter, *m_pStatus, [this] { m_pScreen->Repaint(); },
-          [this] { m_pTrigger->LeaveView(); }, [this] { m_pSession->StopCollecting(); })),
-      m_pTrigger(
-          std::make_unique<CTriggerControl>(*this, *m_pPainter, [this] { m_pScreen->Repaint(); })),
-      m_pStatistics(
-          std::make_unique<CStatisticsControl>(*m_pPainter, *m_pSession, *m_pCursors, *m_pTimes)),
+      m_pInstrument(std::make_unique<CInstrument>(*this, *m_pPainter, *m_pScreen, *m_pStatus,
+                                                  *m_pSession,
+                                                  [this] { m_pSession->StopCollecting(); })),
       m_pLegend(std::make_unique<CLegendOverlay>(*m_pPainter, *m_pStatus,
                                                  [this] { m_pScreen->Repaint(); })) {
     m_pSession->setParent(this);
     connect(m_pSession, &CAcquisitionSession::StateChanged, this,
             &CKovraPlotterView::CommandStateChanged);
     connect(m_pSession, &CAcquisitionSession::SetsCompleted, this, [this](int nNewSamples) {
-        m_pTimes->OnSetsCompleted();
         m_pPainter->OnSetsCompleted(nNewSamples);
-        m_pTrigger->OnSetsCompleted();
-        m_pStatistics->OnSetsCompleted();
+        m_pInstrument->OnSetsCompleted();
         m_pLegend->OnNamesMaybeArrived();
         m_pScreen->RequestPaint();
     });
     m_pPlotCommands->m_fnNamesChanged = [this] { m_pSession->Recording().UpdateNames(); };
-    m_pNavigator->SetScrolledHandler([this] { m_pTrigger->LeaveView(); });
-    m_pPainter->AddOverlay(m_pTrigger.get());
-    m_pPainter->AddOverlay(m_pCursors.get());
-    m_pPainter->AddOverlay(m_pZoom.get());
-    m_pScreen->SetMovingOverlay(m_pHover.get());
+    m_pNavigator->SetScrolledHandler([this] { m_pInstrument->OnScrolled(); });
     m_commands.Add(ID_FILE_NEW, [this] { OnFileNew(); });
     m_commands.Add(ID_APP_EXIT, [this] { OnAppExit(); });
     m_pSession->RegisterCommands(m_commands);
@@ -99,10 +79,7 @@ CKovraPlotterView::CKovraPlotterView(QWidget* pParent)
     m_pFiles->RegisterCommands(m_commands);
     m_pPictures->RegisterCommands(m_commands);
     m_pSendBar->RegisterCommands(m_commands);
-    m_pTimes->RegisterCommands(m_commands);
-    m_pZoom->RegisterCommands(m_commands);
-    m_pTrigger->RegisterCommands(m_commands);
-    m_pStatistics->RegisterCommands(m_commands);
+    m_pInstrument->RegisterCommands(m_commands);
     m_pLegend->RegisterCommands(m_commands);
 
     setFocusPolicy(Qt::StrongFocus);
@@ -110,8 +87,6 @@ CKovraPlotterView::CKovraPlotterView(QWidget* pParent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     // The paint covers every pixel itself.
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
-    // The values under the mouse follow it without a button pressed.
-    viewport()->setMouseTracking(true);
     viewport()->setAutoFillBackground(false);
     // The wheel over the bar scrolls as it does over the plot (eventFilter). The scroll area
     // watches its bars anyway; this says so.
@@ -120,7 +95,6 @@ CKovraPlotterView::CKovraPlotterView(QWidget* pParent)
 
 CKovraPlotterView::~CKovraPlotterView() {
     DestroyWindow();
-    m_pScreen->SetMovingOverlay(nullptr);
 }
 
 void CKovraPlotterView::OnInitialUpdate() {
@@ -146,16 +120,11 @@ void CKovraPlotterView::ResetData() {
     m_pPainter->CatchUpSkippedPaints(true);
     m_pSession->ClearStore();
     m_pPainter->ResetAutoRange();
-    m_pCursors->OnStoreChanged();
+    m_pInstrument->OnStoreCleared();
 }
 
 void CKovraPlotterView::ShowLoadedData(const std::vector<std::uint32_t>& vTimesMs) {
-    if (vTimesMs.empty()) {
-        m_pTimes->OnLoaded();
-    } else {
-        m_pTimes->AdoptRecordingTimes(vTimesMs);
-    }
-    m_pCursors->OnStoreChanged();
+    m_pInstrument->OnLoaded(vTimesMs);
     m_pSession->StopCollecting();
     Plot().m_nScrollBack = 0;
     m_pLegend->OnNamesMaybeArrived();
@@ -207,14 +176,6 @@ void CKovraPlotterView::keyPressEvent(QKeyEvent* pEvent) {
             break;
         case Qt::Key_F5:
             m_pSession->OnKeyTogglePlot();
-            m_pTrigger->ResumeView();
-            break;
-        case Qt::Key_End:
-            m_pTrigger->ResumeView();
-            break;
-        case Qt::Key_Escape:
-            m_pZoom->Cancel();
-            m_pCursors->Clear();
             break;
         case Qt::Key_F8:
             m_pFiles->OnKeyQuickCsv();
@@ -229,32 +190,31 @@ void CKovraPlotterView::keyPressEvent(QKeyEvent* pEvent) {
         default:
             break;
         }
+        m_pInstrument->OnKey(pEvent->key());
     }
     // Not consumed: the key goes on to the normal handling.
     pEvent->ignore();
 }
 
 void CKovraPlotterView::mousePressEvent(QMouseEvent* pEvent) {
-    if (pEvent->button() == Qt::LeftButton &&
-        !m_pCursors->OnClick(pEvent->position().toPoint(), pEvent->modifiers())) {
-        m_pZoom->OnPress(pEvent->position().toPoint());
+    if (pEvent->button() == Qt::LeftButton) {
+        m_pInstrument->OnPress(pEvent->position().toPoint(), pEvent->modifiers());
     }
 }
 
 void CKovraPlotterView::mouseMoveEvent(QMouseEvent* pEvent) {
-    m_pZoom->OnMove(pEvent->position().toPoint());
-    m_pHover->OnMouseMove(pEvent->position().toPoint());
+    m_pInstrument->OnMove(pEvent->position().toPoint());
 }
 
 void CKovraPlotterView::mouseReleaseEvent(QMouseEvent* pEvent) {
     if (pEvent->button() == Qt::LeftButton) {
-        m_pZoom->OnRelease(pEvent->position().toPoint());
+        m_pInstrument->OnRelease(pEvent->position().toPoint());
     }
 }
 
 bool CKovraPlotterView::viewportEvent(QEvent* pEvent) {
     if (pEvent->type() == QEvent::Leave) {
-        m_pHover->OnLeave();
+        m_pInstrument->OnLeave();
     }
     return QAbstractScrollArea::viewportEvent(pEvent);
 }

@@ -12,12 +12,7 @@
 
 class CAcquisitionSession;
 class CFileCommands;
-class CHoverReadout;
-class CMouseZoom;
-class CPlotCursors;
-class CSetTimeKeeper;
-class CStatisticsControl;
-class CTriggerControl;
+class CInstrument;
 class CLegendOverlay;
 class CPictureCommands;
 class CPlotCommands;
@@ -60,12 +55,7 @@ public:
     CPictureCommands& Pictures() const { return *m_pPictures; }
     // A widget of its own, which the frame places.
     CSendBar& SendBar() const { return *m_pSendBar; }
-    CSetTimeKeeper& Times() const { return *m_pTimes; }
-    CHoverReadout& Hover() const { return *m_pHover; }
-    CPlotCursors& Cursors() const { return *m_pCursors; }
-    CMouseZoom& Zoom() const { return *m_pZoom; }
-    CTriggerControl& Trigger() const { return *m_pTrigger; }
-    CStatisticsControl& Statistics() const { return *m_pStatistics; }
+    CInstrument& Instrument() const { return *m_pInstrument; }
     CLegendOverlay& Legend() const { return *m_pLegend; }
 
     // The paint: the whole plot into the picture.
@@ -112,12 +102,7 @@ private:
     std::unique_ptr<CFileCommands> m_pFiles;
     std::unique_ptr<CPictureCommands> m_pPictures;
     CSendBar* m_pSendBar;
-    std::unique_ptr<CSetTimeKeeper> m_pTimes;
-    std::unique_ptr<CHoverReadout> m_pHover;
-    std::unique_ptr<CPlotCursors> m_pCursors;
-    std::unique_ptr<CMouseZoom> m_pZoom;
-    std::unique_ptr<CTriggerControl> m_pTrigger;
-    std::unique_ptr<CStatisticsControl> m_pStatistics;
+    std::unique_ptr<CInstrument> m_pInstrument;
     std::unique_ptr<CLegendOverlay> m_pLegend;
     CCommandMap m_commands;
     bool m_bClosing = false;

@@ -4,6 +4,7 @@
 #include "dialogs/ChannelSetupDlg.h"
 #include "files/FileCommands.h"
 #include "files/JobRunner.h"
+#include "measure/Instrument.h"
 #include "measure/SetTimeKeeper.h"
 #include "session/AcquisitionSession.h"
 #include "session/RecordingControl.h"
@@ -76,8 +77,8 @@ TEST(OpenTest, AFileTakesThePlaceOfTheDataAfterTheQuestionAndCollectionGoesOff) 
         << app.Frame().StatusPane()->text().toStdString();
     EXPECT_EQ(app.Status(), "Loaded 3 rows from rec.csv (1 skipped)");
     // A recording's times go with its sets.
-    ASSERT_NE(app.View().Times().Times(), nullptr);
-    EXPECT_EQ(app.View().Times().Times()->Seconds(2), 0.02);
+    ASSERT_NE(app.View().Instrument().Times().Times(), nullptr);
+    EXPECT_EQ(app.View().Instrument().Times().Times()->Seconds(2), 0.02);
     EXPECT_EQ(app.View().Painter().CaptionText(), "5 values in 2 channels");
 
     // An empty store is not asked about; a cancelled dialog does nothing.

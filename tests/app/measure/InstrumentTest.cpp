@@ -1,3 +1,4 @@
+#include "measure/Instrument.h"
 #include "commands/CommandIds.h"
 #include "measure/HoverReadout.h"
 #include "measure/MouseZoom.h"
@@ -116,7 +117,7 @@ TEST_F(InstrumentTest, HoverShowsTheValuesUnderThePointerAndPaintsNothingButItsL
     for (const int x : {200, 215, 350}) {
         const int nStrips = m_view.Screen().StripPaintCount();
         Mouse(QEvent::MouseMove, {x, 100});
-        const int n = *m_view.Hover().Sample();
+        const int n = *m_view.Instrument().Hover().Sample();
         EXPECT_EQ(
             m_app.Status(),
             QStringLiteral("#%1  0.000 s  ch 1 %2.00  ch 2 %3.00").arg(n).arg(Square(n)).arg(n));
@@ -125,7 +126,7 @@ TEST_F(InstrumentTest, HoverShowsTheValuesUnderThePointerAndPaintsNothingButItsL
         // The window shows the plot as it was, with the line at that sample and nowhere else.
         QImage expected = plot;
         QPainter painter(&expected);
-        m_view.Hover().Draw(painter, geometry);
+        m_view.Instrument().Hover().Draw(painter, geometry);
         painter.end();
         EXPECT_TRUE(OnScreen() == expected) << x;
     }
@@ -149,7 +150,7 @@ TEST_F(InstrumentTest, ADragZoomsToTheRectangleAndZoomBackReturns) {
     const int nFirstCount = g_pPlotData->GetSampleCount(0);
     // A click is no zoom.
     Click({200, 150}, Qt::NoModifier);
-    EXPECT_FALSE(m_view.Zoom().CanGoBack());
+    EXPECT_FALSE(m_view.Instrument().Zoom().CanGoBack());
 
     Mouse(QEvent::MouseButtonPress, {300, 250});
     Mouse(QEvent::MouseMove, {250, 200});
@@ -202,42 +203,44 @@ TEST_F(InstrumentTest, TheTriggerHoldsASquareWaveStillAcross100Sets) {
     }
     EXPECT_EQ(g_pPlotData->GetSampleCount(0), 200);
     // The newest crossing whose window is full: 30 samples after it and one more.
-    EXPECT_EQ(m_view.Trigger().Trigger().Held(), 150);
+    EXPECT_EQ(m_view.Instrument().Trigger().Trigger().Held(), 150);
     m_app.Frame().UpdateCommandUI();
     EXPECT_EQ(m_app.Frame().StatusPane()->State().m_strTrigger,
               "TRIG ch1 \u2191 0.00: triggered at #150");
     // Scrolling leaves the trigger's window until End.
     Press(m_view, Qt::Key_PageDown);
-    EXPECT_FALSE(m_view.Trigger().InView());
+    EXPECT_FALSE(m_view.Instrument().Trigger().InView());
     Press(m_view, Qt::Key_End);
-    EXPECT_TRUE(m_view.Trigger().InView());
+    EXPECT_TRUE(m_view.Instrument().Trigger().InView());
 }
 
 TEST_F(InstrumentTest, SingleHoldsTheFirstCrossingUntilArmedAgain) {
     m_view.Plot().m_fPointsPerDiv = 1.0f; // windows of 10 samples
-    m_view.Trigger().Apply({true, 0, 0.0f, ETriggerEdge::kFalling, 50, ETriggerMode::kSingle});
+    m_view.Instrument().Trigger().Apply(
+        {true, 0, 0.0f, ETriggerEdge::kFalling, 50, ETriggerMode::kSingle});
     ReceiveSquare(0, 100, true);
     // Falling at 20, 40, ...: the first one stays.
-    EXPECT_EQ(m_view.Trigger().Trigger().Held(), 20);
+    EXPECT_EQ(m_view.Instrument().Trigger().Trigger().Held(), 20);
     m_app.Frame().UpdateCommandUI();
     m_app.Frame().Action(ID_PLOT_ARMTRIGGER)->trigger();
-    EXPECT_EQ(m_view.Trigger().Trigger().State(), ETriggerState::kArmed);
+    EXPECT_EQ(m_view.Instrument().Trigger().Trigger().State(), ETriggerState::kArmed);
     ReceiveSquare(100, 30, true);
     // The next one after arming: 99 was high.
-    EXPECT_EQ(m_view.Trigger().Trigger().Held(), 100);
+    EXPECT_EQ(m_view.Instrument().Trigger().Trigger().Held(), 100);
     // The window of 10 samples with the crossing in its middle.
     EXPECT_EQ(ComputeVisibleWindow(130, 1.0f, m_view.Plot().m_nScrollBack, false).m_nStart, 95);
     // Off: the plot follows the newest data again, and no level is drawn.
-    m_view.Trigger().Apply({});
+    m_view.Instrument().Trigger().Apply({});
     EXPECT_EQ(m_view.Plot().m_nScrollBack, 0);
-    EXPECT_FALSE(m_view.Trigger().Visible());
+    EXPECT_FALSE(m_view.Instrument().Trigger().Visible());
 }
 
 TEST_F(InstrumentTest, CursorsAndTheTriggerLevelAreOnTheWindowOnly) {
     ReceiveSquare(0, 60);
     PaintNow();
     const QImage plain = m_view.Screen().ShownPicture();
-    m_view.Trigger().Apply({true, 1, 1.0f, ETriggerEdge::kRising, 50, ETriggerMode::kNormal});
+    m_view.Instrument().Trigger().Apply(
+        {true, 1, 1.0f, ETriggerEdge::kRising, 50, ETriggerMode::kNormal});
     Click({150, 100}, Qt::ControlModifier);
     Click({250, 100}, Qt::ShiftModifier);
     PaintNow();
@@ -248,9 +251,9 @@ TEST_F(InstrumentTest, CursorsAndTheTriggerLevelAreOnTheWindowOnly) {
 
 TEST_F(InstrumentTest, TheReadoutTellsEachSetsTimeWhereItIsKnown) {
     ReceiveSquare(0, 4);
-    m_view.Times().AdoptRecordingTimes({1000, 1250, 2500, 3000});
+    m_view.Instrument().Times().AdoptRecordingTimes({1000, 1250, 2500, 3000});
     PaintNow();
-    m_view.Times().SetXAxisInSeconds(true);
+    m_view.Instrument().Times().SetXAxisInSeconds(true);
     // Sample 2 of a window of 50 that holds 3 (the newest is not drawn).
     const int x = CPlotGeometry(m_plot.width(), m_plot.height()).PositionToX(2, 5.0f);
     const struct {
@@ -259,7 +262,8 @@ TEST_F(InstrumentTest, TheReadoutTellsEachSetsTimeWhereItIsKnown) {
     } cases[] = {
         {[] {}, QStringLiteral("#2  1.500 s  ch 1 -1.00  ch 2 2.00")},
         // An opened file without times; the store emptied and filled anew.
-        {[&] { m_view.Times().OnLoaded(); }, QStringLiteral("#2  ch 1 -1.00  ch 2 2.00")},
+        {[&] { m_view.Instrument().Times().OnLoaded(); },
+         QStringLiteral("#2  ch 1 -1.00  ch 2 2.00")},
         {[&] {
              g_pPlotData->ClearAll();
              ReceiveSquare(0, 4);
@@ -276,7 +280,7 @@ TEST_F(InstrumentTest, TheReadoutTellsEachSetsTimeWhereItIsKnown) {
 
 TEST_F(InstrumentTest, TheStatisticsPanelShowsTheFiguresOfAKnownSignal) {
     m_app.Frame().Action(ID_VIEW_STATISTICS)->trigger();
-    const CStatisticsPanel& panel = *m_view.Statistics().Panel();
+    const CStatisticsPanel& panel = *m_view.Instrument().Statistics().Panel();
     ASSERT_TRUE(panel.isVisible());
     EXPECT_LT(m_plot.width() + panel.width(), m_app.Frame().width() + 1);
     ReceiveSquare(0, 400, true);
@@ -309,14 +313,14 @@ TEST_F(InstrumentTest, TheStatisticsPanelShowsTheFiguresOfAKnownSignal) {
     Click({m_plot.width() / 3, 150}, Qt::ControlModifier);
     Click({m_plot.width() * 2 / 3, 150}, Qt::ShiftModifier);
     EXPECT_TRUE(m_app.Status().startsWith(QStringLiteral("A #")));
-    const auto range = m_view.Cursors().Pair().Range();
+    const auto range = m_view.Instrument().Cursors().Pair().Range();
     ASSERT_TRUE(range);
     ASSERT_TRUE(CAppFixture::WaitFor([&] {
         return cell("tableInView", 0, 6) == QString::number(range->m_nLast - range->m_nFirst);
     }));
     EXPECT_TRUE(panel.Figures().m_bBetweenCursors);
     Press(m_view, Qt::Key_Escape);
-    EXPECT_FALSE(m_view.Cursors().Visible());
+    EXPECT_FALSE(m_view.Instrument().Cursors().Visible());
 }
 
 } // namespace

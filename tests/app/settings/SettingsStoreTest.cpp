@@ -3,6 +3,7 @@
 #include "dialogs/XAxisDlg.h"
 #include "files/FileCommands.h"
 #include "link/SendBar.h"
+#include "measure/Instrument.h"
 #include "measure/SetTimeKeeper.h"
 #include "measure/StatisticsControl.h"
 #include "measure/TriggerControl.h"
@@ -226,10 +227,10 @@ TEST_F(SettingsStoreTest, TheProgramStartsWithTheFileAndSavesEachChange) {
         EXPECT_EQ(view.Plot().m_fYMin, -1e-7f);
         EXPECT_TRUE(view.Plot().m_bAutoScale);
         EXPECT_TRUE(view.Plot().m_bKeepCollectingWhenScrolled);
-        EXPECT_TRUE(view.Statistics().Shown());
-        EXPECT_TRUE(view.Times().XAxisInSeconds());
+        EXPECT_TRUE(view.Instrument().Statistics().Shown());
+        EXPECT_TRUE(view.Instrument().Times().XAxisInSeconds());
         // The trigger's choices come back; the trigger itself starts off.
-        const STriggerSettings& trigger = view.Trigger().Settings();
+        const STriggerSettings& trigger = view.Instrument().Trigger().Settings();
         EXPECT_EQ(trigger, (STriggerSettings{false, 9, -0.25f, ETriggerEdge::kEither, 100,
                                              ETriggerMode::kSingle}));
         for (int i = 0; i < CPlotData::kChannelCount; ++i) {
