@@ -6,12 +6,15 @@
 #include "shell/MainFrame.h"
 
 #include "PtyPair.h"
+#include "SerialWnd.h"
 
 #include <QCoreApplication>
 #include <QDialog>
 #include <QKeyEvent>
 #include <QString>
 
+#include <algorithm>
+#include <cstring>
 #include <deque>
 #include <functional>
 #include <ostream>
@@ -115,6 +118,19 @@ public:
 
 private:
     CKovraPlotterApp m_app;
+};
+
+// A port that hands out one prepared text per read.
+class CScriptedSerial : public CSerialWnd {
+public:
+    int Read(void* pBuffer, DWORD nSize, DWORD* pnRead, OVERLAPPED*, DWORD) override {
+        const std::size_t n = std::min<std::size_t>(nSize, m_strNext.size());
+        std::memcpy(pBuffer, m_strNext.data(), n);
+        m_strNext.erase(0, n);
+        *pnRead = static_cast<DWORD>(n);
+        return 0;
+    }
+    std::string m_strNext;
 };
 
 // A key press on the view, without modifiers.

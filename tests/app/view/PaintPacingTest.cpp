@@ -97,19 +97,6 @@ TEST(FramePacerTest, ALongPaintIsFollowedByAPauseAsLong) {
     EXPECT_EQ(nPaints, 3);
 }
 
-// A port that hands out one prepared text per read.
-class CScriptedSerial : public CSerialWnd {
-public:
-    int Read(void* pBuffer, DWORD nSize, DWORD* pnRead, OVERLAPPED*, DWORD) override {
-        const std::size_t n = std::min<std::size_t>(nSize, m_strNext.size());
-        std::memcpy(pBuffer, m_strNext.data(), n);
-        m_strNext.erase(0, n);
-        *pnRead = static_cast<DWORD>(n);
-        return 0;
-    }
-    std::string m_strNext;
-};
-
 class PaintPacingTest : public ::testing::Test {
 protected:
     PaintPacingTest() : m_view(m_app.View()) {
