@@ -2,8 +2,10 @@
 
 #include "dialogs/ProgressDlg.h"
 #include "dialogs/UserDialogs.h"
+#include "session/AcquisitionSession.h"
 #include "shell/KovraPlotterApp.h"
 #include "shell/MainFrame.h"
+#include "view/KovraPlotterView.h"
 
 #include "PtyPair.h"
 #include "SerialWnd.h"
@@ -132,6 +134,15 @@ public:
     }
     std::string m_strNext;
 };
+
+// Puts a scripted port in place of the program's and counts the view as connected to it.
+inline CScriptedSerial* ConnectScriptedPort(CKovraPlotterView& view) {
+    auto* pSerial = new CScriptedSerial;
+    delete g_pSerial;
+    g_pSerial = pSerial;
+    view.Session().m_bConnected = true;
+    return pSerial;
+}
 
 // A key press on the view, without modifiers.
 inline void Press(QWidget& view, int nKey) {

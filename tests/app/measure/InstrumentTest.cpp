@@ -41,10 +41,7 @@ int Square(int k) {
 class InstrumentTest : public ::testing::Test {
 protected:
     InstrumentTest() : m_view(m_app.View()), m_plot(*m_view.viewport()) {
-        m_pSerial = new CScriptedSerial;
-        delete g_pSerial;
-        g_pSerial = m_pSerial;
-        m_view.Session().m_bConnected = true;
+        m_pSerial = ConnectScriptedPort(m_view);
         m_app.Frame().resize(600, 400);
         m_app.Frame().show();
         EXPECT_TRUE(CAppFixture::WaitFor([this] { return m_view.Screen().PaintCount() > 0; }));

@@ -101,10 +101,7 @@ class PaintPacingTest : public ::testing::Test {
 protected:
     PaintPacingTest() : m_view(m_app.View()) {
         SetToneOutput(&m_tones);
-        m_pSerial = new CScriptedSerial;
-        delete g_pSerial;
-        g_pSerial = m_pSerial;
-        m_view.Session().m_bConnected = true;
+        m_pSerial = ConnectScriptedPort(m_view);
         m_app.Frame().resize(600, 400);
         m_app.Frame().show();
         m_view.Screen().Pacer().SetClock([this] { return m_nNow; });
