@@ -50,8 +50,8 @@ int CDeviceWatcher::Start(const SDeviceIdentity& identity) {
     addName(identity.strPath, identity.bLink);
     addName(identity.strNode, false);
     addName(identity.strById, false);
-    m_bRenewedLinkOnly = identity.bLink && identity.bPseudoTerminal &&
-                         identity.strUsbSerial.empty() && identity.strById.empty();
+    m_bRenewedLinkOnly =
+        identity.bPseudoTerminal && identity.strUsbSerial.empty() && identity.strById.empty();
     m_bLookDue = true;
     m_bSeenGone = false;
     m_bLinkRenewed = false;
@@ -148,7 +148,8 @@ bool CDeviceWatcher::Drain(std::string* pstrPath) {
         return false;
     }
     const bool bBack = m_bRenewedLinkOnly
-                           ? m_bLinkRenewed || stamp.nLinkInode != m_identity.stamp.nLinkInode
+                           ? m_identity.bLink &&
+                                 (m_bLinkRenewed || stamp.nLinkInode != m_identity.stamp.nLinkInode)
                            : m_bSeenGone || !stamp.IsSameNode(m_identity.stamp);
     if (bBack) {
         *pstrPath = strPath;

@@ -13,8 +13,8 @@
 // when it is readable.
 //
 // "Back" means present and usable again after it was seen gone, or present as a node made
-// anew. A pseudo-terminal reached through a link is back only when the link was made again:
-// a new pseudo-terminal may get the number of the one that left, and belong to anybody.
+// anew. A pseudo-terminal is back only through a link made again, never by its own path: a
+// new pseudo-terminal may get the number of the one that left, and belong to anybody.
 //
 // Start it when the device-gone notice comes, before the port is closed, so that its going is
 // seen. Used by one thread.

@@ -64,20 +64,33 @@ TEST_F(DeviceWatcherTest, ALinkToAPseudoTerminalIsBackWhenTheLinkIsMadeAgain) {
     EXPECT_EQ(m_strPath, strLink);
 }
 
-// Without a serial number or a stable name the path is the device: back when it is there
-// again, even as a node with the old numbers, gone and made again between two looks.
-TEST_F(DeviceWatcherTest, APathIsBackWhenItIsThereAgain) {
+// Without a serial number or a stable name the path is the device: back when a node is there
+// again after it went. A pseudo-terminal by its own path never is: whoever opens the next
+// terminal may get its number.
+TEST_F(DeviceWatcherTest, APathIsBackWhenANodeIsThereAgainUnlessItIsAPseudoTerminal) {
+    // /dev/ttyUSB0 going and coming back, played by a name made again in a folder of its own.
+    const std::string strDevice = m_dir.PathOf("ttyUSB0");
     auto pBoard = std::make_unique<CPtyPair>();
-    const std::string strPath = pBoard->Path();
-    ASSERT_EQ(m_watcher.Start(IdentifyDevice(strPath, Roots())), 0);
+    ASSERT_EQ(symlink(pBoard->PathText(), strDevice.c_str()), 0);
+    SDeviceIdentity device = IdentifyDevice(strDevice, Roots());
+    device.bLink = false;
+    device.bPseudoTerminal = false;
+    ASSERT_EQ(m_watcher.Start(device), 0);
     EXPECT_FALSE(m_watcher.Drain(&m_strPath));
+    ASSERT_EQ(unlink(strDevice.c_str()), 0);
     pBoard.reset();
+    EXPECT_FALSE(m_watcher.Drain(&m_strPath));
     const CPtyPair board;
-    if (board.Path() != strPath) {
-        GTEST_SKIP() << "another test took the number";
-    }
+    ASSERT_EQ(symlink(board.PathText(), strDevice.c_str()), 0);
     ASSERT_TRUE(WaitForReturn(m_watcher, &m_strPath));
-    EXPECT_EQ(m_strPath, strPath);
+    EXPECT_EQ(m_strPath, strDevice);
+
+    auto pTerminal = std::make_unique<CPtyPair>();
+    ASSERT_EQ(m_watcher.Start(IdentifyDevice(pTerminal->Path(), Roots())), 0);
+    EXPECT_FALSE(m_watcher.Drain(&m_strPath));
+    pTerminal.reset();
+    const CPtyPair stranger; // most often given the number that was just freed
+    EXPECT_FALSE(m_watcher.Drain(&m_strPath)) << "took " << stranger.Path();
 }
 
 // A board with a USB serial number is known by it, under whatever name it comes back; another

@@ -5,6 +5,7 @@
 #include <QStandardPaths>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <string>
@@ -171,7 +172,9 @@ void ReadSendSettings(QSettings& file, SAppSettings& settings) {
     if (ParseLineEndName(file.value(kLineEndKey).toString().toStdString(), &eLineEnd)) {
         settings.m_eLineEnd = eLineEnd;
     }
-    const int nLines = file.beginReadArray(kHistoryArray);
+    // The count is the file's word: a damaged one must not make millions of empty lines.
+    const int nLines = static_cast<int>(
+        std::min<qsizetype>(file.beginReadArray(kHistoryArray), file.childGroups().size()));
     for (int k = 0; k < nLines; ++k) {
         file.setArrayIndex(k);
         settings.m_vSendHistory.push_back(file.value(kHistoryLine).toString().toStdString());

@@ -118,7 +118,7 @@ TEST_F(SettingsStoreTest, EachUnusableValueGivesItsOwnDefault) {
                       "Name=\"two\\nlines\"\n"
                       "[Window]\nX=10\nY=10\nWidth=5\nHeight=400\n"
                       "[Send]\nLineEnd=LF CR\n"
-                      "[SendHistory]\n1\\Line=a\n2\\Line=\n3\\Line=b\nsize=3\n"
+                      "[SendHistory]\n1\\Line=a\n2\\Line=\n3\\Line=b\nsize=2147483647\n"
                       "[Trigger]\nChannel=10\nLevel=inf\nEdge=3\nPosition=101\nMode=2\n");
     const SAppSettings loaded = CSettingsStore(PathOf("bad.conf")).Load();
     SAppSettings expected;
