@@ -51,6 +51,7 @@ bool ConnectNumbered(CSerialWnd& serial, CNotifyTarget* pTarget, const char* szP
     pConnection->strDevice = serial.GetDevicePath();
     // Now, while the device is there to be looked at.
     pConnection->identity = IdentifyDevice(pConnection->strDevice);
+    pConnection->selection = selection;
     return true;
 }
 
@@ -69,7 +70,7 @@ bool ConnectChosenPort(CSerialWnd& serial, CNotifyTarget* pTarget, const CPortSe
 }
 
 bool ReconnectPort(CSerialWnd& serial, CNotifyTarget* pTarget, const std::string& strDevice,
-                   const CPortSelection& selection, std::string* pstrReason,
-                   SConnection* pConnection) {
+                   std::string* pstrReason, SConnection* pConnection) {
+    const CPortSelection selection = pConnection->selection;
     return ConnectNumbered(serial, pTarget, strDevice.c_str(), selection, pstrReason, pConnection);
 }

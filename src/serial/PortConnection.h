@@ -22,6 +22,7 @@ struct SConnection {
     LPARAM lNumber = 0;       // the parameter of its messages (CSerialWnd::IsCurrentConnection)
     std::string strDevice;    // the device opened: "/dev/ttyACM0", a link as it was given
     SDeviceIdentity identity; // what knows it again when it comes back (CDeviceWatcher)
+    CPortSelection selection; // the settings it was made with
 };
 
 // Connect: opens the chosen port on serial with the target for its notifications (message id
@@ -37,8 +38,8 @@ bool ConnectPort(CSerialWnd& serial, CNotifyTarget* pTarget, const CPortSelectio
 bool ConnectChosenPort(CSerialWnd& serial, CNotifyTarget* pTarget, const CPortSelection& selection,
                        std::string* pstrReason, SConnection* pConnection);
 
-// Connects again, with the same settings, to a device that came back at strDevice (the path
-// CDeviceWatcher::Drain gave); a new number, as ConnectChosenPort.
+// Connects again to a device that came back at strDevice (the path CDeviceWatcher::Drain
+// gave), with the settings of *pConnection, whatever Port Setup says meanwhile; a new number,
+// as ConnectChosenPort.
 bool ReconnectPort(CSerialWnd& serial, CNotifyTarget* pTarget, const std::string& strDevice,
-                   const CPortSelection& selection, std::string* pstrReason,
-                   SConnection* pConnection);
+                   std::string* pstrReason, SConnection* pConnection);

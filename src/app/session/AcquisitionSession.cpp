@@ -296,8 +296,7 @@ void CAcquisitionSession::OnToggleReconnect() {
 
 // Called while waiting, when the board is back at strPath.
 bool CAcquisitionSession::ReconnectTo(const std::string& strPath) {
-    if (!ReconnectPort(*g_pSerial, this, strPath, Selection(), &m_strConnectFailure,
-                       &m_connection)) {
+    if (!ReconnectPort(*g_pSerial, this, strPath, &m_strConnectFailure, &m_connection)) {
         m_status.SetStatusText("Still waiting: %s", m_strConnectFailure.c_str());
         return false;
     }

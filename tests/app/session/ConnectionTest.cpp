@@ -8,6 +8,7 @@
 #include "MessageQueue.h"
 #include "PlotData.h"
 #include "PortNames.h"
+#include "ScratchDirectory.h"
 #include "SerialWnd.h"
 #include "ui_PortSetupDlg.h"
 
@@ -18,7 +19,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <memory>
 #include <tuple>
+#include <unistd.h>
 
 namespace {
 
@@ -510,3 +514,27 @@ TEST(ConnectionTest, ADeviceOnTheCommandLineIsConnectedAtStart) {
 }
 
 } // namespace
+
+// A board that comes back is opened as it was before it went, whatever Port Setup says since.
+TEST(ConnectionTest, AReconnectKeepsTheSettingsOfTheConnectionThatWentAway) {
+    CScratchDirectory directory;
+    const std::string strLink = directory.PathOf("board");
+    auto pFirst = std::make_unique<CPtyPair>();
+    ASSERT_EQ(symlink(pFirst->PathText(), strLink.c_str()), 0);
+    CAppFixture app;
+    CAcquisitionSession& session = app.View().Session();
+    session.m_bReconnectThisRun = true;
+    SetPortMapping("COM1", strLink.c_str());
+    ChooseInPortSetup(app, "115200 bps", "1", "None");
+    Press(app.View(), Qt::Key_F2);
+    ASSERT_TRUE(session.m_bConnected);
+    pFirst->CloseMaster();
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return session.Waiting(); }));
+    ChooseInPortSetup(app, "9600 bps", "1", "None");
+
+    const CPtyPair second;
+    ASSERT_EQ(symlink(second.PathText(), (strLink + ".new").c_str()), 0);
+    ASSERT_EQ(rename((strLink + ".new").c_str(), strLink.c_str()), 0);
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return session.m_bConnected; }));
+    EXPECT_EQ(KernelTtySpeed(second.Slave()), 115200u);
+}
