@@ -16,6 +16,20 @@
 
 namespace {
 
+// A real port's close waits, up to 30 s, for output the line has not taken yet (a board that
+// reads nothing, a slow line). Disconnect and exit give it 100 ms and drop the rest, which the
+// send already reported as not sent.
+void DropUnsentOutput(int hFd) {
+    for (int nWait = 0; nWait < 20; ++nWait) {
+        int nQueued = 0;
+        if (ioctl(hFd, TIOCOUTQ, &nQueued) != 0 || nQueued == 0) {
+            return;
+        }
+        usleep(5000);
+    }
+    tcflush(hFd, TCOFLUSH);
+}
+
 // Closes a descriptor unless released to its new owner.
 class CFdGuard {
 public:
@@ -134,6 +148,7 @@ CSerialDevice::~CSerialDevice() {
     ioctl(m_hFd, TIOCNXCL);
     close(m_hEpoll);
     close(m_hWake);
+    DropUnsentOutput(m_hFd);
     close(m_hFd);
 }
 
