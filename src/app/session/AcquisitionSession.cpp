@@ -337,6 +337,7 @@ void CAcquisitionSession::ClearStore() {
     // Collection that stopped because memory was full goes on once the memory is free.
     const bool bWasFull = g_pPlotData->IsMemoryFull();
     g_pPlotData->ClearAll();
+    m_pRecording->FollowStore();
     m_memoryShortage.StoreCleared();
     m_readReport.OnStoreCleared();
     if (bWasFull) {

@@ -138,6 +138,16 @@ void CRecordingControl::SetBoardFormat(EBoardFormat eFormat) {
     m_interpreter.SetFormat(eFormat);
 }
 
+void CRecordingControl::FollowStore() {
+    m_interpreter.ForgetSession();
+    for (int i = 0; i < CPlotData::kChannelCount; ++i) {
+        if (g_pPlotData->GetSampleCount(i) > 0 || !g_pPlotData->GetStreamChannelName(i).empty()) {
+            m_interpreter.AdoptChannel(i, g_pPlotData->GetStreamChannelName(i));
+        }
+    }
+    UpdateNames();
+}
+
 void CRecordingControl::OnChannelName(int, std::string_view) {
     UpdateNames();
 }

@@ -53,6 +53,9 @@ public:
     // store's.
     void OnPortOpened(EBoardFormat eFormat);
     void SetBoardFormat(EBoardFormat eFormat);
+    // The store began a new session (cleared, or a file opened into it): labels go to the
+    // same channels in the recording as in the plot from now on.
+    void FollowStore();
     // The header names each channel by the name the user typed, else by the one the board
     // gave (a label or a header line): call when the typed names may have changed.
     void UpdateNames();

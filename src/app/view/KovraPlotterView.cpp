@@ -125,6 +125,7 @@ void CKovraPlotterView::ResetData() {
 
 void CKovraPlotterView::ShowLoadedData(const std::vector<std::uint32_t>& vTimesMs) {
     m_pInstrument->OnLoaded(vTimesMs);
+    m_pSession->Recording().FollowStore();
     m_pSession->StopCollecting();
     Plot().m_nScrollBack = 0;
     m_pLegend->OnNamesMaybeArrived();

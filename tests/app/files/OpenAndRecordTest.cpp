@@ -296,11 +296,16 @@ TEST_F(RecordTest, NamesFromTheBoardAndTypedNamesHeadTheRecordingAndShowTheLegen
     EXPECT_EQ(strShown, "/hum");
     terminal.Send("hum:41 temp:23\r\n");
     ASSERT_TRUE(CAppFixture::WaitFor([&] { return Recorder().SetCount() == 3; }));
+    // After F12 the board's labels start afresh, in the recording as in the plot.
+    Press(m_app.View(), Qt::Key_F12);
+    terminal.Send("volt:3\r\n");
+    ASSERT_TRUE(CAppFixture::WaitFor([&] { return Recorder().SetCount() == 4; }));
+    EXPECT_EQ(g_pPlotData->GetChannelName(0), "volt");
     m_app.Frame().Action(ID_FILE_STOPRECORDING)->trigger();
     ASSERT_TRUE(CAppFixture::WaitFor([&] { return !Recorder().Stopping(); }));
-    EXPECT_TRUE(Contents("rec.csv").starts_with("time_s,temp,Humidity\n"));
+    EXPECT_TRUE(Contents("rec.csv").starts_with("time_s,volt,Humidity\n"));
     EXPECT_EQ(RecordedSets(Contents("rec.csv")),
-              (std::vector<std::string>{"21.5,40", "22,", "23,41"}));
+              (std::vector<std::string>{"21.5,40", "22,", "23,41", "3"}));
 }
 
 TEST_F(RecordTest, AWriteFailureStopsTheRecordingWithAMessageAndCollectionGoesOn) {
