@@ -57,6 +57,7 @@ void CInstrument::OnSetsCompleted() {
 
 void CInstrument::OnStoreCleared() {
     m_pCursors->OnStoreChanged();
+    m_pTrigger->OnStoreChanged();
 }
 
 void CInstrument::OnLoaded(const std::vector<std::uint32_t>& vTimesMs) {
@@ -66,6 +67,7 @@ void CInstrument::OnLoaded(const std::vector<std::uint32_t>& vTimesMs) {
         m_pTimes->AdoptRecordingTimes(vTimesMs);
     }
     m_pCursors->OnStoreChanged();
+    m_pTrigger->OnStoreChanged();
 }
 
 void CInstrument::OnScrolled() {

@@ -196,6 +196,11 @@ TEST_F(InstrumentTest, TheTriggerHoldsASquareWaveStillAcross100Sets) {
     EXPECT_FALSE(m_view.Instrument().Trigger().InView());
     Press(m_view, Qt::Key_End);
     EXPECT_TRUE(m_view.Instrument().Trigger().InView());
+    // The crossing goes with the data (F12): armed again.
+    Press(m_view, Qt::Key_F12);
+    EXPECT_EQ(m_view.Instrument().Trigger().Trigger().Held(), std::nullopt);
+    m_app.Frame().UpdateCommandUI();
+    EXPECT_EQ(m_app.Frame().StatusPane()->State().m_strTrigger, "TRIG ch1 \u2191 0.00: armed");
 }
 
 TEST_F(InstrumentTest, SingleHoldsTheFirstCrossingUntilArmedAgain) {
