@@ -56,7 +56,6 @@ private:
     bool m_bShown = false;
     std::array<CRunningStats, 10> m_vRunning;
     CRateMeter m_rates;
-    // What the rates have counted so far.
-    std::uint64_t m_nCountedBytes = 0;
+    // The sets the rates have counted so far.
     int m_nCountedSets = 0;
 };

@@ -312,4 +312,16 @@ TEST_F(InstrumentTest, TheStatisticsPanelShowsTheFiguresOfAKnownSignal) {
     EXPECT_FALSE(m_view.Instrument().Cursors().Visible());
 }
 
+TEST_F(InstrumentTest, TheLineRatesCountEveryByte) {
+    m_app.Frame().Action(ID_VIEW_STATISTICS)->trigger();
+    const auto rate = [&](int nRow) {
+        m_view.Instrument().Statistics().Refresh();
+        return m_view.Instrument().Statistics().Panel()->Figures().m_vLine[nRow].second;
+    };
+    // Bytes that end no set yet.
+    Receive("1 2 3 4 5 6 7 8 9");
+    EXPECT_EQ(rate(1), "17");
+    EXPECT_EQ(rate(0), "0");
+}
+
 } // namespace
