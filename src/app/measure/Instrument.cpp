@@ -49,10 +49,10 @@ void CInstrument::RegisterCommands(CCommandMap& commands) {
     m_pStatistics->RegisterCommands(commands);
 }
 
-void CInstrument::OnSetsCompleted() {
+void CInstrument::OnSetsCompleted(int nNewSets) {
     m_pTimes->OnSetsCompleted();
     m_pTrigger->OnSetsCompleted();
-    m_pStatistics->OnSetsCompleted();
+    m_pStatistics->OnSetsCompleted(nNewSets);
 }
 
 void CInstrument::OnStoreCleared() {

@@ -46,7 +46,6 @@ void CStatisticsControl::SetShown(bool bShown) {
     if (bShown) {
         // The rates count from now.
         m_rates.Reset();
-        m_nCountedSets = m_painter.FirstChannelCount();
         Refresh();
         m_timer.start();
     } else {
@@ -57,15 +56,10 @@ void CStatisticsControl::SetShown(bool bShown) {
     }
 }
 
-void CStatisticsControl::OnSetsCompleted() {
-    if (!m_bShown) {
-        return;
+void CStatisticsControl::OnSetsCompleted(int nNewSets) {
+    if (m_bShown && nNewSets > 0) {
+        m_rates.Add(CRateMeter::Clock::now(), static_cast<std::uint64_t>(nNewSets), 0);
     }
-    const int nSets = m_painter.FirstChannelCount();
-    // A store emptied since counts from its new start.
-    m_rates.Add(CRateMeter::Clock::now(), nSets >= m_nCountedSets ? nSets - m_nCountedSets : nSets,
-                0);
-    m_nCountedSets = nSets;
 }
 
 SLineFigures CStatisticsControl::LineFigures() const {

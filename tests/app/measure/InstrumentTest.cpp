@@ -312,7 +312,7 @@ TEST_F(InstrumentTest, TheStatisticsPanelShowsTheFiguresOfAKnownSignal) {
     EXPECT_FALSE(m_view.Instrument().Cursors().Visible());
 }
 
-TEST_F(InstrumentTest, TheLineRatesCountEveryByte) {
+TEST_F(InstrumentTest, TheLineRatesCountEveryByteAndEachSetOnce) {
     m_app.Frame().Action(ID_VIEW_STATISTICS)->trigger();
     const auto rate = [&](int nRow) {
         m_view.Instrument().Statistics().Refresh();
@@ -322,6 +322,12 @@ TEST_F(InstrumentTest, TheLineRatesCountEveryByte) {
     Receive("1 2 3 4 5 6 7 8 9");
     EXPECT_EQ(rate(1), "17");
     EXPECT_EQ(rate(0), "0");
+    Receive("#");
+    ReceiveSquare(0, 9);
+    // Emptied data takes nothing back from what arrived.
+    Press(m_view, Qt::Key_F12);
+    ReceiveSquare(0, 25);
+    EXPECT_EQ(rate(0), "35");
 }
 
 } // namespace
