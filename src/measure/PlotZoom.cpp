@@ -45,10 +45,12 @@ SZoom ZoomToRect(const CPlotGeometry& geometry, const SPlotRanges& current, int 
     }
     SPlotRanges& ranges = zoom.m_ranges;
     const int nDivisions = CPlotGeometry::kDivisions;
-    const int nPpd = std::max(1, (pEnd - pFirst + nDivisions - 1) / nDivisions);
+    // In 64 bits: a window of a saturated ppd holds INT_MAX positions.
+    const std::int64_t nPpd =
+        std::max<std::int64_t>(1, (std::int64_t{pEnd} - pFirst + nDivisions - 1) / nDivisions);
     ranges.m_fPointsPerDiv = static_cast<float>(nPpd);
     // The window starts at last - 10 * ppd - scroll-back (PlotScroll).
-    const std::int64_t nWidth = std::int64_t{nDivisions} * nPpd;
+    const std::int64_t nWidth = nDivisions * nPpd;
     const std::int64_t nStart = std::int64_t{window.m_nStart} + pFirst;
     const std::int64_t nMaxBack = std::max<std::int64_t>(0, nFirstCount - 1 - nWidth);
     ranges.m_nScrollBack =

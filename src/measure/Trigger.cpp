@@ -48,6 +48,11 @@ void CTrigger::Arm(const CSampleSeries& series) {
     StartLooking(series);
 }
 
+void CTrigger::Forget(const CSampleSeries& series) {
+    m_nHeld.reset();
+    StartLooking(series);
+}
+
 void CTrigger::StartLooking(const CSampleSeries& series) {
     m_nGeneration = series.Generation();
     m_nCovered = series.size();

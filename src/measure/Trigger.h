@@ -51,6 +51,9 @@ public:
     // Looks for crossings in what arrives from now on (Arm Trigger). The crossing held
     // stays shown until a new one is held.
     void Arm(const CSampleSeries& series);
+    // The series was emptied or took other values: the crossing held is gone with the
+    // samples it was in, and crossings are looked for in what arrives from now on.
+    void Forget(const CSampleSeries& series);
     // Takes in the samples appended since the last call. nWindowSamples: 10 x ppd, the
     // samples the plot shows. A series cleared since is taken from its start, and nothing
     // is held.

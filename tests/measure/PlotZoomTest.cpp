@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 namespace {
 
 // A plot of 480 x 340: 40 pixels per division, rows 20 (2.5) to 320 (-2.5). 1000 samples at
@@ -40,6 +42,11 @@ TEST(PlotZoomTest, DraggedRectanglesBecomeRanges) {
         EXPECT_EQ(zoom.m_eResult, c.m_eResult) << c.m_pressed.m_nX << "," << c.m_released.m_nX;
         EXPECT_EQ(zoom.m_ranges, c.m_ranges) << c.m_pressed.m_nX << "," << c.m_released.m_nX;
     }
+    // A ppd so large that the window holds INT_MAX positions: about a tenth of them per
+    // division, not 1.
+    const SPlotRanges huge{3e8f, 0, 2.5f, -2.5f, false, false};
+    EXPECT_EQ(ZoomToRect(geometry, huge, 1000, {40, 20}, {440, 320}).m_ranges,
+              (SPlotRanges{static_cast<float>(INT_MAX / 10 + 1), 0, 2.5f, -2.5f, false, false}));
     // ppd 1: samples 40 pixels apart, none between the columns 45 and 60.
     const SPlotRanges sparse{1.0f, 0, 2.5f, -2.5f, false, false};
     EXPECT_EQ(ZoomToRect(geometry, sparse, 1000, {45, 30}, {60, 100}).m_eResult,

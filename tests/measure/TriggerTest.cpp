@@ -105,6 +105,12 @@ TEST(TriggerTest, NormalHoldsEachCrossingSingleOnlyTheFirst) {
     EXPECT_EQ(single.Held(), 10);
     feed(single, 231);
     EXPECT_EQ(single.Held(), 210);
+    // Other values in its place: the crossing goes with them, and the crossings the new
+    // values hold already are not looked for.
+    single.Forget(series);
+    EXPECT_EQ(single.Held(), std::nullopt);
+    feed(single, 245);
+    EXPECT_EQ(single.State(), ETriggerState::kArmed);
     // Cleared data: nothing held, nothing crossed yet.
     series.clear();
     normal.Update(series, 40);

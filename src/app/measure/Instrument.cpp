@@ -49,14 +49,15 @@ void CInstrument::RegisterCommands(CCommandMap& commands) {
     m_pStatistics->RegisterCommands(commands);
 }
 
-void CInstrument::OnSetsCompleted() {
+void CInstrument::OnSetsCompleted(int nNewSets) {
     m_pTimes->OnSetsCompleted();
     m_pTrigger->OnSetsCompleted();
-    m_pStatistics->OnSetsCompleted();
+    m_pStatistics->OnSetsCompleted(nNewSets);
 }
 
 void CInstrument::OnStoreCleared() {
     m_pCursors->OnStoreChanged();
+    m_pTrigger->OnStoreChanged();
 }
 
 void CInstrument::OnLoaded(const std::vector<std::uint32_t>& vTimesMs) {
@@ -66,6 +67,7 @@ void CInstrument::OnLoaded(const std::vector<std::uint32_t>& vTimesMs) {
         m_pTimes->AdoptRecordingTimes(vTimesMs);
     }
     m_pCursors->OnStoreChanged();
+    m_pTrigger->OnStoreChanged();
 }
 
 void CInstrument::OnScrolled() {

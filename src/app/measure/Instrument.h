@@ -36,7 +36,8 @@ public:
 
     void RegisterCommands(CCommandMap& commands);
 
-    void OnSetsCompleted();
+    // nNewSets: the sets that the read completed.
+    void OnSetsCompleted(int nNewSets);
     // The store was emptied or took an opened file's values (with its rows' times, if any).
     void OnStoreCleared();
     void OnLoaded(const std::vector<std::uint32_t>& vTimesMs);

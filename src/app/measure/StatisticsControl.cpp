@@ -17,6 +17,13 @@ CStatisticsControl::CStatisticsControl(CPlotPainter& painter, const CAcquisition
     m_pPanel->hide();
     m_timer.setInterval(kRefreshMs);
     QObject::connect(&m_timer, &QTimer::timeout, [this] { Refresh(); });
+    // Every read counts, also one that completes no set.
+    QObject::connect(&session, &CAcquisitionSession::BytesRead, &m_timer,
+                     [this](std::uint64_t nBytes) {
+                         if (m_bShown) {
+                             m_rates.Add(CRateMeter::Clock::now(), 0, nBytes);
+                         }
+                     });
 }
 
 CStatisticsControl::~CStatisticsControl() {
@@ -39,8 +46,6 @@ void CStatisticsControl::SetShown(bool bShown) {
     if (bShown) {
         // The rates count from now.
         m_rates.Reset();
-        m_nCountedBytes = m_session.BytesReceived();
-        m_nCountedSets = m_painter.FirstChannelCount();
         Refresh();
         m_timer.start();
     } else {
@@ -51,17 +56,10 @@ void CStatisticsControl::SetShown(bool bShown) {
     }
 }
 
-void CStatisticsControl::OnSetsCompleted() {
-    if (!m_bShown) {
-        return;
+void CStatisticsControl::OnSetsCompleted(int nNewSets) {
+    if (m_bShown && nNewSets > 0) {
+        m_rates.Add(CRateMeter::Clock::now(), static_cast<std::uint64_t>(nNewSets), 0);
     }
-    const int nSets = m_painter.FirstChannelCount();
-    const std::uint64_t nBytes = m_session.BytesReceived();
-    // A store emptied since counts from its new start.
-    m_rates.Add(CRateMeter::Clock::now(), nSets >= m_nCountedSets ? nSets - m_nCountedSets : nSets,
-                nBytes - m_nCountedBytes);
-    m_nCountedSets = nSets;
-    m_nCountedBytes = nBytes;
 }
 
 SLineFigures CStatisticsControl::LineFigures() const {

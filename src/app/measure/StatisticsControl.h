@@ -38,8 +38,8 @@ public:
     bool Shown() const { return m_bShown; }
     void SetShown(bool bShown);
 
-    // Sets arrived: the line's rates count them.
-    void OnSetsCompleted();
+    // nNewSets sets arrived: the line's rates count them.
+    void OnSetsCompleted(int nNewSets);
     // The panel brought up to date now (what the timer does).
     void Refresh();
 
@@ -56,7 +56,4 @@ private:
     bool m_bShown = false;
     std::array<CRunningStats, 10> m_vRunning;
     CRateMeter m_rates;
-    // What the rates have counted so far.
-    std::uint64_t m_nCountedBytes = 0;
-    int m_nCountedSets = 0;
 };

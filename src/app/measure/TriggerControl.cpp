@@ -83,6 +83,12 @@ void CTriggerControl::OnSetsCompleted() {
     }
 }
 
+void CTriggerControl::OnStoreChanged() {
+    if (g_pPlotData != nullptr) {
+        m_trigger.Forget(g_pPlotData->GetSeries(m_settings.m_nChannel));
+    }
+}
+
 void CTriggerControl::Place() {
     const int nWindow = WindowSamples(m_painter.Settings().m_fPointsPerDiv);
     if (const auto nStart = m_trigger.HeldWindowStart(nWindow)) {

@@ -31,6 +31,8 @@ public:
 
     // New sets: crossings looked for, and the window put on the one held.
     void OnSetsCompleted();
+    // The store was emptied or took an opened file's values.
+    void OnStoreChanged();
     // The user moved the window (a scroll, a zoom): the trigger no longer places it.
     void LeaveView();
     // F5 or End: back to the trigger's window.

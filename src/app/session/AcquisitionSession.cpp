@@ -200,6 +200,7 @@ bool CAcquisitionSession::ReadAndInterpret(bool bReportErrors, std::size_t nMaxB
     bool bHintDue = false;
     const auto tNow = CSetEndHint::Clock::now();
     const int nFirstCount = FirstChannelCount();
+    const std::uint64_t nBytesBefore = m_nBytesReceived;
     for (std::size_t nTaken = 0;; nTaken += kReadChunk) {
         if (nTaken >= nMaxBytes) {
             if (!m_bFollowUpPending) {
@@ -241,6 +242,9 @@ bool CAcquisitionSession::ReadAndInterpret(bool bReportErrors, std::size_t nMaxB
         if (!strReport.empty()) {
             m_status.SetStatusText("%s", strReport.c_str());
         }
+    }
+    if (m_nBytesReceived != nBytesBefore) {
+        emit BytesRead(m_nBytesReceived - nBytesBefore);
     }
     if (bSetCompleted) {
         emit SetsCompleted(FirstChannelCount() - nFirstCount);

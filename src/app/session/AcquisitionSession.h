@@ -123,6 +123,8 @@ public:
 signals:
     // Connection, collection or recording changed: menu items may change.
     void StateChanged();
+    // nBytes were read from the port (at each read, also when they complete no set).
+    void BytesRead(std::uint64_t nBytes);
     // Sets were completed; the first channel has nNewSamples more.
     void SetsCompleted(int nNewSamples);
     // The user chose the port's settings in Port Setup.

@@ -66,7 +66,7 @@ CKovraPlotterView::CKovraPlotterView(QWidget* pParent)
             &CKovraPlotterView::CommandStateChanged);
     connect(m_pSession, &CAcquisitionSession::SetsCompleted, this, [this](int nNewSamples) {
         m_pPainter->OnSetsCompleted(nNewSamples);
-        m_pInstrument->OnSetsCompleted();
+        m_pInstrument->OnSetsCompleted(nNewSamples);
         m_pLegend->OnNamesMaybeArrived();
         m_pScreen->RequestPaint();
     });

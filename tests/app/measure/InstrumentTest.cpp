@@ -196,6 +196,11 @@ TEST_F(InstrumentTest, TheTriggerHoldsASquareWaveStillAcross100Sets) {
     EXPECT_FALSE(m_view.Instrument().Trigger().InView());
     Press(m_view, Qt::Key_End);
     EXPECT_TRUE(m_view.Instrument().Trigger().InView());
+    // The crossing goes with the data (F12): armed again.
+    Press(m_view, Qt::Key_F12);
+    EXPECT_EQ(m_view.Instrument().Trigger().Trigger().Held(), std::nullopt);
+    m_app.Frame().UpdateCommandUI();
+    EXPECT_EQ(m_app.Frame().StatusPane()->State().m_strTrigger, "TRIG ch1 \u2191 0.00: armed");
 }
 
 TEST_F(InstrumentTest, SingleHoldsTheFirstCrossingUntilArmedAgain) {
@@ -305,6 +310,24 @@ TEST_F(InstrumentTest, TheStatisticsPanelShowsTheFiguresOfAKnownSignal) {
     EXPECT_TRUE(panel.Figures().m_bBetweenCursors);
     Press(m_view, Qt::Key_Escape);
     EXPECT_FALSE(m_view.Instrument().Cursors().Visible());
+}
+
+TEST_F(InstrumentTest, TheLineRatesCountEveryByteAndEachSetOnce) {
+    m_app.Frame().Action(ID_VIEW_STATISTICS)->trigger();
+    const auto rate = [&](int nRow) {
+        m_view.Instrument().Statistics().Refresh();
+        return m_view.Instrument().Statistics().Panel()->Figures().m_vLine[nRow].second;
+    };
+    // Bytes that end no set yet.
+    Receive("1 2 3 4 5 6 7 8 9");
+    EXPECT_EQ(rate(1), "17");
+    EXPECT_EQ(rate(0), "0");
+    Receive("#");
+    ReceiveSquare(0, 9);
+    // Emptied data takes nothing back from what arrived.
+    Press(m_view, Qt::Key_F12);
+    ReceiveSquare(0, 25);
+    EXPECT_EQ(rate(0), "35");
 }
 
 } // namespace
