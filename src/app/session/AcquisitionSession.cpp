@@ -200,7 +200,7 @@ bool CAcquisitionSession::ReadAndInterpret(bool bReportErrors, std::size_t nMaxB
     bool bHintDue = false;
     const auto tNow = CSetEndHint::Clock::now();
     const int nFirstCount = FirstChannelCount();
-    const std::uint64_t nBytesBefore = m_nBytesReceived;
+    std::uint64_t nBytesRead = 0;
     for (std::size_t nTaken = 0;; nTaken += kReadChunk) {
         if (nTaken >= nMaxBytes) {
             if (!m_bFollowUpPending) {
@@ -223,7 +223,7 @@ bool CAcquisitionSession::ReadAndInterpret(bool bReportErrors, std::size_t nMaxB
             }
         }
         m_pRecording->Feed(buffer, nRead);
-        m_nBytesReceived += nRead;
+        nBytesRead += nRead;
         if (nRead > 0 && m_bCollecting) {
             const bool bChunkSet = g_pPlotData->Interpret(buffer, nRead);
             bHintDue |= m_setEndHint.OnBytesInterpreted(tNow, bChunkSet, buffer, nRead);
@@ -243,8 +243,8 @@ bool CAcquisitionSession::ReadAndInterpret(bool bReportErrors, std::size_t nMaxB
             m_status.SetStatusText("%s", strReport.c_str());
         }
     }
-    if (m_nBytesReceived != nBytesBefore) {
-        emit BytesRead(m_nBytesReceived - nBytesBefore);
+    if (nBytesRead != 0) {
+        emit BytesRead(nBytesRead);
     }
     if (bSetCompleted) {
         emit SetsCompleted(FirstChannelCount() - nFirstCount);

@@ -98,9 +98,8 @@ public:
     // Record to file.
     CRecordingControl& Recording() const { return *m_pRecording; }
 
-    // Bytes read from the port, and notifications of the port that told of line errors
-    // (framing, parity, overrun, break), since the program started.
-    std::uint64_t BytesReceived() const { return m_nBytesReceived; }
+    // Notifications of the port that told of line errors (framing, parity, overrun, break),
+    // since the program started.
     std::uint64_t LineErrors() const { return m_nLineErrors; }
 
     // Port settings (list positions) and connection.
@@ -158,6 +157,5 @@ private:
     CMemoryShortage m_memoryShortage;
     bool m_bInitialized = false;
     bool m_bTornDown = false;
-    std::uint64_t m_nBytesReceived = 0;
     std::uint64_t m_nLineErrors = 0;
 };
