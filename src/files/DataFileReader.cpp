@@ -147,6 +147,10 @@ void CDataFileParser::Line(std::string_view line) {
         }
     }
     if (std::all_of(line.begin(), line.end(), IsBlank)) {
+        // In one column, a gap is written as an empty line: one between rows is a row.
+        if (m_cSeparator == 0 && m_data.m_nRows != 0 && !m_bTimeColumn) {
+            ++m_nBlankRows;
+        }
         return;
     }
     if (m_bFirstLine) {
@@ -157,8 +161,10 @@ void CDataFileParser::Line(std::string_view line) {
             return;
         }
     }
-    // A line of nothing but separators is blank too.
-    if (std::all_of(line.begin(), line.end(),
+    // A line of nothing but separators is blank before the first row, and where a row needs
+    // a time; after it, it is a row of gaps, as the exports write one.
+    if ((m_data.m_nRows == 0 || m_bTimeColumn) &&
+        std::all_of(line.begin(), line.end(),
                     [this](char c) { return IsBlank(c) || c == m_cSeparator; })) {
         return;
     }
@@ -166,7 +172,21 @@ void CDataFileParser::Line(std::string_view line) {
     int nValues = 0;
     std::uint32_t nTimeMs = 0;
     int nDropped = 0;
-    if (!ParseRow(line, values, nValues, nTimeMs, nDropped) || m_data.m_nRows >= kMaxRows) {
+    if (!ParseRow(line, values, nValues, nTimeMs, nDropped)) {
+        Skip();
+        return;
+    }
+    // Empty lines at the end of the file are no rows: only those before this one are.
+    const std::array<float, 1> gap{std::numeric_limits<float>::quiet_NaN()};
+    for (; m_nBlankRows != 0; --m_nBlankRows) {
+        AddRow(gap.data(), 1, 0);
+    }
+    AddRow(values.data(), nValues, nTimeMs);
+    m_data.m_nDroppedColumns = std::max(m_data.m_nDroppedColumns, nDropped);
+}
+
+void CDataFileParser::AddRow(const float* pValues, int nValues, std::uint32_t nTimeMs) {
+    if (m_data.m_nRows >= kMaxRows) {
         Skip();
         return;
     }
@@ -182,10 +202,9 @@ void CDataFileParser::Line(std::string_view line) {
             !m_pGauge->MayGrow(CSampleSeries::kBlockBytes)) {
             throw std::bad_alloc();
         }
-        channel.Append(values[static_cast<std::size_t>(c)]);
+        channel.Append(pValues[c]);
     }
     m_data.m_nColumns = std::max(m_data.m_nColumns, nValues);
-    m_data.m_nDroppedColumns = std::max(m_data.m_nDroppedColumns, nDropped);
 }
 
 // The times are counted as samples are: a block's worth of memory asked for at a time.

@@ -57,9 +57,11 @@ struct CLoadedData {
 //   else TAB, else ',', else it is a single column),
 //   spaces around cells and one pair of double quotes ignored, LF or CR LF line ends.
 // The first line that is not blank is a header when any of its cells is not a number; its
-// cells name the channels. Other blank lines, and lines of nothing but separators, are passed
-// over. Each row's values go to channels 1, 2, ... in order, as a set of that many values
-// would; values after the tenth are dropped, as the interpreter drops them. Numbers: an
+// cells name the channels. Blank lines, and lines of nothing but separators, are passed over
+// before the first row, at the end, and where a row needs a time; between rows, a line of
+// nothing but separators is a row of gaps, as is a blank line in a single column (the exports
+// write a set of gaps so). Each row's values go to channels 1, 2, ... in order, as a set of that
+// many values would; values after the tenth are dropped, as the interpreter drops them. Numbers: an
 // optional sign, digits with a decimal point, an optional exponent, "inf" (each read as the
 // nearest float; too large ones as infinite). An empty cell, also the last one of a row (as
 // the exports and recordings write a gap in the last channel), and "nan" are a gap: a NaN
@@ -90,6 +92,7 @@ public:
 private:
     void Line(std::string_view line);
     void Skip();
+    void AddRow(const float* pValues, int nValues, std::uint32_t nTimeMs);
     bool IsHeader(std::string_view line) const;
     void ReadHeader(std::string_view line);
     bool ParseRow(std::string_view line, std::array<float, CLoadedData::kMaxColumns>& values,
@@ -110,7 +113,8 @@ private:
     std::uint64_t m_nJudged = 0; // of the first lines that count for the verdict
     std::uint64_t m_nJudgedSkipped = 0;
     char m_cSeparator = 0;
-    char m_cDecimal = 0; // 0 until the first cell with a decimal mark
+    std::uint64_t m_nBlankRows = 0; // empty lines after a row of a single column, not yet rows
+    char m_cDecimal = 0;            // 0 until the first cell with a decimal mark
     bool m_bTimeColumn = false;
     locale_t m_hCLocale;
 };
