@@ -228,14 +228,14 @@ TEST(LineReaderTest, TheStoreKeepsChannelsAlignedAndNames) {
     data.SetBoardFormat(EBoardFormat::kLines);
     data.SetChannelName(1, "Humidity");
     EXPECT_TRUE(data.Interpret("temp:20\ntemp:21 hum:40\n1 2 3\n"));
-    const Lines expected = {"20 21 1", "_ 40 2", "_ _ 3"};
-    for (int i = 0; i < 3; ++i) {
-        std::vector<float> column;
+    const auto column = [&data](int i) {
+        std::vector<float> vColumn;
         for (int j = 0; j < data.GetSampleCount(i); ++j) {
-            column.push_back(data.GetSample(i, j));
+            vColumn.push_back(data.GetSample(i, j));
         }
-        EXPECT_EQ(Shown(column.data(), static_cast<int>(column.size())), expected[i]);
-    }
+        return Shown(vColumn.data(), static_cast<int>(vColumn.size()));
+    };
+    EXPECT_EQ((Lines{column(0), column(1), column(2)}), (Lines{"20 21 1", "_ 40 2", "_ _ 3"}));
     EXPECT_EQ(data.m_nLastSetCount, 3);
     EXPECT_EQ(data.GetMin(1), 0.0f);
     EXPECT_EQ(data.GetMax(1), 40.0f);
@@ -250,6 +250,13 @@ TEST(LineReaderTest, TheStoreKeepsChannelsAlignedAndNames) {
     // A new session: a new name takes the first channel again.
     data.Interpret("rpm:5\n");
     EXPECT_EQ(data.GetChannelName(0), "rpm");
+    // Sets that widen within one read line up as they do across reads.
+    data.ClearAll();
+    data.SetBoardFormat(EBoardFormat::kHashSets);
+    data.Interpret("1 2 3#");
+    data.SetBoardFormat(EBoardFormat::kLines);
+    data.Interpret("5\n5,6,7\n");
+    EXPECT_EQ((Lines{column(0), column(1), column(2)}), (Lines{"1 5 5", "2 _ 6", "3 _ 7"}));
     data.DestroyChannels();
 }
 
