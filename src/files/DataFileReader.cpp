@@ -192,7 +192,8 @@ void CDataFileParser::AddRow(const float* pValues, int nValues, std::uint32_t nT
     }
     m_nJudged += m_nJudged < kJudgedLines ? 1 : 0;
     ++m_data.m_nRows;
-    if (m_bTimeColumn) {
+    // A time alone is an empty set, which the store never kept: no time of a set either.
+    if (m_bTimeColumn && nValues != 0) {
         Grow(m_data.m_vTimeMs.size());
         m_data.m_vTimeMs.push_back(nTimeMs);
     }

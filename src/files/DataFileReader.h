@@ -42,8 +42,9 @@ struct CLoadedData {
     // The header's names of channels 1, 2, ... ("" for a cell without one, and for the
     // "chN" that stands for no name); empty when the file names no channel.
     std::vector<std::string> m_vNames;
-    // A recording's time column: the time of each row read, in milliseconds (the largest
-    // time saturates at about 49 days); empty when the file has none.
+    // A recording's time column: the time of each row read that holds a value or a gap, in
+    // milliseconds (the largest time saturates at about 49 days); empty when the file has
+    // none. A row with its time alone is a set without values, which adds no sample.
     std::vector<std::uint32_t> m_vTimeMs;
 };
 

@@ -144,6 +144,8 @@ TEST(DataFileReaderTest, TheHeaderNamesTheChannelsAndTheTimesAreKept) {
          {"temp", "", "hum"},
          {5, 3'600'000'999u}},
         {"time_s,ch1,ch2\n0.5,1\n", {}, {500}},
+        // An empty set has no sample, so no time either.
+        {"time_s,ch1\n0.1,1\n0.5\n0.7,\n", {}, {100, 700}},
         {"\"a\"; b \n1;2\n", {"a", "b"}, {}},
         {"time_s,v\n1e10,1\n", {"v"}, {UINT32_MAX}},
     };
