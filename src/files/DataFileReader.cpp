@@ -35,17 +35,23 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r';
 }
 
-std::string_view Trim(std::string_view cell) {
+std::string_view TrimBlanks(std::string_view cell) {
     while (!cell.empty() && IsBlank(cell.front())) {
         cell.remove_prefix(1);
     }
     while (!cell.empty() && IsBlank(cell.back())) {
         cell.remove_suffix(1);
     }
-    if (cell.size() >= 2 && cell.front() == '"' && cell.back() == '"') {
-        cell = cell.substr(1, cell.size() - 2);
-    }
     return cell;
+}
+
+bool IsQuoted(std::string_view cell) {
+    return cell.size() >= 2 && cell.front() == '"' && cell.back() == '"';
+}
+
+std::string_view Trim(std::string_view cell) {
+    cell = TrimBlanks(cell);
+    return IsQuoted(cell) ? cell.substr(1, cell.size() - 2) : cell;
 }
 
 // The program's exports separate cells by ",\t"; a TAB alone separates cells of a TSV file,
@@ -63,12 +69,14 @@ char ChooseSeparator(std::string_view line) {
     return line.find(',') != std::string_view::npos ? ',' : 0;
 }
 
-// Calls f(cell) for each cell of the line; stops early when f returns false.
-template <class F>
+// Calls f(cell) for each cell of the line, trimmed (its quotes too unless bKeepQuotes); stops
+// early when f returns false.
+template <bool bKeepQuotes = false, class F>
 void ForEachCell(std::string_view line, char cSeparator, F&& f) {
     for (;;) {
         const std::size_t nEnd = cSeparator == 0 ? std::string_view::npos : line.find(cSeparator);
-        if (!f(Trim(line.substr(0, nEnd))) || nEnd == std::string_view::npos) {
+        const std::string_view cell = line.substr(0, nEnd);
+        if (!f(bKeepQuotes ? TrimBlanks(cell) : Trim(cell)) || nEnd == std::string_view::npos) {
             return;
         }
         line.remove_prefix(nEnd + 1);
@@ -248,7 +256,9 @@ bool CDataFileParser::IsHeader(std::string_view line) const {
     // data line reads. Only the cells a row would be read from count.
     bool bHeader = false;
     int nCells = 0;
-    ForEachCell(line, m_cSeparator, [&](std::string_view cell) {
+    // Quotes kept: a name in quotes is a name, even one that reads as a number (the program
+    // quotes such).
+    ForEachCell<true>(line, m_cSeparator, [&](std::string_view cell) {
         if (cell.empty()) {
             return true;
         }

@@ -57,8 +57,9 @@ struct CLoadedData {
 //   not blank decides which: ';' if it has one, else ',' if it has ",\t" as the exports do,
 //   else TAB, else ',', else it is a single column),
 //   spaces around cells and one pair of double quotes ignored, LF or CR LF line ends.
-// The first line that is not blank is a header when any of its cells is not a number; its
-// cells name the channels. Blank lines, and lines of nothing but separators, are passed over
+// The first line that is not blank is a header when any of its cells is not a number or is in
+// double quotes (as the program writes a name that would read as a number); its cells name
+// the channels. Blank lines, and lines of nothing but separators, are passed over
 // before the first row, at the end, and where a row needs a time; between rows, a line of
 // nothing but separators is a row of gaps, as is a blank line in a single column (the exports
 // write a set of gaps so). Each row's values go to channels 1, 2, ... in order, as a set of that

@@ -147,6 +147,8 @@ TEST(DataFileReaderTest, TheHeaderNamesTheChannelsAndTheTimesAreKept) {
         // An empty set has no sample, so no time either.
         {"time_s,ch1\n0.1,1\n0.5\n0.7,\n", {}, {100, 700}},
         {"\"a\"; b \n1;2\n", {"a", "b"}, {}},
+        // Names that read as numbers come in quotes.
+        {"\"1\",\t\"2\"\r\n5.00,\t6.00\r\n", {"1", "2"}, {}},
         {"time_s,v\n1e10,1\n", {"v"}, {UINT32_MAX}},
     };
     for (const SCase& c : cases) {
