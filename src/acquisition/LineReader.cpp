@@ -99,6 +99,7 @@ void CLineReader::Field(const char* text, std::size_t length, bool bEndedBySpace
     if (mark != text + length && mark != text &&
         IsName(text, static_cast<std::size_t>(mark - text))) {
         m_bNotHeader = true;
+        m_bLabelled = true;
         const int nChannel = ChannelOfName(text, static_cast<std::size_t>(mark - text), nPosition);
         const char* value = mark + 1;
         const std::size_t valueLength = static_cast<std::size_t>(text + length - value);
@@ -205,7 +206,7 @@ bool CLineReader::EndLine(const char* pLine, const char* pEnd, CSetSink& sink) {
             CommitSet(sink);
             bSet = true;
         } else if (!m_bNotHeader && !m_bAnySet) {
-            CommitHeader(sink);
+            KeepHeader();
         } else {
             SkipLine(pLine, pEnd);
         }
@@ -215,6 +216,9 @@ bool CLineReader::EndLine(const char* pLine, const char* pEnd, CSetSink& sink) {
 }
 
 void CLineReader::CommitSet(CSetSink& sink) {
+    if (m_nPendingFields != 0) {
+        CommitHeader(sink);
+    }
     const unsigned clashes = m_nPositionalMask & m_nLabelledMask;
     m_nDroppedInLine += static_cast<std::uint64_t>(std::popcount(clashes));
     const unsigned filled = m_nPositionalMask | m_nLabelledMask;
@@ -249,15 +253,26 @@ void CLineReader::CommitSet(CSetSink& sink) {
     m_batch.Complete(nInUse, sink, true);
 }
 
+void CLineReader::KeepHeader() {
+    m_aPendingHeader = m_aHeader;
+    m_nPendingNames = m_nHeaderNames;
+    m_nPendingFields = m_nPosition;
+}
+
+// The first set after a header: the header names its fields, or it was words of another kind.
 void CLineReader::CommitHeader(CSetSink& sink) {
+    const bool bNames = !m_bLabelled && m_nPosition == m_nPendingFields;
+    m_nPendingFields = 0;
+    if (!bNames) {
+        return;
+    }
     m_batch.Flush(sink, true);
-    for (int c = 0; c < m_nHeaderNames; ++c) {
+    for (int c = 0; c < m_nPendingNames; ++c) {
         const auto k = static_cast<std::size_t>(c);
-        m_aNames[k] = m_aHeader[k];
+        m_aNames[k] = m_aPendingHeader[k];
         ++m_counts.m_nNamesLearnt;
         sink.OnChannelName(c, m_aNames[k].View());
     }
-    m_nInUse = std::max(m_nInUse, m_nHeaderNames);
 }
 
 void CLineReader::KeepLineHead(const char* pLine, const char* pEnd) {
@@ -303,6 +318,7 @@ void CLineReader::ResetLine() {
     m_bLineHasText = false;
     m_bText = false;
     m_bNotHeader = false;
+    m_bLabelled = false;
     m_bAwait = false;
     m_nLineHead = 0;
 }
@@ -317,6 +333,7 @@ void CLineReader::ForgetSession() {
     DiscardPartialSet();
     m_aNames = {};
     m_anLabelHint = {};
+    m_nPendingFields = 0;
     m_nInUse = 0;
     m_bAnySet = false;
     m_counts = {};

@@ -38,9 +38,11 @@
 //
 // Every set covers every channel in use (those that got a value, a gap or a name in this
 // session), with a gap where the line said nothing. A line that holds only separators is no
-// set. A line of names only, before the first set of the session, is a header: it names
-// channels 1, 2, ... and makes no set. Any other line with a field of text is skipped and
-// counted.
+// set. A line of names only, before the first set of the session, is a header: it makes no
+// set, and its names go to channels 1, 2, ... (just before that set) only when the first set
+// after it is unlabelled and has as many fields as the header has names; otherwise, as for a
+// boot message of plain words, they are dropped. A later header takes an earlier one's place.
+// Any other line with a field of text is skipped and counted.
 class CLineReader {
 public:
     static constexpr int kMaxChannels = SSetBatch::kStride;
@@ -93,6 +95,7 @@ private:
     // A line ends: [pLine, pEnd) is its part in this chunk. True when it made a set.
     bool EndLine(const char* pLine, const char* pEnd, CSetSink& sink);
     void CommitSet(CSetSink& sink);
+    void KeepHeader();
     void CommitHeader(CSetSink& sink);
     void SkipLine(const char* pLine, const char* pEnd);
     void KeepLineHead(const char* pLine, const char* pEnd);
@@ -126,6 +129,7 @@ private:
     bool m_bLineHasText = false;  // a field with any text at all
     bool m_bText = false;         // a field that is neither number, gap nor label
     bool m_bNotHeader = false;    // a field that is not a name
+    bool m_bLabelled = false;     // a field that is a label
     bool m_bAwait = false;        // a label "name:" waits for its value after spaces
     int m_nAwaitChannel = -1;
     char m_acLineHead[kShownLineLength] = {};
@@ -134,6 +138,10 @@ private:
     // The session.
     std::array<SName, kMaxChannels> m_aNames{};
     std::array<std::int8_t, kMaxChannels> m_anLabelHint{};
+    // A header line's names, until the set after it says whether they name its fields.
+    std::array<SName, kMaxChannels> m_aPendingHeader{};
+    int m_nPendingNames = 0;
+    int m_nPendingFields = 0; // 0: no header pending
     int m_nInUse = 0;
     bool m_bAnySet = false;
     SReadCounts m_counts;

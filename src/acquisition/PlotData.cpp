@@ -243,11 +243,14 @@ void CPlotData::CompleteSets(const SSetBatch& batch) {
         return;
     }
     int nWidest = 0;
+    unsigned nCountsDiffer = 0;
     for (int k = 0; k < nSets; ++k) {
         nWidest = std::max<int>(nWidest, batch.m_pCounts[k]);
+        nCountsDiffer |= batch.m_pCounts[k] ^ batch.m_pCounts[0];
     }
     CPlotChannel* apChannels[kChannelCount];
-    bool bWhole = !m_bMemoryFull;
+    // Aligned sets that widen within the batch must first give the lagging channels gaps.
+    bool bWhole = !m_bMemoryFull && (!batch.m_bAligned || nCountsDiffer == 0);
     for (int j = 0; j < nWidest && bWhole; ++j) {
         apChannels[j] = m_vChannels[static_cast<std::size_t>(j)].get();
         const CSampleSeries& series = apChannels[j]->m_vSamples;

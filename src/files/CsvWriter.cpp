@@ -211,6 +211,26 @@ char* AppendFixed2(char* p, float f) {
     return p + 2;
 }
 
+namespace {
+
+// As the reader of data files would take the cell: spaces around it ignored, a number as
+// strtod reads one ('+' too; hexadecimal is never a number there).
+bool ReadsAsNumberOrNothing(std::string_view strCell) {
+    const std::size_t nFirst = strCell.find_first_not_of(' ');
+    if (nFirst == std::string_view::npos) {
+        return true;
+    }
+    strCell = strCell.substr(nFirst, strCell.find_last_not_of(' ') + 1 - nFirst);
+    if (strCell.size() > 1 && strCell[0] == '+' && strCell[1] != '-' && strCell[1] != '+') {
+        strCell.remove_prefix(1);
+    }
+    double d = 0.0;
+    const char* const pEnd = strCell.data() + strCell.size();
+    return std::from_chars(strCell.data(), pEnd, d).ptr == pEnd;
+}
+
+} // namespace
+
 std::string HeaderCell(std::string_view strName, int nChannel) {
     if (strName.empty()) {
         return "ch" + std::to_string(nChannel);
@@ -222,7 +242,7 @@ std::string HeaderCell(std::string_view strName, int nChannel) {
             c = '_';
         }
     }
-    return strCell;
+    return ReadsAsNumberOrNothing(strCell) ? '"' + strCell + '"' : strCell;
 }
 
 CCsvSnapshot TakeCsvSnapshot(const CPlotData& data, const SCsvOptions& options) {

@@ -23,7 +23,9 @@ char* AppendFixed2(char* p, float f);
 
 // The text of a channel's name in a header line: "chN" (N = nChannel, from 1) for a channel
 // without a name; characters that would split the cell or the line (',' ';' TAB '"' and control
-// characters) become '_', so that the line reads back as the same number of cells.
+// characters) become '_', so that the line reads back as the same number of cells. A name that
+// would read as a number ("1", "nan") or as an empty cell (spaces) is put in double quotes, so
+// that the line still reads as a header and the name as itself.
 std::string HeaderCell(std::string_view strName, int nChannel);
 
 // File > Save may start the file with a line of channel names; the quick export never does.

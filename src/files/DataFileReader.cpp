@@ -35,17 +35,23 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r';
 }
 
-std::string_view Trim(std::string_view cell) {
+std::string_view TrimBlanks(std::string_view cell) {
     while (!cell.empty() && IsBlank(cell.front())) {
         cell.remove_prefix(1);
     }
     while (!cell.empty() && IsBlank(cell.back())) {
         cell.remove_suffix(1);
     }
-    if (cell.size() >= 2 && cell.front() == '"' && cell.back() == '"') {
-        cell = cell.substr(1, cell.size() - 2);
-    }
     return cell;
+}
+
+bool IsQuoted(std::string_view cell) {
+    return cell.size() >= 2 && cell.front() == '"' && cell.back() == '"';
+}
+
+std::string_view Trim(std::string_view cell) {
+    cell = TrimBlanks(cell);
+    return IsQuoted(cell) ? cell.substr(1, cell.size() - 2) : cell;
 }
 
 // The program's exports separate cells by ",\t"; a TAB alone separates cells of a TSV file,
@@ -63,12 +69,14 @@ char ChooseSeparator(std::string_view line) {
     return line.find(',') != std::string_view::npos ? ',' : 0;
 }
 
-// Calls f(cell) for each cell of the line; stops early when f returns false.
-template <class F>
+// Calls f(cell) for each cell of the line, trimmed (its quotes too unless bKeepQuotes); stops
+// early when f returns false.
+template <bool bKeepQuotes = false, class F>
 void ForEachCell(std::string_view line, char cSeparator, F&& f) {
     for (;;) {
         const std::size_t nEnd = cSeparator == 0 ? std::string_view::npos : line.find(cSeparator);
-        if (!f(Trim(line.substr(0, nEnd))) || nEnd == std::string_view::npos) {
+        const std::string_view cell = line.substr(0, nEnd);
+        if (!f(bKeepQuotes ? TrimBlanks(cell) : Trim(cell)) || nEnd == std::string_view::npos) {
             return;
         }
         line.remove_prefix(nEnd + 1);
@@ -147,6 +155,10 @@ void CDataFileParser::Line(std::string_view line) {
         }
     }
     if (std::all_of(line.begin(), line.end(), IsBlank)) {
+        // In one column, a gap is written as an empty line: one between rows is a row.
+        if (m_cSeparator == 0 && m_data.m_nRows != 0 && !m_bTimeColumn) {
+            ++m_nBlankRows;
+        }
         return;
     }
     if (m_bFirstLine) {
@@ -157,8 +169,10 @@ void CDataFileParser::Line(std::string_view line) {
             return;
         }
     }
-    // A line of nothing but separators is blank too.
-    if (std::all_of(line.begin(), line.end(),
+    // A line of nothing but separators is blank before the first row, and where a row needs
+    // a time; after it, it is a row of gaps, as the exports write one.
+    if ((m_data.m_nRows == 0 || m_bTimeColumn) &&
+        std::all_of(line.begin(), line.end(),
                     [this](char c) { return IsBlank(c) || c == m_cSeparator; })) {
         return;
     }
@@ -166,13 +180,28 @@ void CDataFileParser::Line(std::string_view line) {
     int nValues = 0;
     std::uint32_t nTimeMs = 0;
     int nDropped = 0;
-    if (!ParseRow(line, values, nValues, nTimeMs, nDropped) || m_data.m_nRows >= kMaxRows) {
+    if (!ParseRow(line, values, nValues, nTimeMs, nDropped)) {
+        Skip();
+        return;
+    }
+    // Empty lines at the end of the file are no rows: only those before this one are.
+    const std::array<float, 1> gap{std::numeric_limits<float>::quiet_NaN()};
+    for (; m_nBlankRows != 0; --m_nBlankRows) {
+        AddRow(gap.data(), 1, 0);
+    }
+    AddRow(values.data(), nValues, nTimeMs);
+    m_data.m_nDroppedColumns = std::max(m_data.m_nDroppedColumns, nDropped);
+}
+
+void CDataFileParser::AddRow(const float* pValues, int nValues, std::uint32_t nTimeMs) {
+    if (m_data.m_nRows >= kMaxRows) {
         Skip();
         return;
     }
     m_nJudged += m_nJudged < kJudgedLines ? 1 : 0;
     ++m_data.m_nRows;
-    if (m_bTimeColumn) {
+    // A time alone is an empty set, which the store never kept: no time of a set either.
+    if (m_bTimeColumn && nValues != 0) {
         Grow(m_data.m_vTimeMs.size());
         m_data.m_vTimeMs.push_back(nTimeMs);
     }
@@ -182,10 +211,9 @@ void CDataFileParser::Line(std::string_view line) {
             !m_pGauge->MayGrow(CSampleSeries::kBlockBytes)) {
             throw std::bad_alloc();
         }
-        channel.Append(values[static_cast<std::size_t>(c)]);
+        channel.Append(pValues[c]);
     }
     m_data.m_nColumns = std::max(m_data.m_nColumns, nValues);
-    m_data.m_nDroppedColumns = std::max(m_data.m_nDroppedColumns, nDropped);
 }
 
 // The times are counted as samples are: a block's worth of memory asked for at a time.
@@ -228,7 +256,9 @@ bool CDataFileParser::IsHeader(std::string_view line) const {
     // data line reads. Only the cells a row would be read from count.
     bool bHeader = false;
     int nCells = 0;
-    ForEachCell(line, m_cSeparator, [&](std::string_view cell) {
+    // Quotes kept: a name in quotes is a name, even one that reads as a number (the program
+    // quotes such).
+    ForEachCell<true>(line, m_cSeparator, [&](std::string_view cell) {
         if (cell.empty()) {
             return true;
         }

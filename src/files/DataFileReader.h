@@ -42,8 +42,9 @@ struct CLoadedData {
     // The header's names of channels 1, 2, ... ("" for a cell without one, and for the
     // "chN" that stands for no name); empty when the file names no channel.
     std::vector<std::string> m_vNames;
-    // A recording's time column: the time of each row read, in milliseconds (the largest
-    // time saturates at about 49 days); empty when the file has none.
+    // A recording's time column: the time of each row read that holds a value or a gap, in
+    // milliseconds (the largest time saturates at about 49 days); empty when the file has
+    // none. A row with its time alone is a set without values, which adds no sample.
     std::vector<std::uint32_t> m_vTimeMs;
 };
 
@@ -56,10 +57,13 @@ struct CLoadedData {
 //   not blank decides which: ';' if it has one, else ',' if it has ",\t" as the exports do,
 //   else TAB, else ',', else it is a single column),
 //   spaces around cells and one pair of double quotes ignored, LF or CR LF line ends.
-// The first line that is not blank is a header when any of its cells is not a number; its
-// cells name the channels. Other blank lines, and lines of nothing but separators, are passed
-// over. Each row's values go to channels 1, 2, ... in order, as a set of that many values
-// would; values after the tenth are dropped, as the interpreter drops them. Numbers: an
+// The first line that is not blank is a header when any of its cells is not a number or is in
+// double quotes (as the program writes a name that would read as a number); its cells name
+// the channels. Blank lines, and lines of nothing but separators, are passed over
+// before the first row, at the end, and where a row needs a time; between rows, a line of
+// nothing but separators is a row of gaps, as is a blank line in a single column (the exports
+// write a set of gaps so). Each row's values go to channels 1, 2, ... in order, as a set of that
+// many values would; values after the tenth are dropped, as the interpreter drops them. Numbers: an
 // optional sign, digits with a decimal point, an optional exponent, "inf" (each read as the
 // nearest float; too large ones as infinite). An empty cell, also the last one of a row (as
 // the exports and recordings write a gap in the last channel), and "nan" are a gap: a NaN
@@ -90,6 +94,7 @@ public:
 private:
     void Line(std::string_view line);
     void Skip();
+    void AddRow(const float* pValues, int nValues, std::uint32_t nTimeMs);
     bool IsHeader(std::string_view line) const;
     void ReadHeader(std::string_view line);
     bool ParseRow(std::string_view line, std::array<float, CLoadedData::kMaxColumns>& values,
@@ -110,7 +115,8 @@ private:
     std::uint64_t m_nJudged = 0; // of the first lines that count for the verdict
     std::uint64_t m_nJudgedSkipped = 0;
     char m_cSeparator = 0;
-    char m_cDecimal = 0; // 0 until the first cell with a decimal mark
+    std::uint64_t m_nBlankRows = 0; // empty lines after a row of a single column, not yet rows
+    char m_cDecimal = 0;            // 0 until the first cell with a decimal mark
     bool m_bTimeColumn = false;
     locale_t m_hCLocale;
 };

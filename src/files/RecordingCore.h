@@ -17,6 +17,7 @@
 struct SRecordedSet {
     std::int64_t m_nMs = 0;
     int m_nCount = 0;
+    bool m_bAligned = false;
     std::array<float, CRecordingWriter::kMaxValues> m_v{};
 };
 
@@ -59,8 +60,8 @@ private:
     void FailLocked(int nErrno, bool bLost = false);
     bool WriteSets(const std::vector<SRecordedSet>& vSets);
     bool WriteText(const char* p, std::size_t n);
-    bool WriteHeader(int nWidth);
-    bool Rewrite(const std::string& strHeader);
+    bool WriteHeader(int nWidth, bool bPad = false);
+    bool Rewrite(const std::string& strHeader, int nPadTo);
     bool StillTheFile();
     void KeepIdentity();
     bool Sync();

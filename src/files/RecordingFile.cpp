@@ -97,7 +97,8 @@ bool CRecordingWriter::CCore::WriteSets(const std::vector<SRecordedSet>& vSets) 
     }
     for (const SRecordedSet& set : vSets) {
         if (set.m_nCount > m_nHeaderWidth) {
-            if (!WriteText(m_strText.data(), m_strText.size()) || !WriteHeader(set.m_nCount)) {
+            if (!WriteText(m_strText.data(), m_strText.size()) ||
+                !WriteHeader(set.m_nCount, set.m_bAligned)) {
                 return false;
             }
             m_strText.clear();
@@ -138,8 +139,8 @@ bool CRecordingWriter::CCore::WriteText(const char* p, std::size_t n) {
 }
 
 // The header names the widest set so far. Before the first set it is simply written; later
-// the file is written anew with it.
-bool CRecordingWriter::CCore::WriteHeader(int nWidth) {
+// the file is written anew with it, the lines before padded to its width when bPad.
+bool CRecordingWriter::CCore::WriteHeader(int nWidth, bool bPad) {
     std::string strHeader = HeaderLine(nWidth, m_vNames);
     const bool bFirst = m_nHeaderWidth < 0;
     m_nHeaderWidth = nWidth;
@@ -152,17 +153,22 @@ bool CRecordingWriter::CCore::WriteHeader(int nWidth) {
         m_strHeader = std::move(strHeader); // what went down a pipe stays sent
         return true;
     }
-    return Rewrite(strHeader);
+    return Rewrite(strHeader, bPad ? nWidth : 0);
 }
 
 // The file written anew beside itself, header first, taking the old one's place. When that
 // fails (a full disk), the old file stays whole under its old header, and the recording ends:
-// a header narrower than the lines after it would read as other columns.
-bool CRecordingWriter::CCore::Rewrite(const std::string& strHeader) {
+// a header narrower than the lines after it would read as other columns. With nPadTo, each
+// line with values gets empty cells up to that many values: a short line would read as a
+// short set, its missing cells taken from the channels after it.
+bool CRecordingWriter::CCore::Rewrite(const std::string& strHeader, int nPadTo) {
     COutputFile widened;
     bool bCopied =
         widened.OpenReplacing(m_strPath) && widened.Write(strHeader.data(), strHeader.size());
     const std::unique_ptr<char[]> pBuffer(new char[kCopyBufferSize]);
+    const std::string strPadding(static_cast<std::size_t>(std::max(nPadTo, 0)), ',');
+    std::uint64_t nPadded = 0;
+    int nCells = 0; // of the line being copied, after its time
     int nReadErrno = 0;
     for (std::uint64_t nAt = m_nHeaderBytes; bCopied && nAt < m_nFileSize;) {
         const ssize_t nRead = ::pread(
@@ -170,7 +176,23 @@ bool CRecordingWriter::CCore::Rewrite(const std::string& strHeader) {
             static_cast<std::size_t>(std::min<std::uint64_t>(kCopyBufferSize, m_nFileSize - nAt)),
             static_cast<off_t>(nAt));
         nReadErrno = nRead < 0 ? errno : nRead == 0 ? EIO : 0;
-        bCopied = nRead > 0 && widened.Write(pBuffer.get(), static_cast<std::size_t>(nRead));
+        const char* p = pBuffer.get();
+        const char* const pEnd = p + std::max<ssize_t>(nRead, 0);
+        for (const char* q = p; bCopied && nPadTo > 0 && q != pEnd; ++q) {
+            if (*q == ',') {
+                ++nCells;
+            } else if (*q == '\n') {
+                // A line with the time alone is an empty set, which stays empty.
+                const auto nMissing =
+                    static_cast<std::size_t>(nCells == 0 ? 0 : std::max(nPadTo - nCells, 0));
+                bCopied = widened.Write(p, static_cast<std::size_t>(q - p)) &&
+                          widened.Write(strPadding.data(), nMissing);
+                nPadded += nMissing;
+                nCells = 0;
+                p = q;
+            }
+        }
+        bCopied = bCopied && nRead > 0 && widened.Write(p, static_cast<std::size_t>(pEnd - p));
         nAt += nRead > 0 ? static_cast<std::uint64_t>(nRead) : 0;
     }
     if (!bCopied || !widened.Commit()) {
@@ -186,7 +208,7 @@ bool CRecordingWriter::CCore::Rewrite(const std::string& strHeader) {
     }
     ::close(m_hFile);
     m_hFile = hWidened;
-    m_nFileSize = m_nFileSize - m_nHeaderBytes + strHeader.size();
+    m_nFileSize = m_nFileSize - m_nHeaderBytes + strHeader.size() + nPadded;
     m_nHeaderBytes = strHeader.size();
     m_strHeader = strHeader;
     m_bUnsynced = true;

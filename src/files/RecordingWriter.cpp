@@ -198,12 +198,13 @@ bool CRecordingWriter::Start(const std::string& strPath, std::function<void()> f
     return true;
 }
 
-void CRecordingWriter::AddSet(std::int64_t nMs, std::span<const float> values) {
+void CRecordingWriter::AddSet(std::int64_t nMs, std::span<const float> values, bool bAligned) {
     if (!m_thread.joinable()) {
         return;
     }
     SRecordedSet set;
     set.m_nMs = nMs;
+    set.m_bAligned = bAligned;
     set.m_nCount = static_cast<int>(std::min<std::size_t>(values.size(), kMaxValues));
     std::copy_n(values.begin(), set.m_nCount, set.m_v.begin());
     m_pCore->Add(set);

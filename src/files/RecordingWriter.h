@@ -42,7 +42,8 @@ struct SRecordingEnd {
 // "-0", "inf", "1e+20"); a gap (NaN) is an empty cell, also the last one. An empty set is a line
 // with the time alone. LF line ends, '.' as the decimal point whatever the locale. A set wider
 // than every earlier one, or a name that changes the header, has the file written anew with the
-// new header; the lines before keep their columns. The header is written with the first set, so
+// new header; the lines before keep their columns (padded with gaps after an aligned set: see
+// AddSet). The header is written with the first set, so
 // a recording without sets is an empty file.
 //
 // Durability: a set is written to the file within the write delay of its hand-over (50 ms by
@@ -74,8 +75,10 @@ public:
     bool Start(const std::string& strPath, std::function<void()> fnFailed = {},
                const SRecordingOptions& options = SRecordingOptions());
     // Hands over one completed set, nMs milliseconds after the recording began; values beyond
-    // the tenth are not recorded.
-    void AddSet(std::int64_t nMs, std::span<const float> values);
+    // the tenth are not recorded. An aligned set covers every channel in use (SSetBatch): when
+    // it widens the header, the lines before it get empty cells (gaps) up to the new width, so
+    // that a channel that joined late keeps its rows.
+    void AddSet(std::int64_t nMs, std::span<const float> values, bool bAligned = false);
     // The names of channels 1, 2, ... for the header ("" for none: "chN"); they may come at any
     // time, and the header follows.
     void SetNames(std::vector<std::string> vNames);

@@ -161,9 +161,13 @@ TEST(LineReaderTest, LabelsKeepTheirChannelsInFirstSeenOrder) {
 TEST(LineReaderTest, HeaderLinesNameChannelsBeforeTheFirstSetOnly) {
     const std::tuple<std::string, Lines, int> cases[] = {
         {"time,temp,hum\n1,2,3\n", {"time=1", "temp=2", "hum=3", "1 2 3"}, 0},
-        {"a b\n5\n", {"a=1", "b=2", "5 _"}, 0},
+        {"temp hum\nERROR: no sensor\n1,nan\n", {"temp=1", "hum=2", "1 _"}, 1},
+        // Words that do not name the first set's fields (a boot message) name nothing.
+        {"Starting BME280 sensor\n21.5,40\n", {"21.5 40"}, 0},
+        {"a b\n5\n", {"5"}, 0},
+        {"x y\na:1 b:2\n", {"a=1", "b=2", "1 2"}, 0},
         // A later header before the data names again; after it, a line of names is skipped.
-        {"boot\nx y\n1 2\nx y\n", {"boot=1", "x=1", "y=2", "1 2"}, 1},
+        {"boot\nx y\n1 2\nx y\n", {"x=1", "y=2", "1 2"}, 1},
         {"1.5V 2.0A\n", {}, 1},
         {"a,,b\n", {}, 1},
     };
@@ -200,7 +204,7 @@ TEST(LineReaderTest, GivesTheSameSetsAndNamesHoweverTheStreamIsSplit) {
                                "Fehler: \xc3\xa9t\xc3\xa9 pass\xc3\xa9 nope\n5#6\n";
     CLineReader whole;
     const Lines expected = Read(whole, stream);
-    ASSERT_EQ(expected, (Lines{"boot=1", "v1.0=2", "t=1", "p=2", "0.00150000001 2", "q=3", "3 _ 4",
+    ASSERT_EQ(expected, (Lines{"t=1", "p=2", "0.00150000001 2", "q=3", "3 _ 4",
                                "-inf _ 1.23456794e+22", "5 _ _", "6 _ _"}));
     for (std::size_t a = 0; a <= stream.size(); ++a) {
         for (std::size_t b = a; b <= stream.size(); b += 7) {
@@ -224,14 +228,14 @@ TEST(LineReaderTest, TheStoreKeepsChannelsAlignedAndNames) {
     data.SetBoardFormat(EBoardFormat::kLines);
     data.SetChannelName(1, "Humidity");
     EXPECT_TRUE(data.Interpret("temp:20\ntemp:21 hum:40\n1 2 3\n"));
-    const Lines expected = {"20 21 1", "_ 40 2", "_ _ 3"};
-    for (int i = 0; i < 3; ++i) {
-        std::vector<float> column;
+    const auto column = [&data](int i) {
+        std::vector<float> vColumn;
         for (int j = 0; j < data.GetSampleCount(i); ++j) {
-            column.push_back(data.GetSample(i, j));
+            vColumn.push_back(data.GetSample(i, j));
         }
-        EXPECT_EQ(Shown(column.data(), static_cast<int>(column.size())), expected[i]);
-    }
+        return Shown(vColumn.data(), static_cast<int>(vColumn.size()));
+    };
+    EXPECT_EQ((Lines{column(0), column(1), column(2)}), (Lines{"20 21 1", "_ 40 2", "_ _ 3"}));
     EXPECT_EQ(data.m_nLastSetCount, 3);
     EXPECT_EQ(data.GetMin(1), 0.0f);
     EXPECT_EQ(data.GetMax(1), 40.0f);
@@ -246,6 +250,13 @@ TEST(LineReaderTest, TheStoreKeepsChannelsAlignedAndNames) {
     // A new session: a new name takes the first channel again.
     data.Interpret("rpm:5\n");
     EXPECT_EQ(data.GetChannelName(0), "rpm");
+    // Sets that widen within one read line up as they do across reads.
+    data.ClearAll();
+    data.SetBoardFormat(EBoardFormat::kHashSets);
+    data.Interpret("1 2 3#");
+    data.SetBoardFormat(EBoardFormat::kLines);
+    data.Interpret("5\n5,6,7\n");
+    EXPECT_EQ((Lines{column(0), column(1), column(2)}), (Lines{"1 5 5", "2 _ 6", "3 _ 7"}));
     data.DestroyChannels();
 }
 

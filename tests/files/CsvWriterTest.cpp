@@ -93,6 +93,9 @@ TEST_F(CsvWriterTest, SaveMayWriteAHeaderLineTheQuickExportNever) {
     const SCsvOptions options{true, {"temp", "", "a,b;\"c\"\td"}};
     ASSERT_TRUE(WriteCsv(data, strPath, options).Ok());
     EXPECT_EQ(ReadFile(strPath), "temp,\tch2,\ta_b__c__d\r\n1.00,\t2.00,\t3.00\r\n");
+    // A name that would read as a number or as nothing is quoted.
+    ASSERT_TRUE(WriteCsv(data, strPath, SCsvOptions{true, {"1", "+2e3", " "}}).Ok());
+    EXPECT_EQ(ReadFile(strPath), "\"1\",\t\"+2e3\",\t\" \"\r\n1.00,\t2.00,\t3.00\r\n");
     ASSERT_TRUE(WriteCsv(data, strPath, SCsvOptions{false, {"temp"}}).Ok());
     EXPECT_EQ(ReadFile(strPath), "1.00,\t2.00,\t3.00\r\n");
     // Asked of a snapshot given to the quick export, it is still left out.

@@ -90,8 +90,16 @@ TEST(DataFileReaderTest, ReadsTheProgramsOwnFilesAndOtherProgramsCsvAndTsv) {
               (SRead{2, 0, {{21.5f, 22.0f}, {40.0f, 41.25f}}}));
     EXPECT_EQ(Read("\"a\"; \"b\"\r\n\"1.5\" ; 2\r\n"), (SRead{1, 0, {{1.5f}, {2.0f}}}));
     EXPECT_EQ(Read("t\tv\n1\t2.5\n3\t-4\n"), (SRead{2, 0, {{1.0f, 3.0f}, {2.5f, -4.0f}}}));
-    EXPECT_EQ(Read("1\n\n  \n2\n3"), (SRead{3, 0, {{1.0f, 2.0f, 3.0f}}}));
-    EXPECT_EQ(Read("1;2\n ; \n3;4\n"), (SRead{2, 0, {{1.0f, 3.0f}, {2.0f, 4.0f}}}));
+    // After the first row, a line of separators alone is a row of gaps (so the exports write
+    // one), as is a blank line in a single column; blank lines at the end are no rows.
+    EXPECT_EQ(Read("\n1\n\n  \n2\n3"), (SRead{5, 0, {{1.0f, kGap, kGap, 2.0f, 3.0f}}}));
+    EXPECT_EQ(Read("v\r\n\r\n1.00\r\n\r\n3.00\r\n\r\n\n"), (SRead{3, 0, {{1.0f, kGap, 3.0f}}}));
+    EXPECT_EQ(Read(" ; \n1;2\n ; \n3;4\n"),
+              (SRead{3, 0, {{1.0f, kGap, 3.0f}, {2.0f, kGap, 4.0f}}}));
+    EXPECT_EQ(Read("1.00,\t2.00\r\n,\t\r\n3.00,\t4.00\r\n,\t\r\n\r\n"),
+              (SRead{4, 0, {{1.0f, kGap, 3.0f, kGap}, {2.0f, kGap, 4.0f, kGap}}}));
+    EXPECT_EQ(Read("time_s,a,b\n0.1,1,2\n,\n0.2,3,4\n"),
+              (SRead{2, 0, {{1.0f, 3.0f}, {2.0f, 4.0f}}}));
     // Decimal commas where ',' does not separate cells.
     EXPECT_EQ(Read("x;y\n1,5;2,25\n-3;4\n"), (SRead{2, 0, {{1.5f, -3.0f}, {2.25f, 4.0f}}}));
     EXPECT_EQ(Read("0,125\t7\n"), (SRead{1, 0, {{0.125f}, {7.0f}}}));
@@ -136,7 +144,11 @@ TEST(DataFileReaderTest, TheHeaderNamesTheChannelsAndTheTimesAreKept) {
          {"temp", "", "hum"},
          {5, 3'600'000'999u}},
         {"time_s,ch1,ch2\n0.5,1\n", {}, {500}},
+        // An empty set has no sample, so no time either.
+        {"time_s,ch1\n0.1,1\n0.5\n0.7,\n", {}, {100, 700}},
         {"\"a\"; b \n1;2\n", {"a", "b"}, {}},
+        // Names that read as numbers come in quotes.
+        {"\"1\",\t\"2\"\r\n5.00,\t6.00\r\n", {"1", "2"}, {}},
         {"time_s,v\n1e10,1\n", {"v"}, {UINT32_MAX}},
     };
     for (const SCase& c : cases) {

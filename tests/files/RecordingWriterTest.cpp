@@ -207,6 +207,38 @@ TEST(RecordingWriterTest, GapsAreEmptyCellsAndNamesThatComeLateRewriteTheHeader)
     EXPECT_EQ(dir.Names(), std::set<std::string>{"rec.csv"});
 }
 
+// Line-format sets are aligned: a channel that joins late had gaps in the sets before, which
+// the lines before get when it widens the header ('#' sets keep short lines: see above).
+TEST(RecordingWriterTest, AChannelThatJoinsLateInAlignedSetsKeepsItsRows) {
+    CTempDir dir;
+    const std::string strPath = dir.Path("rec.csv");
+    CRecordingWriter writer;
+    ASSERT_TRUE(writer.Start(strPath));
+    writer.AddSet(50, Values{});
+    writer.AddSet(100, Values{20}, true);
+    writer.AddSet(200, Values{21, 40}, true);
+    ASSERT_TRUE(writer.Stop());
+    EXPECT_EQ(ReadFile(strPath), "time_s,ch1,ch2\n0.050\n0.100,20,\n0.200,21,40\n");
+
+    // Lines cut by the copy's buffer are padded as whole lines.
+    ASSERT_TRUE(writer.Start(strPath));
+    const int nRows = 30'000;
+    for (int k = 0; k < nRows; ++k) {
+        writer.AddSet(k, Values{static_cast<float>(k)}, true);
+    }
+    writer.AddSet(nRows, Values{1, 40}, true);
+    ASSERT_TRUE(writer.Stop());
+    const CLoadedData data = ReadDataFile(strPath);
+    ASSERT_EQ(data.m_nRows, nRows + 1u);
+    ASSERT_EQ(data.m_channels[1].GetSampleCount(), nRows + 1);
+    int nGaps = 0;
+    for (int k = 0; k < nRows; ++k) {
+        nGaps += std::isnan(data.m_channels[1].GetSample(k)) ? 1 : 0;
+    }
+    EXPECT_EQ(nGaps, nRows);
+    EXPECT_EQ(data.m_channels[1].GetSample(nRows), 40.0f);
+}
+
 TEST(RecordingWriterTest, ATargetThatIsNoPlainFileIsRefusedWithTheSystemsReason) {
     CTempDir dir;
     ASSERT_EQ(::mkfifo(dir.Path("pipe").c_str(), 0600), 0);

@@ -172,13 +172,23 @@ void CRecordingControl::OnSet(const Sample* pValues, int nCount) {
     AddSet(std::span<const float>(pValues, static_cast<std::size_t>(nCount)));
 }
 
-void CRecordingControl::AddSet(std::span<const float> values) {
+// Line-format sets are aligned: the writer then pads the lines before a channel that joins.
+void CRecordingControl::OnSets(const SSetBatch& batch) {
+    for (int k = 0; k < batch.m_nSets; ++k) {
+        AddSet(std::span<const float>(batch.m_pValues +
+                                          static_cast<std::ptrdiff_t>(k) * SSetBatch::kStride,
+                                      batch.m_pCounts[k]),
+               batch.m_bAligned);
+    }
+}
+
+void CRecordingControl::AddSet(std::span<const float> values, bool bAligned) {
     if (!Recording()) {
         return;
     }
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - m_start);
-    m_writer.AddSet(elapsed.count(), values);
+    m_writer.AddSet(elapsed.count(), values, bAligned);
     ++m_nSets;
     if (!m_pPaneTimer->isActive()) {
         m_pPaneTimer->start(kPaneIntervalMs);

@@ -59,8 +59,9 @@ public:
     // The header names each channel by the name the user typed, else by the one the board
     // gave (a label or a header line): call when the typed names may have changed.
     void UpdateNames();
-    // A set completed from the bytes read while connected; its time is now.
-    void AddSet(std::span<const float> values);
+    // A set completed from the bytes read while connected; its time is now. bAligned: see
+    // CRecordingWriter::AddSet.
+    void AddSet(std::span<const float> values, bool bAligned = false);
     std::uint64_t SetCount() const { return m_nSets; }
     // Whether strPath names the file being recorded.
     bool IsRecordingFile(const std::string& strPath) const {
@@ -80,6 +81,7 @@ signals:
 
 private:
     void OnSet(const Sample* pValues, int nCount) override;
+    void OnSets(const SSetBatch& batch) override;
     void OnChannelName(int nChannel, std::string_view strName) override;
     void OnWriterFailed();
     // Says how the recording ended, unless it ended as asked with every set in its file.
