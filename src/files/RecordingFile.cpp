@@ -28,7 +28,9 @@ std::string HeaderLine(int nWidth, const std::vector<std::string>& vNames) {
     return strHeader + "\n";
 }
 
-void AppendLine(std::string& strText, std::int64_t nMs, std::span<const float> values) {
+// nCells at least values.size(): the cells past the values are gaps.
+void AppendLine(std::string& strText, std::int64_t nMs, std::span<const float> values,
+                std::size_t nCells) {
     char szLine[32 + CRecordingWriter::kMaxValues * 24];
     char* const pEnd = szLine + sizeof szLine;
     char* p = std::to_chars(szLine, pEnd, nMs / 1000).ptr;
@@ -43,6 +45,9 @@ void AppendLine(std::string& strText, std::int64_t nMs, std::span<const float> v
         if (!std::isnan(v)) {
             p = std::to_chars(p, pEnd, v).ptr;
         }
+    }
+    for (std::size_t c = values.size(); c < nCells; ++c) {
+        *p++ = ',';
     }
     *p++ = '\n';
     strText.append(szLine, p);
@@ -103,8 +108,11 @@ bool CRecordingWriter::CCore::WriteSets(const std::vector<SRecordedSet>& vSets) 
             }
             m_strText.clear();
         }
+        // An aligned set narrower than the header (a new session) leaves gaps in the others.
+        const int nCells = set.m_bAligned && set.m_nCount > 0 ? m_nHeaderWidth : set.m_nCount;
         AppendLine(m_strText, set.m_nMs,
-                   std::span<const float>(set.m_v.data(), static_cast<std::size_t>(set.m_nCount)));
+                   std::span<const float>(set.m_v.data(), static_cast<std::size_t>(set.m_nCount)),
+                   static_cast<std::size_t>(nCells));
     }
     return WriteText(m_strText.data(), m_strText.size());
 }

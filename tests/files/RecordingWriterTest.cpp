@@ -217,8 +217,10 @@ TEST(RecordingWriterTest, AChannelThatJoinsLateInAlignedSetsKeepsItsRows) {
     writer.AddSet(50, Values{});
     writer.AddSet(100, Values{20}, true);
     writer.AddSet(200, Values{21, 40}, true);
+    // Narrower again (a new session): the later channel has gaps.
+    writer.AddSet(300, Values{22}, true);
     ASSERT_TRUE(writer.Stop());
-    EXPECT_EQ(ReadFile(strPath), "time_s,ch1,ch2\n0.050\n0.100,20,\n0.200,21,40\n");
+    EXPECT_EQ(ReadFile(strPath), "time_s,ch1,ch2\n0.050\n0.100,20,\n0.200,21,40\n0.300,22,\n");
 
     // Lines cut by the copy's buffer are padded as whole lines.
     ASSERT_TRUE(writer.Start(strPath));

@@ -306,7 +306,7 @@ TEST_F(RecordTest, NamesFromTheBoardAndTypedNamesHeadTheRecordingAndShowTheLegen
     ASSERT_TRUE(CAppFixture::WaitFor([&] { return !Recorder().Stopping(); }));
     EXPECT_TRUE(Contents("rec.csv").starts_with("time_s,volt,Humidity\n"));
     EXPECT_EQ(RecordedSets(Contents("rec.csv")),
-              (std::vector<std::string>{"20,", "21.5,40", "22,", "23,41", "3"}));
+              (std::vector<std::string>{"20,", "21.5,40", "22,", "23,41", "3,"}));
 }
 
 TEST_F(RecordTest, AWriteFailureStopsTheRecordingWithAMessageAndCollectionGoesOn) {
